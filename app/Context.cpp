@@ -1,0 +1,24 @@
+#include "app/Context.h"
+
+#include <stdexcept>
+
+namespace qv {
+
+namespace {
+template <typename T>
+T& Require(T* p, const char* what) {
+  if (!p) throw std::invalid_argument(std::string("Context needs ") + what);
+  return *p;
+}
+}  // namespace
+
+Context::Context(const Platform& platform)
+    : MSComm(Require(platform.MSComm, "a serial port")),
+      Timer1(Require(platform.Timer1, "Timer1")),
+      Timer2(Require(platform.Timer2, "Timer2")),
+      Timer3(Require(platform.Timer3, "Timer3")),
+      TimerEfi(Require(platform.TimerEfi, "TimerEfi")),
+      clock(Require(platform.clock, "a clock")),
+      view(Require(platform.view, "a view")) {}
+
+}  // namespace qv

@@ -1,0 +1,19 @@
+#pragma once
+// A window timer: ticks every Interval ms while enabled. A disabled timer or
+// one with interval 0 never ticks; enabling it or setting its interval
+// restarts the countdown.
+#include <functional>
+
+namespace qv {
+
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual void setEnabled(bool enabled) = 0;
+  virtual bool Enabled() const = 0;
+  virtual void setInterval(int milliseconds) = 0;
+  virtual int Interval() const = 0;
+  std::function<void()> OnTick;
+};
+
+}  // namespace qv

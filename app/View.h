@@ -1,0 +1,64 @@
+#pragma once
+// What the engine needs of the main window: control states, texts and modal
+// message boxes. The Qt main window implements it; tests record it.
+#include <string>
+
+namespace qv {
+
+enum class Control {
+  Caption,  // the main window's title
+  Master,   // mode combo box (direct / remote)
+  btnStart,
+  btnCancel,
+  btnSelectPort,
+  btnSetBaud,
+  mnuCommandInitComm,
+  mnuCommandSetTime,
+  mnuCommandStartUpdate,
+  mnuCommandStop,
+  mnuFileOpen,
+  mnuGerman,
+  mnuEnglish,
+  mnuFrench,
+  labProgress,
+  ProgressBar,
+  lblStationsInfo,
+  LabelFileLoad,
+  lblCOM,
+  lblBaudrate,
+  imgBaudWarning,
+  lblDescConn,
+  StatusPanel,  // first panel of the status bar
+};
+
+// Message-box styles and results.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbOKCancel = 1;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbCritical = 16;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbInformation = 64;
+inline constexpr int vbDefaultButton2 = 256;
+inline constexpr int vbOK = 1;
+inline constexpr int vbCancel = 2;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+
+class View {
+ public:
+  virtual ~View() = default;
+  virtual void setEnabled(Control control, bool enabled) = 0;
+  virtual bool isEnabled(Control control) const = 0;
+  virtual void setText(Control control, const std::string& text) = 0;
+  virtual std::string text(Control control) const = 0;
+  virtual void setVisible(Control control, bool visible) = 0;
+  // Modal box; timers and serial events keep running while it is open.
+  // An empty title stands for the program title; the caller's title
+  // receives the title as shown. Returns vbOK, vbCancel, vbYes or vbNo.
+  virtual int HookedMsgBox(const std::string& prompt, int style, std::string& title) = 0;
+};
+
+inline constexpr const char* kAppTitle = "QV-Boot";
+
+}  // namespace qv
