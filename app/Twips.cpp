@@ -24,11 +24,17 @@ int ClampToInt(std::int64_t value) {
 }
 
 // A rounded factor of 0 would divide by zero on a screen above 2880 DPI.
-int WholeFactor(double factor) { return std::max(1, NearestInt(factor)); }
+int WholeFactor(double factor) {
+  return std::max(1, NearestInt(factor));
+}
 
-int WholeQuotient(double twips, int factor) { return NearestInt(twips) / factor; }
+int WholeQuotient(double twips, int factor) {
+  return NearestInt(twips) / factor;
+}
 
-double SafeFactor(double factor) { return factor > 0 && std::isfinite(factor) ? factor : 1.0; }
+double SafeFactor(double factor) {
+  return factor > 0 && std::isfinite(factor) ? factor : 1.0;
+}
 
 }  // namespace
 

@@ -63,6 +63,11 @@ int RunMsgBox(QMessageBox* box, const std::string& prompt, int style, const std:
 // title as given (empty -> the program title), no port in the title.
 int PlainMsgBox(const std::string& prompt, int style, const std::string& title);
 
+// The main window keeps one host and backs View::HookedMsgBox with it:
+//   MessageBoxHost boxes_{this, [this] { return comm_.CommPort(); }};
+//   int HookedMsgBox(const std::string& p, int s, std::string& t) override {
+//     return boxes_.HookedMsgBox(p, s, t);
+//   }
 class MessageBoxHost {
  public:
   using CommPortSource = std::function<int()>;

@@ -10,7 +10,9 @@
 #include "app/qt/modHook.h"
 #include "support/MessageBoxAnswerer.h"
 
-void PrintTo(const QPoint& p, std::ostream* os) { *os << "(" << p.x() << ", " << p.y() << ")"; }
+void PrintTo(const QPoint& p, std::ostream* os) {
+  *os << "(" << p.x() << ", " << p.y() << ")";
+}
 
 namespace qv {
 namespace {
@@ -34,9 +36,8 @@ class MsgBoxTest : public ::testing::Test {
 
   // The position the centring arithmetic gives for a box of this size over the main window.
   QPoint Expected(QSize box) const {
-    const PixelPoint p = CentredBoxPosition(FrameGeometryTwips(*main_),
-                                            ScreenTwipsPerPixel(main_.get()), box.width(),
-                                            box.height());
+    const PixelPoint p = CentredBoxPosition(
+        FrameGeometryTwips(*main_), ScreenTwipsPerPixel(main_.get()), box.width(), box.height());
     return {p.x, p.y};
   }
 
@@ -176,7 +177,7 @@ TEST_F(MsgBoxTest, BoxSitsCentredOverTheMainWindow) {
   // position it asked for is exact.
   const Case cases[] = {
       {{200, 150, 640, 420}, true},
-      {{300, 250, 120, 60}, true},      // smaller than the box: the box overhangs it
+      {{300, 250, 120, 60}, true},     // smaller than the box: the box overhangs it
       {{-150, -100, 120, 60}, false},  // the box follows the window off the screen
   };
   for (const auto& c : cases) {
@@ -187,11 +188,10 @@ TEST_F(MsgBoxTest, BoxSitsCentredOverTheMainWindow) {
     host_.HookedMsgBox("Please wait for the double beep of the station.", vbInformation, title);
     ASSERT_FALSE(answers_.seen().empty());
     const auto& shown = answers_.seen().back();
-    const PixelPoint p = CentredBoxPosition(PixelsToTwips({ownerFrame.x(), ownerFrame.y(),
-                                                           ownerFrame.width(), ownerFrame.height()},
-                                                          ScreenTwipsPerPixel(main_.get())),
-                                            ScreenTwipsPerPixel(main_.get()),
-                                            shown.frameSize.width(), shown.frameSize.height());
+    const PixelPoint p = CentredBoxPosition(
+        PixelsToTwips({ownerFrame.x(), ownerFrame.y(), ownerFrame.width(), ownerFrame.height()},
+                      ScreenTwipsPerPixel(main_.get())),
+        ScreenTwipsPerPixel(main_.get()), shown.frameSize.width(), shown.frameSize.height());
     const QPoint expected(p.x, p.y);
     ASSERT_TRUE(shown.requestedPosition.has_value()) << c.window.x();
     EXPECT_EQ(*shown.requestedPosition, expected) << c.window.x();

@@ -1,9 +1,9 @@
+#include "app/Twips.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "app/Twips.h"
 
 namespace qv {
 namespace {
@@ -13,8 +13,8 @@ TEST(Twips, FactorsFromDpi) {
     double dpi;
     double factor;
   };
-  const Case cases[] = {{96, 15}, {120, 12}, {144, 10}, {192, 7.5}, {72, 20},
-                        {0, 15},  {-96, 15}, {std::nan(""), 15}};
+  const Case cases[] = {{96, 15}, {120, 12}, {144, 10}, {192, 7.5},
+                        {72, 20}, {0, 15},   {-96, 15}, {std::nan(""), 15}};
   for (const auto& c : cases) {
     const TwipsPerPixel f = TwipsPerPixelForDpi(c.dpi, c.dpi);
     EXPECT_DOUBLE_EQ(f.x, c.factor) << c.dpi;
@@ -30,10 +30,18 @@ TEST(Twips, NearestIntTiesToEvenAndClamps) {
     double in;
     int out;
   };
-  const Case cases[] = {{7.5, 8},     {22.5, 22},  {14.4, 14},   {1499.5, 1500}, {1500.5, 1500},
-                        {-0.5, 0},    {-1.5, -2},  {-7.6, -8},   {0.49, 0},
+  const Case cases[] = {{7.5, 8},
+                        {22.5, 22},
+                        {14.4, 14},
+                        {1499.5, 1500},
+                        {1500.5, 1500},
+                        {-0.5, 0},
+                        {-1.5, -2},
+                        {-7.6, -8},
+                        {0.49, 0},
                         {1e20, std::numeric_limits<int>::max()},
-                        {-1e20, std::numeric_limits<int>::min()}, {std::nan(""), 0}};
+                        {-1e20, std::numeric_limits<int>::min()},
+                        {std::nan(""), 0}};
   for (const auto& c : cases) EXPECT_EQ(NearestInt(c.in), c.out) << c.in;
 }
 
@@ -50,12 +58,20 @@ TEST(Twips, CentredBoxPosition) {
   const CentringCase cases[] = {
       // 100,80 600x400 px; box 300x150.
       {"normal", {1500, 1200, 9000, 6000}, {15, 15}, 300, 150, {250, 205}},
-      {"odd difference halves toward zero", {1500, 1200, 9015, 6015}, {15, 15}, 300, 150,
+      {"odd difference halves toward zero",
+       {1500, 1200, 9015, 6015},
+       {15, 15},
+       300,
+       150,
        {250, 205}},
       // 100,80 200x100 px: the box overhangs on every side.
       {"box larger than window", {1500, 1200, 3000, 1500}, {15, 15}, 300, 150, {50, 55}},
       // Difference -101 halves to -50, not -51.
-      {"negative odd difference truncates toward zero", {0, 0, 2985, 1485}, {15, 15}, 300, 150,
+      {"negative odd difference truncates toward zero",
+       {0, 0, 2985, 1485},
+       {15, 15},
+       300,
+       150,
        {-50, -25}},
       {"window off the left edge", {-1507, -30, 9000, 6000}, {15, 15}, 300, 150, {50, 123}},
       // 7.5 rounds to 8 and 14.4 to 14 before dividing.

@@ -78,7 +78,9 @@ MessageBoxAnswerer::MessageBoxAnswerer() {
   timer_.start();
 }
 
-MessageBoxAnswerer::~MessageBoxAnswerer() { timer_.stop(); }
+MessageBoxAnswerer::~MessageBoxAnswerer() {
+  timer_.stop();
+}
 
 void MessageBoxAnswerer::poll() {
   if (QMessageBox* box = OpenBox(left_.data())) answer(*box);

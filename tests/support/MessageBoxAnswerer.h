@@ -25,7 +25,7 @@ struct ShownMessageBox {
   QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
   QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QPoint position;    // frame top-left, screen coordinates
+  QPoint position;  // frame top-left, screen coordinates
   QSize frameSize;
   std::optional<QPoint> requestedPosition;  // where the box moved itself, if it did
   const QWidget* owner = nullptr;
