@@ -9,7 +9,9 @@ namespace qv {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 std::string_view TrimLeft(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);

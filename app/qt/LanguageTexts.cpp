@@ -121,6 +121,8 @@ class TextWalk {
 
 }  // namespace
 
-void ApplyLanguageTexts(QWidget& window, std::int32_t initLang) { TextWalk(initLang).Window(window); }
+void ApplyLanguageTexts(QWidget& window, std::int32_t initLang) {
+  TextWalk(initLang).Window(window);
+}
 
 }  // namespace qv

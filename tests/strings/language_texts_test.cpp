@@ -25,7 +25,9 @@ void EnsureApplication() {
   new QApplication(argc, argv);
 }
 
-QString Message(int lang, int id) { return QString::fromStdString(GetMlString(lang, id, "")); }
+QString Message(int lang, int id) {
+  return QString::fromStdString(GetMlString(lang, id, ""));
+}
 
 template <typename T>
 T* Tagged(T* object, const char* tag) {

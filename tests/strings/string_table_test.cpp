@@ -26,7 +26,9 @@ std::set<int> GermanIds() {
   return ids;
 }
 
-const std::string* Lookup(int lang, int id) { return StringTableLookup(id + lang); }
+const std::string* Lookup(int lang, int id) {
+  return StringTableLookup(id + lang);
+}
 
 TEST(StringTable, HoldsExactlyTheListedIdsInEachLanguage) {
   const std::set<int> german = GermanIds();
@@ -120,10 +122,11 @@ TEST(StringTable, EnglishTextsAreTheQuotedOnes) {
 bool IsValidUtf8(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                             : lead >= 0xE0 && lead < 0xF0                  ? 3
-                             : lead >= 0xF0 && lead < 0xF5                  ? 4
-                                                                            : 0;
+    const std::size_t length = lead < 0x80                   ? 1
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                               : lead >= 0xE0 && lead < 0xF0 ? 3
+                               : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                             : 0;
     if (length == 0 || i + length > text.size()) return false;
     for (std::size_t k = 1; k < length; ++k) {
       if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -223,12 +226,14 @@ TEST(TextIdFields, IntegerOfWholeFieldAndNumberOfItsStart) {
     int number;
   };
   const Case cases[] = {
-      {"1100", 1100, 1100},   {" 1209 ", 1209, 1209},  {"+1000", 1000, 1000},
-      {"-5", -5, -5},         {"", std::nullopt, 0},   {"   ", std::nullopt, 0},
-      {"abc", std::nullopt, 0}, {"1100abc", std::nullopt, 1100}, {"12.5", std::nullopt, 12},
-      {"x1100", std::nullopt, 0}, {"+", std::nullopt, 0}, {"+-3", std::nullopt, 0},
-      {"32767", 32767, 32767}, {"32768", std::nullopt, 0}, {"-32768", -32768, -32768},
-      {"99999999999999", std::nullopt, 0},
+      {"1100", 1100, 1100},       {" 1209 ", 1209, 1209},
+      {"+1000", 1000, 1000},      {"-5", -5, -5},
+      {"", std::nullopt, 0},      {"   ", std::nullopt, 0},
+      {"abc", std::nullopt, 0},   {"1100abc", std::nullopt, 1100},
+      {"12.5", std::nullopt, 12}, {"x1100", std::nullopt, 0},
+      {"+", std::nullopt, 0},     {"+-3", std::nullopt, 0},
+      {"32767", 32767, 32767},    {"32768", std::nullopt, 0},
+      {"-32768", -32768, -32768}, {"99999999999999", std::nullopt, 0},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(IntegerOfId(c.field), c.integer) << '"' << c.field << '"';
