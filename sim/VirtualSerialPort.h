@@ -71,6 +71,10 @@ class VirtualSerialPort : public SerialComm {
   // for a non-empty run.
   static VirtualMs lineTimeMs(std::size_t count, int baud);
 
+  // Puts bytes into the input buffer at once without raising an event: bytes
+  // that arrived while another event was being handled.
+  void preload(const Bytes& bytes) { input_.insert(input_.end(), bytes.begin(), bytes.end()); }
+
   // Raises OnComm with `code` after `delayMs` (line errors, modem lines).
   // Does nothing when the port is closed at that time.
   void injectEvent(int code, VirtualMs delayMs = 0);
