@@ -15,16 +15,14 @@ namespace {
 using qv::Context;
 using qv::ReplyOutcome;
 
-std::uint32_t g_sink;  // keeps the reads from being optimised away
-
-ReplyOutcome ReadLikeAHandler(Context& ctx) {
+ReplyOutcome ReadLikeAHandler(Context& ctx, volatile std::uint32_t& sink) {
   const auto& rx = ctx.RxBuffer;
   std::uint32_t sum = 0;
   // Identification, acknowledgement, result and clock replies read these.
   for (const std::size_t i : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 11u, 15u, 16u, 84u, 85u, 100u, 103u, 118u, 119u})
     sum += rx[i];
   for (std::int16_t i = 0; i < ctx.RxCount; ++i) sum += rx[static_cast<std::size_t>(i)];
-  g_sink += sum;
+  sink = sink + sum;  // keeps the reads from being optimised away
   if (sum % 7 == 0) return ReplyOutcome::EndEvent;
   if (sum % 5 == 0) qv::Senden(ctx, ctx.LastFrame);
   return ReplyOutcome::Continue;
@@ -36,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qv::sim::VirtualPlatform link;
   Context& ctx = link.ctx;
   qv::WireStationLink(ctx);
-  for (auto& handler : ctx.handlers) handler = ReadLikeAHandler;
+  volatile std::uint32_t sink = 0;
+  for (auto& handler : ctx.handlers) handler = [&sink](Context& c) { return ReadLikeAHandler(c, sink); };
   link.port.setPortOpen(true);
   ctx.LastFrame = qv::GetTimeFrame();
 
