@@ -85,17 +85,25 @@ std::optional<std::uint8_t> ByteAt(std::string_view text, std::size_t position) 
 }
 
 Bytes JoinBytes(const Bytes& first, const Bytes& second) {
-  Bytes out(first);
+  Bytes out;
+  out.reserve(first.size() + second.size());
+  out.insert(out.end(), first.begin(), first.end());
   out.insert(out.end(), second.begin(), second.end());
   return out;
 }
 
 Bytes JoinBytes(std::uint8_t first, const Bytes& second) {
-  return JoinBytes(Bytes{first}, second);
+  Bytes out;
+  out.reserve(second.size() + 1);
+  out.push_back(first);
+  out.insert(out.end(), second.begin(), second.end());
+  return out;
 }
 
 Bytes JoinBytes(const Bytes& first, std::uint8_t second) {
-  return JoinBytes(first, Bytes{second});
+  Bytes out(first);
+  out.push_back(second);
+  return out;
 }
 
 Bytes JoinBytes(std::uint8_t first, std::uint8_t second) {
