@@ -201,7 +201,10 @@ std::string IniAccess::Array2String(const std::vector<std::string>& ss, const st
   std::string joined;
   for (std::size_t i = 0; i < ss.size(); ++i) {
     if (i > 0) joined += sep;
-    if (ParseNumber(ss[i])) {
+    // A number that holds the separator (a decimal comma) must be quoted too,
+    // or String2Array would split it.
+    const bool bare = ParseNumber(ss[i]) && (sep.empty() || ss[i].find(sep) == std::string::npos);
+    if (bare) {
       joined += ss[i];
     } else {
       joined += quote + ss[i] + quote;

@@ -37,7 +37,8 @@ class IniAccess {
   bool IsDirectory(const std::string& sDirectory) const;
   // Joins with "/"; a path already ending in "/" or "\" gets no second one.
   static std::string FormatPath(const std::string& sPath, const std::string& sFile);
-  // Creates every missing folder of the path; true when it exists at the end.
+  // Creates every missing folder of the path ("/" separates; "\" is an
+  // ordinary character of a name here); true when it exists at the end.
   bool CreateFolder(const std::string& sPath);
 
   void IniFile(const std::string& fname) { iniFile_ = fname; }
@@ -48,8 +49,8 @@ class IniAccess {
   void WriteEntry(const std::string& Section, const std::string& Key, const std::string& Value);
   void ClearSection(const std::string& Section);
 
-  // Elements joined by `sep`; every element that is not a number is enclosed
-  // in the character `txtLim` (0: none).
+  // Elements joined by `sep`; every element that is not a number (or holds
+  // `sep`) is enclosed in the character `txtLim` (0: none).
   static std::string Array2String(const std::vector<std::string>& ss, const std::string& sep,
                                   std::uint8_t txtLim);
   // Splits `s` at `sep`, not inside quotes of `txtLim`; elements trimmed and

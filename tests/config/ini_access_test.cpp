@@ -70,6 +70,7 @@ TEST(IniAccess, Array2String) {
   EXPECT_EQ(IniAccess::Array2String({"abc", "12", "x y"}, ",", 34), "\"abc\",12,\"x y\"");
   EXPECT_EQ(IniAccess::Array2String({"-1.5", ""}, "; ", 39), "-1.5; ''");
   EXPECT_EQ(IniAccess::Array2String({"a"}, ",", 0), "a");
+  EXPECT_EQ(IniAccess::Array2String({"1,5", "2"}, ",", 34), "\"1,5\",2");
   EXPECT_EQ(IniAccess::Array2String({}, ",", 34), "");
 }
 
@@ -98,8 +99,8 @@ TEST(IniAccess, String2Array) {
   }
   // Round trip through Array2String.
   std::vector<std::string> back;
-  IniAccess::String2Array(back, ",", IniAccess::Array2String({"a,b", "7", "c"}, ",", 34), 34);
-  EXPECT_EQ(back, (std::vector<std::string>{"a,b", "7", "c"}));
+  IniAccess::String2Array(back, ",", IniAccess::Array2String({"a,b", "7", "1,5"}, ",", 34), 34);
+  EXPECT_EQ(back, (std::vector<std::string>{"a,b", "7", "1,5"}));
 }
 
 TEST(IniAccess, LikePattern) {
