@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -84,13 +85,14 @@ ProfileFileRead ReadProfileFile(const std::string& path) {
 
   std::ifstream in(path, std::ios::binary);
   if (!in) return {Status::Unreadable, {}};
-  ProfileFileRead result{Status::Ok, {}};
-  char chunk[64 * 1024];
-  while (in && result.text.size() <= kProfileFileMax) {
-    in.read(chunk, sizeof chunk);
-    result.text.append(chunk, static_cast<std::size_t>(in.gcount()));
-  }
+  // One byte past the cap tells a file that is too large from one that fits.
+  const std::uintmax_t size = fs::file_size(path, ec);
+  const std::size_t wanted =
+      ec ? kProfileFileMax + 1 : static_cast<std::size_t>(std::min<std::uintmax_t>(size, kProfileFileMax + 1));
+  ProfileFileRead result{Status::Ok, std::string(wanted, '\0')};
+  in.read(result.text.data(), static_cast<std::streamsize>(wanted));
   if (in.bad()) return {Status::Unreadable, {}};
+  result.text.resize(static_cast<std::size_t>(in.gcount()));
   if (result.text.size() > kProfileFileMax) {
     result.text.resize(kProfileFileMax);
     result.status = Status::TooLarge;
