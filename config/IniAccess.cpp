@@ -16,9 +16,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Matches one character against the bracketed list starting at pattern[at]
 // ("[" already seen at pattern[at - 1]); sets `next` past the closing "]".
@@ -264,14 +268,16 @@ bool IniAccess::ApiSucceeded(std::int32_t result, const std::string& context) {
   const PlatformError error(kErrPathAccess, description);
   if (view_) {
     std::string title;
-    view_->HookedMsgBox("#" + std::to_string(error.number()) + "\r\n" + error.description() +
-                            "\r\n" + context,
-                        vbOKOnly, title);
+    view_->HookedMsgBox(
+        "#" + std::to_string(error.number()) + "\r\n" + error.description() + "\r\n" + context,
+        vbOKOnly, title);
   }
   return false;
 }
 
-std::string IniAccess::TrimBlanks(std::string_view text) { return std::string(TrimControl(text)); }
+std::string IniAccess::TrimBlanks(std::string_view text) {
+  return std::string(TrimControl(text));
+}
 
 std::optional<double> IniAccess::ParseNumber(std::string_view text) {
   std::string number(TrimControl(text));

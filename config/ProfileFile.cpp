@@ -88,7 +88,8 @@ ProfileFileRead ReadProfileFile(const std::string& path) {
   // One byte past the cap tells a file that is too large from one that fits.
   const std::uintmax_t size = fs::file_size(path, ec);
   const std::size_t wanted =
-      ec ? kProfileFileMax + 1 : static_cast<std::size_t>(std::min<std::uintmax_t>(size, kProfileFileMax + 1));
+      ec ? kProfileFileMax + 1
+         : static_cast<std::size_t>(std::min<std::uintmax_t>(size, kProfileFileMax + 1));
   ProfileFileRead result{Status::Ok, std::string(wanted, '\0')};
   in.read(result.text.data(), static_cast<std::streamsize>(wanted));
   if (in.bad()) return {Status::Unreadable, {}};
@@ -113,8 +114,8 @@ bool ReplaceFileContent(const std::string& path, std::string_view content) {
   std::string temp = folder + "/." + targetPath.filename().string() + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, content) && ::fsync(fd) == 0 &&
-                       ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
+  const bool written =
+      WriteAll(fd, content) && ::fsync(fd) == 0 && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
     ::unlink(temp.c_str());
@@ -127,7 +128,8 @@ bool ReplaceFileContent(const std::string& path, std::string_view content) {
 std::string ProfileGetString(std::string_view section, std::string_view key,
                              std::string_view fallback, const std::string& path) {
   const ProfileFileRead read = ReadProfileFile(path);
-  if (read.status != ProfileFileRead::Status::Ok && read.status != ProfileFileRead::Status::TooLarge) {
+  if (read.status != ProfileFileRead::Status::Ok &&
+      read.status != ProfileFileRead::Status::TooLarge) {
     return std::string(fallback);
   }
   const auto value = ProfileText(read.text).Get(section, key);
@@ -136,15 +138,13 @@ std::string ProfileGetString(std::string_view section, std::string_view key,
 
 bool ProfileWriteString(std::string_view section, std::string_view key, std::string_view value,
                         const std::string& path) {
-  return EditProfileFile(path, [&](ProfileText& document) {
-    return document.Set(section, key, value);
-  });
+  return EditProfileFile(path,
+                         [&](ProfileText& document) { return document.Set(section, key, value); });
 }
 
 bool ProfileClearSection(std::string_view section, const std::string& path) {
-  return EditProfileFile(path, [&](ProfileText& document) {
-    return document.ClearSection(section);
-  });
+  return EditProfileFile(path,
+                         [&](ProfileText& document) { return document.ClearSection(section); });
 }
 
 }  // namespace qv

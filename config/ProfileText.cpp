@@ -8,14 +8,18 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 33; }
+bool IsControl(char c) {
+  return static_cast<unsigned char>(c) < 33;
+}
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerAscii(x) == LowerAscii(y);
+         });
 }
 
 bool HasAny(std::string_view text, std::string_view chars) {
@@ -42,7 +46,9 @@ std::string_view Unquoted(std::string_view value) {
   return value.substr(1, value.size() - 2);
 }
 
-std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string_view UpToNul(std::string_view text) {
+  return text.substr(0, text.find('\0'));
+}
 
 }  // namespace
 
@@ -164,9 +170,10 @@ bool ProfileText::ClearSection(std::string_view section) {
   }
   const auto first = lines_.begin() + static_cast<std::ptrdiff_t>(header + 1);
   const auto last = lines_.begin() + static_cast<std::ptrdiff_t>(SectionEnd(header));
-  lines_.erase(std::remove_if(first, last,
-                              [](const Line& line) { return Parse(line.body).kind == Kind::Entry; }),
-               last);
+  lines_.erase(
+      std::remove_if(first, last,
+                     [](const Line& line) { return Parse(line.body).kind == Kind::Entry; }),
+      last);
   return true;
 }
 

@@ -24,7 +24,8 @@ constexpr std::int32_t kFrench = 2000;
 // A hand-edited value that is empty or no single-precision number counts as missing.
 float ReadSingle(const IniAccess& ini, const char* key) {
   const float fallback = 1000.0f;
-  const auto number = IniAccess::ParseNumber(ini.ReadEntry(kSectionSettings, key, kDefaultPosition));
+  const auto number =
+      IniAccess::ParseNumber(ini.ReadEntry(kSectionSettings, key, kDefaultPosition));
   if (!number || std::fabs(*number) > std::numeric_limits<float>::max()) return fallback;
   return static_cast<float>(*number);
 }
@@ -32,7 +33,8 @@ float ReadSingle(const IniAccess& ini, const char* key) {
 std::optional<std::int32_t> ParseInteger(std::string_view text) {
   text = TrimControl(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-')) {
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-')) {
     return std::nullopt;
   }
   std::int32_t value = 0;
@@ -121,7 +123,8 @@ std::string ProtocolIndexOf(const std::string& protocol) {
 std::string FormatSingle(float value) {
   if (value == 0.0f) return "0";  // no "-0"
   char text[32];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7);
+  const auto [end, ec] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7);
   if (ec != std::errc()) return "0";
   std::string result(text, end);
   for (char& c : result) {

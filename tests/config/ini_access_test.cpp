@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <map>
 
+#include "config/FakePlatform.h"
 #include "config/IniAccess.h"
 #include "config/ProfileFile.h"
-#include "config/FakePlatform.h"
 #include "config/TempFolder.h"
 
 namespace qv {
@@ -58,10 +58,10 @@ TEST(IniAccess, TrimBlanksAndNumbers) {
     const char* text;
     std::optional<double> value;
   } cases[] = {
-      {"12", 12},   {" -400 ", -400}, {"+3", 3},        {"1000.5", 1000.5}, {"1000,5", 1000.5},
-      {".5", 0.5},  {"1E+07", 1e7},   {"", {}},         {"abc", {}},        {"12abc", {}},
-      {"inf", {}},  {"nan", {}},      {"0x10", {}},     {"1,000,000", {}},  {"1e999", {}},
-      {"-", {}},    {"1 2", {}},
+      {"12", 12},  {" -400 ", -400}, {"+3", 3},    {"1000.5", 1000.5}, {"1000,5", 1000.5},
+      {".5", 0.5}, {"1E+07", 1e7},   {"", {}},     {"abc", {}},        {"12abc", {}},
+      {"inf", {}}, {"nan", {}},      {"0x10", {}}, {"1,000,000", {}},  {"1e999", {}},
+      {"-", {}},   {"1 2", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(IniAccess::ParseNumber(c.text), c.value) << c.text;
 }
@@ -87,7 +87,7 @@ TEST(IniAccess, String2Array) {
       {",", ",", {"", ""}},
       {",", "\"x\"", {"x"}},
       {",", "\"", {"\""}},
-      {",", "a,\"b", {"a", "\"b"}},       // an unclosed quote protects nothing
+      {",", "a,\"b", {"a", "\"b"}},  // an unclosed quote protects nothing
       {",", "\"a,b\"c,d", {"\"a,b\"c", "d"}},
       {"::", "a::b::\"c::d\"", {"a", "b", "c::d"}},
       {"", " whole text ", {"whole text"}},
@@ -109,14 +109,18 @@ TEST(IniAccess, LikePattern) {
     const char* pattern;
     bool match;
   } cases[] = {
-      {"SETTINGS", "*", true},       {"SETTINGS", "SET*", true},      {"SETTINGS", "set*", true},
-      {"COMCTRL", "SET*", false},    {"Port1", "Port#", true},        {"PortX", "Port#", false},
-      {"abc", "a?c", true},          {"ac", "a?c", false},            {"abc", "a[a-c]c", true},
-      {"adc", "a[!a-c]c", true},     {"abc", "a[!a-c]c", false},      {"a[c", "a[c", true},
-      {"abcabd", "*ab?", true},      {"", "*", true},                 {"", "?", false},
-      {"aXbXc", "a*b*c", true},      {"aXbXd", "a*b*c", false},       {"x", "", false},
+      {"SETTINGS", "*", true},    {"SETTINGS", "SET*", true},
+      {"SETTINGS", "set*", true}, {"COMCTRL", "SET*", false},
+      {"Port1", "Port#", true},   {"PortX", "Port#", false},
+      {"abc", "a?c", true},       {"ac", "a?c", false},
+      {"abc", "a[a-c]c", true},   {"adc", "a[!a-c]c", true},
+      {"abc", "a[!a-c]c", false}, {"a[c", "a[c", true},
+      {"abcabd", "*ab?", true},   {"", "*", true},
+      {"", "?", false},           {"aXbXc", "a*b*c", true},
+      {"aXbXd", "a*b*c", false},  {"x", "", false},
   };
-  for (const auto& c : cases) EXPECT_EQ(LikePattern(c.text, c.pattern), c.match) << c.text << " " << c.pattern;
+  for (const auto& c : cases)
+    EXPECT_EQ(LikePattern(c.text, c.pattern), c.match) << c.text << " " << c.pattern;
 }
 
 TEST(IniAccess, ReadAndWriteEntries) {
@@ -215,12 +219,13 @@ TEST(IniAccess, GetAppPathPrefersXdgDataHome) {
   } cases[] = {
       {{{"XDG_DATA_HOME", folder / "data"}, {"HOME", home}}, 28, folder / "data"},
       {{{"XDG_DATA_HOME", folder / "data"}}, 28 | CSIDL_FLAG_CREATE, folder / "data"},
-      {{{"HOME", home}}, 28, home + "/.local/share"},                 // created when missing
+      {{{"HOME", home}}, 28, home + "/.local/share"},  // created when missing
       {{{"XDG_DATA_HOME", "relative"}, {"HOME", home}}, 28, home + "/.local/share"},
-      {{{"XDG_DATA_HOME", folder / "file/x"}, {"APPDATA", "/appdata"}, {"HOME", home}}, 28,
+      {{{"XDG_DATA_HOME", folder / "file/x"}, {"APPDATA", "/appdata"}, {"HOME", home}},
+       28,
        "/appdata"},
       {{{"XDG_DATA_HOME", folder / "file/x"}, {"HOME", home}}, 28, home},
-      {{{"APPDATA", "/appdata"}, {"HOME", home}}, 5, "/appdata"},      // unknown identifier
+      {{{"APPDATA", "/appdata"}, {"HOME", home}}, 5, "/appdata"},  // unknown identifier
       {{}, 28, ""},
   };
   WriteFile(folder / "file", "x");

@@ -62,8 +62,8 @@ TEST(ProfileText, ReadsWindowsWrittenFileInBothLineBreakStyles) {
   for (const std::string& eol : {std::string("\r\n"), std::string("\n")}) {
     const ProfileText text(WithLineBreak(kWindowsIni, eol));
     for (const auto& c : cases) {
-      EXPECT_EQ(text.Get(c.section, c.key), c.value) << c.section << "/" << c.key << " eol "
-                                                      << eol.size();
+      EXPECT_EQ(text.Get(c.section, c.key), c.value)
+          << c.section << "/" << c.key << " eol " << eol.size();
     }
   }
 }
@@ -82,7 +82,8 @@ TEST(ProfileText, WriteChangesOnlyItsLineAndKeepsLineBreakStyle) {
       {"COMCTRL", "Stopbit", "2", "Stopbit=\"1.5\"\r\n", "Stopbit=2\r\n"},
       {"COMCTRL", "Port", "", "PORT = COM3\r\n", "PORT = \r\n"},
       // New keys go after the section's last entry, before blank lines.
-      {"SETTINGS", "ForceLoad", "False", "InitLang =2000\r\n", "InitLang =2000\r\nForceLoad=False\r\n"},
+      {"SETTINGS", "ForceLoad", "False", "InitLang =2000\r\n",
+       "InitLang =2000\r\nForceLoad=False\r\n"},
       {"COMCTRL", "Parity", "Even", "Stopbit=\"1.5\"\r\n", "Stopbit=\"1.5\"\r\nParity=Even\r\n"},
       {"NEW", "Key", "v", "Stopbit=\"1.5\"\r\n", "Stopbit=\"1.5\"\r\n[NEW]\r\nKey=v\r\n"},
   };
@@ -90,8 +91,7 @@ TEST(ProfileText, WriteChangesOnlyItsLineAndKeepsLineBreakStyle) {
     for (const auto& c : cases) {
       ProfileText text(WithLineBreak(kWindowsIni, eol));
       ASSERT_TRUE(text.Set(c.section, c.key, c.value)) << c.key;
-      EXPECT_EQ(text.Text(),
-                WithLineBreak(Replaced(kWindowsIni, c.from, c.to), eol))
+      EXPECT_EQ(text.Text(), WithLineBreak(Replaced(kWindowsIni, c.from, c.to), eol))
           << c.section << "/" << c.key << " eol " << eol.size();
       EXPECT_EQ(text.Get(c.section, c.key), c.value);
     }
@@ -127,8 +127,8 @@ TEST(ProfileText, ValueForms) {
     const char* line;
     const char* value;
   } cases[] = {
-      {"k=  4800  ", "4800"}, {"k=\"a b\"", "a b"},  {"k='a b'", "a b"}, {"k=\"abc'", "\"abc'"},
-      {"k=\"\"", ""},         {"k=\"", "\""},        {"k=", ""},         {"k=a=b", "a=b"},
+      {"k=  4800  ", "4800"}, {"k=\"a b\"", "a b"}, {"k='a b'", "a b"}, {"k=\"abc'", "\"abc'"},
+      {"k=\"\"", ""},         {"k=\"", "\""},       {"k=", ""},         {"k=a=b", "a=b"},
       {"k = \" x \"", " x "}, {"K\t=\tTab", "Tab"},
   };
   for (const auto& c : cases) {
@@ -157,16 +157,11 @@ TEST(ProfileText, RefusesWhatCannotStandOnOneLine) {
   const struct {
     std::string section, key, value;
   } cases[] = {
-      {"S", "k", "a\r\nb"},
-      {"S", "k", "C:/x\n[COMCTRL]\nPort=COM9"},
-      {"S", "a=b", "v"},
-      {"S", "", "v"},
-      {"S", " k", "v"},
-      {"S", ";k", "v"},
-      {"S", "[k", "v"},
-      {"a]b", "k", "v"},
-      {"", "k", "v"},
-      {"S\n", "k", "v"},
+      {"S", "k", "a\r\nb"}, {"S", "k", "C:/x\n[COMCTRL]\nPort=COM9"},
+      {"S", "a=b", "v"},    {"S", "", "v"},
+      {"S", " k", "v"},     {"S", ";k", "v"},
+      {"S", "[k", "v"},     {"a]b", "k", "v"},
+      {"", "k", "v"},       {"S\n", "k", "v"},
   };
   for (const auto& c : cases) {
     ProfileText text(kWindowsIni);

@@ -1,3 +1,5 @@
+#include "config/Settings.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -5,7 +7,6 @@
 
 #include "config/FakePlatform.h"
 #include "config/IniAccess.h"
-#include "config/Settings.h"
 #include "config/TempFolder.h"
 
 namespace qv {
@@ -78,10 +79,11 @@ TEST_F(SettingsTest, FirstStartAndCloseWriteAllElevenKeys) {
   EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\n");
 
   WriteSettings(ctx, ini, window, false);
-  EXPECT_EQ(ReadFile(iniPath),
-            "[SETTINGS]\nMainLeft=1000\nMainTop=1000\nInitDir=" + programFolder +
-                "/KVX7_public\nInitLang=1000\nForceLoad=False\n"
-                "[COMCTRL]\nPort=COM1\nProtocol=None\nBaud=4800\nParity=None\nStopbit=1\nDataBit=8\n");
+  EXPECT_EQ(
+      ReadFile(iniPath),
+      "[SETTINGS]\nMainLeft=1000\nMainTop=1000\nInitDir=" + programFolder +
+          "/KVX7_public\nInitLang=1000\nForceLoad=False\n"
+          "[COMCTRL]\nPort=COM1\nProtocol=None\nBaud=4800\nParity=None\nStopbit=1\nDataBit=8\n");
   EXPECT_TRUE(station.view.boxes.empty());
 }
 
@@ -151,9 +153,9 @@ TEST_F(SettingsTest, Language) {
     const char* stored;
     std::int32_t language;
   } cases[] = {
-      {"0", 0},       {"2000", 2000}, {"1000", 1000}, {"5", 1000},    {"7", 1000},
-      {"", 1000},     {"abc", 1000},  {" 2000 ", 2000}, {"2000.0", 1000}, {"+0", 0},
-      {"99999999999", 1000},
+      {"0", 0},         {"2000", 2000}, {"1000", 1000},        {"5", 1000},
+      {"7", 1000},      {"", 1000},     {"abc", 1000},         {" 2000 ", 2000},
+      {"2000.0", 1000}, {"+0", 0},      {"99999999999", 1000},
   };
   for (const auto& c : cases) {
     StoreSettings(std::string("[SETTINGS]\nInitLang=") + c.stored + "\n");
@@ -198,7 +200,7 @@ TEST_F(SettingsTest, PortSettingsAndProtocolIndex) {
   const struct {
     const char* protocol;
     const char* index;
-  } cases[] = {{"None", "0"}, {"XonXoff", "1"}, {"RTS", "2"}, {"RTSXonXoff", "3"},
+  } cases[] = {{"None", "0"}, {"XonXoff", "1"}, {"RTS", "2"},    {"RTSXonXoff", "3"},
                {"rts", ""},   {"", ""},         {"Hardware", ""}};
   for (const auto& c : cases) {
     StoreSettings(std::string("[comctrl]\nport = COM3\nBAUD=\"38400\"\nProtocol=") + c.protocol +
@@ -274,9 +276,9 @@ TEST(FormatSingle, WritesAsTheSystemWritesDecimals) {
   const struct {
     float value;
     const char* text;
-  } cases[] = {{1000, "1000"},     {-400, "-400"},   {1000.5f, "1000.5"}, {0, "0"},
-               {-0.0f, "0"},       {0.1f, "0.1"},    {1234567, "1234567"},
-               {12345678, "1.234568E+07"}, {-32000, "-32000"}};
+  } cases[] = {{1000, "1000"},    {-400, "-400"}, {1000.5f, "1000.5"},  {0, "0"},
+               {-0.0f, "0"},      {0.1f, "0.1"},  {1234567, "1234567"}, {12345678, "1.234568E+07"},
+               {-32000, "-32000"}};
   for (const auto& c : cases) EXPECT_EQ(FormatSingle(c.value), c.text) << c.value;
 }
 

@@ -24,7 +24,7 @@ namespace {
 using qv::ProfileText;
 
 constexpr const char* kKeys[][2] = {
-    {"SETTINGS", "MainLeft"}, {"SETTINGS", "MainTop"}, {"SETTINGS", "InitDir"},
+    {"SETTINGS", "MainLeft"}, {"SETTINGS", "MainTop"},   {"SETTINGS", "InitDir"},
     {"SETTINGS", "InitLang"}, {"SETTINGS", "ForceLoad"}, {"COMCTRL", "Port"},
     {"COMCTRL", "Protocol"},  {"COMCTRL", "Baud"},       {"COMCTRL", "Parity"},
     {"COMCTRL", "Stopbit"},   {"COMCTRL", "DataBit"},
@@ -44,8 +44,8 @@ std::string Expected(std::string_view value) {
 }
 
 // Every key of every section but those named in `except`, as Get reads it.
-std::vector<std::optional<std::string>> OtherValues(const ProfileText& text,
-                                                    std::initializer_list<std::string_view> except) {
+std::vector<std::optional<std::string>> OtherValues(
+    const ProfileText& text, std::initializer_list<std::string_view> except) {
   std::vector<std::optional<std::string>> values;
   for (const std::string& section : text.SectionNames()) {
     bool skip = false;
