@@ -85,15 +85,20 @@ ProfileFileRead ReadProfileFile(const std::string& path) {
 
   std::ifstream in(path, std::ios::binary);
   if (!in) return {Status::Unreadable, {}};
-  // One byte past the cap tells a file that is too large from one that fits.
+  // Read one byte past the cap to tell a file that is too large from one that
+  // fits; read on past the size taken when the file has grown since.
   const std::uintmax_t size = fs::file_size(path, ec);
-  const std::size_t wanted =
-      ec ? kProfileFileMax + 1
-         : static_cast<std::size_t>(std::min<std::uintmax_t>(size, kProfileFileMax + 1));
-  ProfileFileRead result{Status::Ok, std::string(wanted, '\0')};
-  in.read(result.text.data(), static_cast<std::streamsize>(wanted));
-  if (in.bad()) return {Status::Unreadable, {}};
+  ProfileFileRead result{Status::Ok, {}};
+  result.text.resize(
+      static_cast<std::size_t>(std::min<std::uintmax_t>(ec ? 0 : size, kProfileFileMax)) + 1);
+  in.read(result.text.data(), static_cast<std::streamsize>(result.text.size()));
   result.text.resize(static_cast<std::size_t>(in.gcount()));
+  char chunk[4096];
+  while (in && result.text.size() <= kProfileFileMax) {
+    in.read(chunk, sizeof chunk);
+    result.text.append(chunk, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return {Status::Unreadable, {}};
   if (result.text.size() > kProfileFileMax) {
     result.text.resize(kProfileFileMax);
     result.status = Status::TooLarge;

@@ -295,3 +295,31 @@ TEST(IniAccess, WriteKeepsPermissionsAndLinks) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(ReadProfileFile, CapsWhatItReads) {
+  testing::TempFolder folder;
+  using Status = ProfileFileRead::Status;
+  const struct {
+    std::size_t size;
+    Status status;
+    std::size_t kept;
+  } cases[] = {{0, Status::Ok, 0},
+               {kProfileFileMax, Status::Ok, kProfileFileMax},
+               {kProfileFileMax + 1, Status::TooLarge, kProfileFileMax},
+               {3 * kProfileFileMax, Status::TooLarge, kProfileFileMax}};
+  for (const auto& c : cases) {
+    testing::WriteFile(folder / "a.ini", std::string(c.size, 'x'));
+    const ProfileFileRead read = ReadProfileFile(folder / "a.ini");
+    EXPECT_EQ(read.status, c.status) << c.size;
+    EXPECT_EQ(read.text.size(), c.kept) << c.size;
+  }
+  EXPECT_EQ(ReadProfileFile(folder / "missing").status, Status::Missing);
+  EXPECT_EQ(ReadProfileFile(folder.path()).status, Status::Unreadable);
+  EXPECT_EQ(ReadProfileFile("/dev/zero").status, Status::Unreadable);
+}
+
+}  // namespace
+}  // namespace qv
