@@ -1,0 +1,136 @@
+#include "config/Settings.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "app/Context.h"
+#include "app/View.h"
+#include "config/IniAccess.h"
+#include "config/ProfileText.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kDefaultPosition = "1000";
+constexpr std::int32_t kGerman = 0;
+constexpr std::int32_t kEnglish = 1000;
+constexpr std::int32_t kFrench = 2000;
+
+// A hand-edited value that is empty or no single-precision number counts as missing.
+float ReadSingle(const IniAccess& ini, const char* key) {
+  const float fallback = 1000.0f;
+  const auto number =
+      IniAccess::ParseNumber(ini.ReadEntry(kSectionSettings, key, kDefaultPosition));
+  if (!number || std::fabs(*number) > std::numeric_limits<float>::max()) return fallback;
+  return static_cast<float>(*number);
+}
+
+std::optional<std::int32_t> ParseInteger(std::string_view text) {
+  text = TrimControl(text);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() ||
+      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-')) {
+    return std::nullopt;
+  }
+  std::int32_t value = 0;
+  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::int32_t ReadLanguage(const IniAccess& ini) {
+  const auto value = ParseInteger(ini.ReadEntry(kSectionSettings, "InitLang", "1000"));
+  if (value && (*value == kGerman || *value == kFrench)) return *value;
+  return kEnglish;
+}
+
+void RestorePosition(IniAccess& ini, const ScreenSize& screen, WindowRect& window) {
+  window.Left = ReadSingle(ini, "MainLeft") + kPositionOffset;
+  window.Top = ReadSingle(ini, "MainTop") + kPositionOffset;
+  if (window.Top + window.Height > screen.Height) window.Top = screen.Height - window.Height;
+  if (window.Left + window.Width > screen.Width) window.Left = screen.Width - window.Width;
+  ini.WriteEntry(kSectionSettings, "MainLeft", FormatSingle(window.Left - kPositionOffset));
+  ini.WriteEntry(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
+}
+
+void ReadPortSettings(Context& ctx, const IniAccess& ini) {
+  ctx.PortList = ini.ReadEntry(kSectionComCtrl, "Port", "COM1");
+  ctx.ProtocolList = ini.ReadEntry(kSectionComCtrl, "Protocol", "None");
+  ctx.BaudList = ini.ReadEntry(kSectionComCtrl, "Baud", "4800");
+  ctx.ParityList = ini.ReadEntry(kSectionComCtrl, "Parity", "None");
+  ctx.StopBitList = ini.ReadEntry(kSectionComCtrl, "Stopbit", "1");
+  ctx.DataBitList = ini.ReadEntry(kSectionComCtrl, "DataBit", "8");
+  ctx.ProtocolListIndex = ProtocolIndexOf(ctx.ProtocolList);
+}
+
+}  // namespace
+
+std::string LocateSettingsFile(IniAccess& ini) {
+  const std::string base = ini.GetAppPath(CSIDL_LOCAL_APPDATA);
+  // Without an application-data folder the path would start at the root of
+  // the file system; run on defaults instead.
+  if (base.empty()) {
+    ini.IniFile("");
+    return {};
+  }
+  std::string folder = IniAccess::FormatPath(base, IniAccess::FormatPath("Quorvex", kAppTitle));
+  if (!ini.IsDirectory(folder) && !ini.CreateFolder(folder)) folder = base;
+  ini.IniFile(IniAccess::FormatPath(folder, std::string(kAppTitle) + ".ini"));
+  return ini.IniFile();
+}
+
+void ReadSettings(Context& ctx, IniAccess& ini, const std::string& programFolder,
+                  const ScreenSize& screen, WindowRect& window) {
+  const std::string besideProgram = IniAccess::FormatPath(programFolder, kUpgradeFolderName);
+  ctx.UpgradeFolder = besideProgram;
+  if (!ini.IsDirectory(besideProgram)) {
+    ctx.UpgradeFolder = ini.ReadEntry(kSectionSettings, "InitDir", besideProgram);
+  }
+  RestorePosition(ini, screen, window);
+  ReadPortSettings(ctx, ini);
+  ctx.InitLang = ReadLanguage(ini);
+  ctx.HwOverride = ini.ReadEntry(kSectionSettings, "ForceLoad", "False");
+}
+
+void WriteSettings(const Context& ctx, IniAccess& ini, const WindowRect& window, bool minimized) {
+  ini.WriteEntry(kSectionComCtrl, "Port", ctx.PortList);
+  ini.WriteEntry(kSectionComCtrl, "Protocol", ctx.ProtocolList);
+  ini.WriteEntry(kSectionComCtrl, "Baud", ctx.BaudList);
+  ini.WriteEntry(kSectionComCtrl, "Parity", ctx.ParityList);
+  ini.WriteEntry(kSectionComCtrl, "Stopbit", ctx.StopBitList);
+  ini.WriteEntry(kSectionComCtrl, "DataBit", ctx.DataBitList);
+  if (minimized) return;
+  ini.WriteEntry(kSectionSettings, "MainLeft", FormatSingle(window.Left - kPositionOffset));
+  ini.WriteEntry(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
+  ini.WriteEntry(kSectionSettings, "InitDir", ctx.UpgradeFolder);
+  ini.WriteEntry(kSectionSettings, "InitLang", std::to_string(ctx.InitLang));
+  ini.WriteEntry(kSectionSettings, "ForceLoad", ctx.HwOverride);
+}
+
+std::string ProtocolIndexOf(const std::string& protocol) {
+  if (protocol == "None") return "0";
+  if (protocol == "XonXoff") return "1";
+  if (protocol == "RTS") return "2";
+  if (protocol == "RTSXonXoff") return "3";
+  return {};
+}
+
+std::string FormatSingle(float value) {
+  if (value == 0.0f) return "0";  // no "-0"
+  char text[32];
+  const auto [end, ec] =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, 7);
+  if (ec != std::errc()) return "0";
+  std::string result(text, end);
+  for (char& c : result) {
+    if (c == 'e') c = 'E';
+  }
+  return result;
+}
+
+}  // namespace qv

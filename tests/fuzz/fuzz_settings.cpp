@@ -1,0 +1,151 @@
+// Feeds arbitrary bytes to the settings reader as the content of a settings
+// file: parsing must keep the text byte for byte, edits must touch only what
+// they concern, and a whole start-up and close on the file must leave every
+// other section as it was (or the file untouched when it cannot be written).
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "config/IniAccess.h"
+#include "config/ProfileFile.h"
+#include "config/ProfileText.h"
+#include "config/Settings.h"
+#include "tests/config/FakePlatform.h"
+
+namespace {
+
+using qv::ProfileText;
+
+constexpr const char* kKeys[][2] = {
+    {"SETTINGS", "MainLeft"}, {"SETTINGS", "MainTop"},   {"SETTINGS", "InitDir"},
+    {"SETTINGS", "InitLang"}, {"SETTINGS", "ForceLoad"}, {"COMCTRL", "Port"},
+    {"COMCTRL", "Protocol"},  {"COMCTRL", "Baud"},       {"COMCTRL", "Parity"},
+    {"COMCTRL", "Stopbit"},   {"COMCTRL", "DataBit"},
+};
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+std::string Expected(std::string_view value) {
+  value = qv::TrimControl(qv::CutUtf8(value.substr(0, value.find('\0')), qv::kProfileValueMax));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
+// Every key of every section but those named in `except`, as Get reads it.
+std::vector<std::optional<std::string>> OtherValues(
+    const ProfileText& text, std::initializer_list<std::string_view> except) {
+  std::vector<std::optional<std::string>> values;
+  for (const std::string& section : text.SectionNames()) {
+    bool skip = false;
+    for (std::string_view name : except) skip = skip || qv::LikePattern(section, name);
+    if (skip) continue;
+    for (const std::string& key : text.Keys(section)) values.push_back(text.Get(section, key));
+  }
+  return values;
+}
+
+void FuzzText(const std::string& content, std::string_view value) {
+  const ProfileText original(content);
+  Check(original.Text() == content);
+  for (const auto& key : kKeys) (void)original.Get(key[0], key[1]);
+
+  ProfileText edited = original;
+  if (edited.Set("COMCTRL", "Port", value)) {
+    Check(edited.Get("COMCTRL", "Port") == Expected(value));
+    Check(OtherValues(edited, {"COMCTRL"}) == OtherValues(original, {"COMCTRL"}));
+  } else {
+    Check(edited.Text() == content);
+  }
+  ProfileText cleared = original;
+  Check(cleared.ClearSection("SETTINGS"));
+  Check(cleared.Keys("SETTINGS").empty());
+  Check(OtherValues(cleared, {"SETTINGS"}) == OtherValues(original, {"SETTINGS"}));
+
+  std::vector<std::string> parts;
+  qv::IniAccess::String2Array(parts, ",", content, 34);
+  Check(!parts.empty());
+  (void)qv::IniAccess::Array2String(parts, ",", 34);
+  (void)qv::LikePattern(content, value);
+}
+
+// One folder per fuzzing process, on a RAM disk where there is one: every
+// input writes the file a dozen times, and each write waits for the disk.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "qv-fuzz-settings-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void FuzzStartAndClose(const std::string& content) {
+  static const ScratchFolder scratch;
+  const std::string& folder = scratch.path();
+  if (folder.empty()) return;
+  const std::string path = folder + "/Quorvex/QV-Boot/QV-Boot.ini";
+  std::filesystem::create_directories(folder + "/Quorvex/QV-Boot");
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+
+  qv::testing::IdleStation station;
+  qv::IniAccess ini(&station.view, [&](const std::string& name) -> std::optional<std::string> {
+    if (name == "XDG_DATA_HOME") return folder;
+    return std::nullopt;
+  });
+  Check(qv::LocateSettingsFile(ini) == path);
+  qv::WindowRect window{0, 0, 9000, 6000};
+  qv::ReadSettings(station.ctx, ini, folder + "/program", {19200, 14400}, window);
+  qv::WriteSettings(station.ctx, ini, window, false);
+
+  const std::string after = Slurp(path);
+  const bool writable = content.size() <= qv::kProfileFileMax &&
+                        content.compare(0, 2, "\xFF\xFE") != 0 &&
+                        content.compare(0, 2, "\xFE\xFF") != 0;
+  if (!writable) {
+    Check(after == content);
+    return;
+  }
+  // Sections other than the program's two keep every value.
+  Check(OtherValues(ProfileText(after), {"SETTINGS", "COMCTRL"}) ==
+        OtherValues(ProfileText(content), {"SETTINGS", "COMCTRL"}));
+  Check(station.ctx.InitLang == 0 || station.ctx.InitLang == 1000 || station.ctx.InitLang == 2000);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string content(reinterpret_cast<const char*>(data), size);
+  const std::string_view value = std::string_view(content).substr(0, 300);
+  FuzzText(content, value);
+  FuzzStartAndClose(content);
+  return 0;
+}
