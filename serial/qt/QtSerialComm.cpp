@@ -233,12 +233,14 @@ void QtSerialComm::setHandshaking(int mode) {
 }
 
 void QtSerialComm::setPortOpen(bool open) {
-  if (open == port_.isOpen()) return;
-  if (open) {
-    Open();
-  } else {
+  if (!open) {
     Close();
+    return;
   }
+  if (port_.isOpen()) {
+    throw PlatformError(kErrPortOpen, PortName(commPort_) + " is already open.");
+  }
+  Open();
 }
 
 void QtSerialComm::setInputLen(int length) {

@@ -263,11 +263,17 @@ TEST_F(PtyPortTest, CommPortOutsideOneToSixteenFailsWith8002) {
   EXPECT_EQ(comm.CommPort(), 1);
 }
 
-TEST_F(PtyPortTest, ChoosingAnotherPortWhileOpenIsRefused) {
+TEST_F(PtyPortTest, OpeningAgainOrChoosingAnotherPortWhileOpenIsRefused) {
   QtSerialComm comm(Map());
   comm.setCommPort(5);
   comm.setPortOpen(true);
   comm.setCommPort(5);
+  try {
+    comm.setPortOpen(true);
+    ADD_FAILURE() << "opened twice";
+  } catch (const PlatformError& e) {
+    EXPECT_EQ(e.number(), kErrPortOpen);
+  }
   try {
     comm.setCommPort(6);
     ADD_FAILURE();
