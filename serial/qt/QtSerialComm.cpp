@@ -40,6 +40,7 @@ namespace {
 
 constexpr int kLinePollMs = 100;
 constexpr int kCloseDrainMs = 500;
+constexpr int kSpeedChangeDrainMs = 1000;  // the longest frame takes 0.6 s at 4800 baud
 
 std::string PortName(int number) { return "COM" + std::to_string(number); }
 
@@ -207,6 +208,7 @@ void QtSerialComm::setSettings(const std::string& settings) {
                                               "': expected speed, parity, data bits and stop "
                                               "bits such as 38400,n,8,1.");
   }
+  if (port_.isOpen()) Drain();
   if (port_.isOpen() && !ApplyLine(*parsed)) {
     const QString detail = port_.errorString();
     port_.clearError();
@@ -313,10 +315,29 @@ void QtSerialComm::Close() {
   if (!port_.isOpen()) return;
   // Bytes still in QSerialPort's buffer would be dropped by close(); the
   // kernel itself drains what it already holds.
+  HandOverPendingBytes();
+  port_.close();
+}
+
+void QtSerialComm::HandOverPendingBytes() {
   for (int waited = 0; port_.bytesToWrite() > 0 && waited < kCloseDrainMs; waited += 10) {
     if (!port_.flush()) QThread::msleep(10);
   }
-  port_.close();
+}
+
+// A frame queued before a speed change leaves at the speed it was meant for.
+// Bounded, unlike tcdrain, which waits forever for a peer that holds the
+// handshake lines.
+void QtSerialComm::Drain() {
+  HandOverPendingBytes();
+#ifdef Q_OS_LINUX
+  const int descriptor = static_cast<int>(port_.handle());
+  int queued = 0;
+  for (int waited = 0; waited < kSpeedChangeDrainMs; waited += 2) {
+    if (::ioctl(descriptor, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
+    QThread::msleep(2);
+  }
+#endif
 }
 
 bool QtSerialComm::ApplyLine(const LineSettings& settings) {

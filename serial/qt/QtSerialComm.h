@@ -40,6 +40,8 @@ class QtSerialComm : public SerialComm {
  private:
   void Open();
   void Close();
+  void HandOverPendingBytes();
+  void Drain();
   bool ApplyLine(const LineSettings& settings);
   bool ApplyHandshaking(int mode);
   void OnReadyRead();
