@@ -310,12 +310,15 @@ void QtSerialComm::Open() {
 }
 
 void QtSerialComm::Close() {
-  linePoll_.stop();
-  counters_.reset();
-  if (!port_.isOpen()) return;
   // Bytes still in QSerialPort's buffer would be dropped by close(); the
   // kernel itself drains what it already holds.
-  HandOverPendingBytes();
+  if (port_.isOpen()) HandOverPendingBytes();
+  Abandon();
+}
+
+void QtSerialComm::Abandon() {
+  linePoll_.stop();
+  counters_.reset();
   port_.close();
 }
 
@@ -400,7 +403,7 @@ void QtSerialComm::OnError(QSerialPort::SerialPortError error) {
   // A failed read repeats on every pass of the event loop (a hung-up or
   // unplugged device), so the port is closed before anyone hears of it; the
   // next send opens it again if the device is back.
-  if (error != QSerialPort::WriteError) Close();
+  if (error != QSerialPort::WriteError) Abandon();
   Raise(event);
 }
 

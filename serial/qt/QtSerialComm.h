@@ -40,6 +40,7 @@ class QtSerialComm : public SerialComm {
  private:
   void Open();
   void Close();
+  void Abandon();  // closes without waiting for unsent bytes
   void HandOverPendingBytes();
   void Drain();
   bool ApplyLine(const LineSettings& settings);
