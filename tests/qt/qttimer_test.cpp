@@ -61,6 +61,15 @@ TEST_F(QtTimerTest, ReEnablingRestartsTheCountdown) {
   EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, 1000));
 }
 
+TEST_F(QtTimerTest, EnablingAnEnabledTimerKeepsItsCountdown) {
+  timer_.setInterval(400);
+  timer_.setEnabled(true);
+  RunEventsFor(300);
+  timer_.setEnabled(true);
+  // Due 100 ms from here; a restart would put it 400 ms away.
+  EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, 300));
+}
+
 TEST_F(QtTimerTest, SettingTheIntervalRestartsTheCountdown) {
   timer_.setEnabled(true);
   timer_.setInterval(400);
