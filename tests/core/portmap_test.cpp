@@ -233,13 +233,5 @@ TEST_F(PortMapFileTest, ReadsTheFileAfreshOnEveryLookup) {
   EXPECT_EQ(map.Find(2)->path, "/dev/ttyUSB0");
 }
 
-TEST_F(PortMapFileTest, BinaryGarbageGivesNoMappings) {
-  std::string garbage;
-  for (int i = 0; i < 70000; ++i) garbage.push_back(static_cast<char>((i * 7919) & 0xFF));
-  Write(garbage);
-  const PortMap map(file_, FakeSystem());
-  EXPECT_TRUE(map.List().empty());
-}
-
 }  // namespace
 }  // namespace qv
