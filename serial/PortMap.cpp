@@ -1,0 +1,283 @@
+#include "serial/PortMap.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace qv {
+
+namespace {
+
+// A map file is a handful of lines; anything longer is not one.
+constexpr std::size_t kMaxMapFileBytes = 64 * 1024;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// '#' opens a comment at the start of a line or after a blank, so a path
+// may still hold one.
+std::string_view StripComment(std::string_view line) {
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '#' && (i == 0 || IsBlank(line[i - 1]))) return line.substr(0, i);
+  }
+  return line;
+}
+
+std::optional<int> ParsePortName(std::string_view key) {
+  if (key.size() < 4 || key.size() > 6) return std::nullopt;
+  const auto lower = [](char c) { return static_cast<char>(c | 0x20); };
+  if (lower(key[0]) != 'c' || lower(key[1]) != 'o' || lower(key[2]) != 'm') return std::nullopt;
+  int number = 0;
+  for (char c : key.substr(3)) {
+    if (!IsDigit(c)) return std::nullopt;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+std::optional<std::string> ParsePath(std::string_view value, std::string& reason) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+    value = value.substr(1, value.size() - 2);
+  }
+  if (value.empty()) {
+    reason = "no device path after '='";
+    return std::nullopt;
+  }
+  if (value.front() != '/') {
+    reason = "the device path must start with '/'";
+    return std::nullopt;
+  }
+  const bool control = std::any_of(value.begin(), value.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (control) {
+    reason = "the device path holds a control character";
+    return std::nullopt;
+  }
+  return std::string(value);
+}
+
+struct NameParts {
+  int rank = 2;
+  std::string_view stem;
+  std::string_view digits;  // trailing number without leading zeros
+};
+
+NameParts SplitName(std::string_view path) {
+  const auto slash = path.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  NameParts parts;
+  if (name.rfind("ttyUSB", 0) == 0) parts.rank = 0;
+  if (name.rfind("ttyACM", 0) == 0) parts.rank = 1;
+  std::size_t end = name.size();
+  while (end > 0 && IsDigit(name[end - 1])) --end;
+  parts.stem = name.substr(0, end);
+  std::string_view digits = name.substr(end);
+  while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+  parts.digits = digits;
+  return parts;
+}
+
+std::string Canonical(const PortSystem& system, const std::string& path) {
+  return system.canonical ? system.canonical(path) : path;
+}
+
+std::optional<PortDevice> DeviceAt(const std::vector<PortDevice>& devices,
+                                   const std::string& canonicalPath, const PortSystem& system) {
+  for (const auto& device : devices) {
+    if (Canonical(system, device.path) == canonicalPath) return device;
+  }
+  return std::nullopt;
+}
+
+std::string Hex4(std::uint16_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+PortMapFile ParsePortMap(std::string_view text) {
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.remove_prefix(3);
+  std::map<int, PortAssignment> byNumber;
+  PortMapFile file;
+  int lineNumber = 0;
+  while (!text.empty()) {
+    const auto newline = text.find('\n');
+    std::string_view line = text.substr(0, newline);
+    text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
+    ++lineNumber;
+
+    line = Trim(StripComment(line));
+    if (line.empty()) continue;
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) {
+      file.problems.push_back({lineNumber, "expected a line like 'COM3 = /dev/ttyUSB0'"});
+      continue;
+    }
+    const auto number = ParsePortName(Trim(line.substr(0, equals)));
+    if (!number || *number < 1 || *number > kHighestMappedPort) {
+      file.problems.push_back({lineNumber, "the name before '=' must be COM1 to COM255"});
+      continue;
+    }
+    std::string reason;
+    auto path = ParsePath(Trim(line.substr(equals + 1)), reason);
+    if (!path) {
+      file.problems.push_back({lineNumber, reason});
+      continue;
+    }
+    auto& slot = byNumber[*number];
+    if (slot.line != 0) {
+      file.problems.push_back(
+          {slot.line, "COM" + std::to_string(*number) + " is given again on line " +
+                          std::to_string(lineNumber) + ", which wins"});
+    }
+    slot = PortAssignment{*number, std::move(*path), lineNumber};
+  }
+  for (auto& [number, assignment] : byNumber) file.assignments.push_back(std::move(assignment));
+  std::sort(file.problems.begin(), file.problems.end(),
+            [](const PortMapProblem& a, const PortMapProblem& b) { return a.line < b.line; });
+  return file;
+}
+
+bool DetectedBefore(const std::string& pathA, const std::string& pathB) {
+  const NameParts a = SplitName(pathA);
+  const NameParts b = SplitName(pathB);
+  if (a.rank != b.rank) return a.rank < b.rank;
+  if (a.stem != b.stem) return a.stem < b.stem;
+  if (a.digits.size() != b.digits.size()) return a.digits.size() < b.digits.size();
+  if (a.digits != b.digits) return a.digits < b.digits;
+  return pathA < pathB;
+}
+
+std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
+                                    const PortSystem& system) {
+  std::vector<PortEntry> entries;
+  std::set<int> usedNumbers;
+  std::set<std::string> claimed;
+  for (const auto& assignment : file.assignments) {
+    const std::string canonicalPath = Canonical(system, assignment.path);
+    PortEntry entry;
+    entry.number = assignment.number;
+    entry.path = assignment.path;
+    entry.origin = PortOrigin::MapFile;
+    entry.line = assignment.line;
+    entry.present = system.exists ? system.exists(assignment.path) : false;
+    entry.device = DeviceAt(devices, canonicalPath, system);
+    entries.push_back(std::move(entry));
+    usedNumbers.insert(assignment.number);
+    claimed.insert(canonicalPath);
+  }
+
+  std::vector<PortDevice> detected = devices;
+  std::sort(detected.begin(), detected.end(), [](const PortDevice& a, const PortDevice& b) {
+    return DetectedBefore(a.path, b.path);
+  });
+  int next = 1;
+  for (const auto& device : detected) {
+    if (!claimed.insert(Canonical(system, device.path)).second) continue;
+    while (usedNumbers.count(next)) ++next;
+    if (next > kHighestMappedPort) break;
+    PortEntry entry;
+    entry.number = next;
+    entry.path = device.path;
+    entry.origin = PortOrigin::Detected;
+    entry.present = true;
+    entry.device = device;
+    entries.push_back(std::move(entry));
+    usedNumbers.insert(next);
+  }
+  std::sort(entries.begin(), entries.end(),
+            [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
+  return entries;
+}
+
+PortSystem FileSystemPortSystem() {
+  PortSystem system;
+  system.devices = [] { return std::vector<PortDevice>{}; };
+  system.canonical = [](const std::string& path) {
+    std::error_code error;
+    auto resolved = std::filesystem::weakly_canonical(path, error);
+    return error ? path : resolved.string();
+  };
+  system.exists = [](const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+  };
+  return system;
+}
+
+std::string PortMapFilePath(const std::function<std::optional<std::string>(const char*)>& env) {
+  const auto nonEmpty = [&](const char* name) -> std::optional<std::string> {
+    auto value = env(name);
+    if (!value || value->empty()) return std::nullopt;
+    return value;
+  };
+  if (auto file = nonEmpty(kPortMapFileVariable)) return *file;
+  std::string base;
+  if (auto config = nonEmpty("XDG_CONFIG_HOME"); config && config->front() == '/') {
+    base = *config;
+  } else if (auto home = nonEmpty("HOME")) {
+    base = *home + "/.config";
+  } else {
+    return {};
+  }
+  return base + "/Quorvex/QV-Boot/ports.conf";
+}
+
+std::string PortMapFilePath() {
+  return PortMapFilePath([](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    if (!value) return std::nullopt;
+    return std::string(value);
+  });
+}
+
+PortMap::PortMap(std::string mapFile, PortSystem system)
+    : mapFile_(std::move(mapFile)), system_(std::move(system)) {}
+
+PortMapFile PortMap::ReadMapFile() const {
+  if (mapFile_.empty()) return {};
+  std::ifstream in(mapFile_, std::ios::binary);
+  if (!in) return {};
+  std::string text(kMaxMapFileBytes, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParsePortMap(text);
+}
+
+std::vector<PortEntry> PortMap::List() const {
+  const auto devices = system_.devices ? system_.devices() : std::vector<PortDevice>{};
+  return ResolvePorts(ReadMapFile(), devices, system_);
+}
+
+std::optional<PortEntry> PortMap::Find(int number) const {
+  for (auto& entry : List()) {
+    if (entry.number == number) return entry;
+  }
+  return std::nullopt;
+}
+
+std::string DescribePortEntry(const PortEntry& entry) {
+  std::string text = "COM" + std::to_string(entry.number) + "  " + entry.path + "  (";
+  text += entry.origin == PortOrigin::MapFile ? "map file line " + std::to_string(entry.line)
+                                              : std::string("found");
+  if (!entry.present) text += ", missing";
+  if (entry.device && entry.device->vendorId && entry.device->productId) {
+    text += ", USB " + Hex4(*entry.device->vendorId) + ":" + Hex4(*entry.device->productId);
+    if (!entry.device->serialNumber.empty()) text += " serial " + entry.device->serialNumber;
+  }
+  return text + ")";
+}
+
+}  // namespace qv

@@ -1,0 +1,107 @@
+#pragma once
+// Turns the port numbers the loader speaks of (COM1 .. COM16) into device
+// paths on a system that names serial devices by path.
+//
+// Without configuration the present devices are numbered from 1: USB
+// adapters first (ttyUSB*, then ttyACM*, each by its number), then every
+// other serial device (ttyS* and the like) by name. A small file of the
+// operator's own fixes numbers to paths ("COM3 = /dev/ttyUSB1", also for
+// pseudo-terminals); automatic numbering skips the numbers and devices the
+// file names.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+inline constexpr int kHighestMappedPort = 255;
+inline constexpr const char* kPortMapFileVariable = "QVBOOT_PORTS_FILE";
+
+// A serial device the system reports, with what USB labelling needs.
+struct PortDevice {
+  std::string path;  // e.g. /dev/ttyUSB0
+  std::optional<std::uint16_t> vendorId;
+  std::optional<std::uint16_t> productId;
+  std::string serialNumber;
+  std::string description;
+  std::string manufacturer;
+};
+
+struct PortAssignment {
+  int number = 0;
+  std::string path;
+  int line = 0;  // 1-based line of the map file
+};
+
+struct PortMapProblem {
+  int line = 0;
+  std::string reason;
+};
+
+struct PortMapFile {
+  std::vector<PortAssignment> assignments;  // one per number, ascending
+  std::vector<PortMapProblem> problems;     // lines that were ignored
+};
+
+// Lines "COMn = /absolute/path"; '#' starts a comment. Bad lines are ignored
+// and reported in problems; for a number given twice the later line wins.
+PortMapFile ParsePortMap(std::string_view text);
+
+enum class PortOrigin { MapFile, Detected };
+
+struct PortEntry {
+  int number = 0;
+  std::string path;
+  PortOrigin origin = PortOrigin::Detected;
+  int line = 0;          // map-file line for PortOrigin::MapFile
+  bool present = false;  // the path exists now
+  std::optional<PortDevice> device;  // the system's report on this device, when it has one
+};
+
+// What the map needs of the machine; tests pass fakes.
+struct PortSystem {
+  std::function<std::vector<PortDevice>()> devices;
+  // Resolves links (a by-id name gives the ttyUSB path) so one device is
+  // not numbered twice; returns the path unchanged when it cannot.
+  std::function<std::string(const std::string&)> canonical;
+  std::function<bool(const std::string&)> exists;
+};
+
+// File-system answers for canonical and exists; devices stays empty.
+PortSystem FileSystemPortSystem();
+
+// The map in ascending number order.
+std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
+                                    const PortSystem& system);
+
+// The order automatic numbering uses.
+bool DetectedBefore(const std::string& pathA, const std::string& pathB);
+
+// $QVBOOT_PORTS_FILE when set, else $XDG_CONFIG_HOME (default ~/.config)
+// + /Quorvex/QV-Boot/ports.conf. Empty when no folder can be found.
+std::string PortMapFilePath(const std::function<std::optional<std::string>(const char*)>& env);
+std::string PortMapFilePath();  // from the process environment
+
+// The map file and the system, read afresh on every call so devices plugged
+// in meanwhile count.
+class PortMap {
+ public:
+  PortMap(std::string mapFile, PortSystem system);
+
+  const std::string& mapFile() const { return mapFile_; }
+  PortMapFile ReadMapFile() const;
+  std::vector<PortEntry> List() const;
+  std::optional<PortEntry> Find(int number) const;
+
+ private:
+  std::string mapFile_;
+  PortSystem system_;
+};
+
+// One line for the operator: "COM1  /dev/ttyUSB0  (found)" or "(ports.conf line 3)".
+std::string DescribePortEntry(const PortEntry& entry);
+
+}  // namespace qv

@@ -1,0 +1,430 @@
+#include "serial/qt/QtSerialComm.h"
+
+#include <QThread>
+#include <algorithm>
+#include <filesystem>
+#include <limits>
+
+#include "app/PlatformError.h"
+
+#ifdef Q_OS_UNIX
+#include <grp.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
+// Which CommEvent codes arise here, and from where:
+//  2            readyRead.
+//  1001, 1004, 1006, 1008, 1009 and 3, 4, 5, 6
+//               the kernel's per-port counters (TIOCGICOUNT), read on every
+//               receive and every kLinePollMs. UART drivers and most USB
+//               adapters keep them; pseudo-terminals do not, so there these
+//               codes never arise. QSerialPort itself no longer reports
+//               framing, parity or break conditions.
+//  1008, 1010, 1011
+//               QSerialPort's ReadError, WriteError and ResourceError (the
+//               device failed or was unplugged; after a read or resource
+//               error the port is closed).
+//  1 (send buffer low) never arises: QSerialPort's write buffer has no
+//  threshold. 7 (end-of-file character) never arises: the line is raw.
+namespace qv {
+
+namespace {
+
+constexpr int kLinePollMs = 100;
+constexpr int kCloseDrainMs = 500;
+constexpr int kSpeedChangeDrainMs = 1000;  // the longest frame takes 0.6 s at 4800 baud
+
+std::string PortName(int number) { return "COM" + std::to_string(number); }
+
+std::string MapFileHint(const PortMap& ports, int number) {
+  const std::string line = "'" + PortName(number) + " = /dev/ttyUSB0'";
+  if (ports.mapFile().empty()) {
+    return "name the device in a port map file given by the variable " +
+           std::string(kPortMapFileVariable) + ", with a line such as " + line;
+  }
+  return "name the device in " + ports.mapFile() + " with a line such as " + line +
+         " (ls -l /dev/serial/by-id shows the adapters)";
+}
+
+std::string UnmappedText(const PortMap& ports, int number) {
+  std::string found;
+  for (const auto& entry : ports.List()) {
+    found += (found.empty() ? "" : ", ") + PortName(entry.number) + " is " + entry.path;
+  }
+  return "No serial device is numbered " + PortName(number) + " (" +
+         (found.empty() ? std::string("no serial device found") : found) +
+         "). Connect the station's cable, or " + MapFileHint(ports, number) + ".";
+}
+
+std::string MissingText(const PortMap& ports, const PortEntry& entry) {
+  std::string text = PortName(entry.number) + " is " + entry.path;
+  if (entry.origin == PortOrigin::MapFile) {
+    return text + " (" + ports.mapFile() + " line " + std::to_string(entry.line) +
+           "), but that device does not exist. Connect the adapter, or correct that line to "
+           "the device's path (ls -l /dev/serial/by-id shows the adapters).";
+  }
+  return text + ", but that device is gone. Connect the adapter again, or " +
+         MapFileHint(ports, entry.number) + ".";
+}
+
+std::string InUseText(const PortEntry& entry) {
+  return PortName(entry.number) + " (" + entry.path +
+         ") is in use by another program. Close that program (a terminal such as minicom or "
+         "screen, or another QV-Boot) and try again.";
+}
+
+#ifdef Q_OS_UNIX
+bool AccessDenied(const std::string& path) {
+  if (::access(path.c_str(), R_OK | W_OK) == 0) return false;
+  return errno == EACCES || errno == EPERM;
+}
+
+std::string GroupOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  const group* owner = ::getgrgid(info.st_gid);
+  return owner ? owner->gr_name : std::string();
+}
+#else
+bool AccessDenied(const std::string&) { return false; }
+std::string GroupOf(const std::string&) { return {}; }
+#endif
+
+std::string DeniedText(const PortEntry& entry) {
+  std::string text = "No permission to open " + PortName(entry.number) + " (" + entry.path +
+                     "). Serial devices are open to the members of the 'dialout' group: run "
+                     "'sudo usermod -aG dialout $USER', then log out and in again.";
+  const std::string group = GroupOf(entry.path);
+  if (!group.empty() && group != "dialout" && group != "root") {
+    text += " This device belongs to the group '" + group + "'; join that one instead.";
+  }
+  return text;
+}
+
+PlatformError OpenFailure(const PortEntry& entry, QSerialPort::SerialPortError error,
+                          const QString& detail) {
+  std::error_code ignored;
+  if (!std::filesystem::exists(entry.path, ignored) ||
+      error == QSerialPort::DeviceNotFoundError) {
+    return PlatformError(kErrPortNotFound, PortName(entry.number) + " is " + entry.path +
+                                               ", but that device does not exist.");
+  }
+  if (AccessDenied(entry.path)) return PlatformError(kErrPortDenied, DeniedText(entry));
+  // Qt reports a device held by another process (exclusive open or lock
+  // file) as a permission error; with access granted, that is what it means.
+  if (error == QSerialPort::PermissionError) return PlatformError(kErrPortOpen, InUseText(entry));
+  return PlatformError(kErrPortFailed, "Could not open " + PortName(entry.number) + " (" +
+                                           entry.path + "): " + detail.toStdString());
+}
+
+QSerialPort::Parity QtParity(char parity) {
+  switch (parity) {
+    case 'e': return QSerialPort::EvenParity;
+    case 'o': return QSerialPort::OddParity;
+    case 'm': return QSerialPort::MarkParity;
+    case 's': return QSerialPort::SpaceParity;
+    default: return QSerialPort::NoParity;
+  }
+}
+
+QSerialPort::StopBits QtStopBits(StopBits stopBits) {
+  switch (stopBits) {
+    case StopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case StopBits::Two: return QSerialPort::TwoStop;
+    default: return QSerialPort::OneStop;
+  }
+}
+
+#ifdef Q_OS_LINUX
+std::optional<LineCounters> ReadLineCounters(int descriptor) {
+  serial_icounter_struct counts{};
+  if (::ioctl(descriptor, TIOCGICOUNT, &counts) != 0) return std::nullopt;
+  const auto u = [](int value) { return static_cast<std::uint64_t>(static_cast<unsigned>(value)); };
+  LineCounters c;
+  c.breaks = u(counts.brk);
+  c.framing = u(counts.frame);
+  c.overrun = u(counts.overrun);
+  c.bufferOverrun = u(counts.buf_overrun);
+  c.parity = u(counts.parity);
+  c.cts = u(counts.cts);
+  c.dsr = u(counts.dsr);
+  c.cd = u(counts.dcd);
+  c.ring = u(counts.rng);
+  return c;
+}
+#else
+std::optional<LineCounters> ReadLineCounters(int) { return std::nullopt; }
+#endif
+
+// QSerialPort offers RTS/CTS or XON/XOFF, not both; mode 3 adds XON/XOFF to
+// the hardware handshake on the open descriptor.
+bool AddSoftwareFlowControl([[maybe_unused]] int descriptor) {
+#ifdef Q_OS_UNIX
+  termios tio{};
+  if (::tcgetattr(descriptor, &tio) != 0) return false;
+  tio.c_iflag |= IXON | IXOFF;
+  return ::tcsetattr(descriptor, TCSANOW, &tio) == 0;
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+QtSerialComm::QtSerialComm(PortMap ports) : ports_(std::move(ports)) {
+  QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { OnReadyRead(); });
+  QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
+                   [this](QSerialPort::SerialPortError error) { OnError(error); });
+  linePoll_.setInterval(kLinePollMs);
+  QObject::connect(&linePoll_, &QTimer::timeout, &port_, [this] { PollLineCounters(); });
+}
+
+QtSerialComm::~QtSerialComm() { Close(); }
+
+void QtSerialComm::setCommPort(int number) {
+  if (number < 1 || number > 16) {
+    throw PlatformError(kErrInvalidPortNumber, "Invalid port number " + PortName(number) +
+                                                   ": the loader reaches COM1 to COM16 only.");
+  }
+  if (port_.isOpen() && number != commPort_) {
+    throw PlatformError(kErrPortOpen, PortName(commPort_) + " is open; close it before choosing " +
+                                          PortName(number) + ".");
+  }
+  commPort_ = number;
+}
+
+void QtSerialComm::setSettings(const std::string& settings) {
+  const auto parsed = ParseLineSettings(settings);
+  if (!parsed) {
+    throw PlatformError(kErrInvalidValue, "Invalid port settings '" + settings +
+                                              "': expected speed, parity, data bits and stop "
+                                              "bits such as 38400,n,8,1.");
+  }
+  if (port_.isOpen()) Drain();
+  if (port_.isOpen() && !ApplyLine(*parsed)) {
+    const QString detail = port_.errorString();
+    port_.clearError();
+    ApplyLine(settings_);
+    throw PlatformError(kErrPortFailed, PortName(commPort_) + " cannot run with " + settings +
+                                            ": " + detail.toStdString());
+  }
+  settings_ = *parsed;
+}
+
+void QtSerialComm::setHandshaking(int mode) {
+  if (mode < 0 || mode > 3) {
+    throw PlatformError(kErrInvalidValue,
+                        "Invalid handshaking " + std::to_string(mode) + ": expected 0 to 3.");
+  }
+  if (port_.isOpen() && !ApplyHandshaking(mode)) {
+    const QString detail = port_.errorString();
+    port_.clearError();
+    ApplyHandshaking(handshaking_);
+    throw PlatformError(kErrPortFailed, PortName(commPort_) + " cannot use handshaking " +
+                                            std::to_string(mode) + ": " + detail.toStdString());
+  }
+  handshaking_ = mode;
+}
+
+void QtSerialComm::setPortOpen(bool open) {
+  if (!open) {
+    Close();
+    return;
+  }
+  if (port_.isOpen()) {
+    throw PlatformError(kErrPortOpen, PortName(commPort_) + " is already open.");
+  }
+  Open();
+}
+
+void QtSerialComm::setInputLen(int length) {
+  if (length < 0) {
+    throw PlatformError(kErrInvalidValue, "Invalid InputLen " + std::to_string(length) + ".");
+  }
+  inputLen_ = length;
+}
+
+int QtSerialComm::InBufferCount() const {
+  if (!port_.isOpen()) return 0;
+  return static_cast<int>(std::min<qint64>(port_.bytesAvailable(), std::numeric_limits<int>::max()));
+}
+
+Bytes QtSerialComm::Input() {
+  if (!port_.isOpen()) return {};
+  qint64 count = port_.bytesAvailable();
+  if (inputLen_ > 0) count = std::min<qint64>(count, inputLen_);
+  const QByteArray data = port_.read(count);
+  readDuringReceive_ += data.size();
+  return Bytes(data.begin(), data.end());
+}
+
+void QtSerialComm::Output(const Bytes& frame) {
+  if (!port_.isOpen() || frame.empty()) return;
+  port_.write(reinterpret_cast<const char*>(frame.data()), static_cast<qint64>(frame.size()));
+  // QSerialPort otherwise writes only when the event loop runs next, and the
+  // loader often pauses (blocking) right after sending.
+  port_.flush();
+}
+
+std::string QtSerialComm::DevicePath() const {
+  return port_.isOpen() ? openPath_ : std::string();
+}
+
+void QtSerialComm::Open() {
+  const auto entry = ports_.Find(commPort_);
+  if (!entry) throw PlatformError(kErrPortNotFound, UnmappedText(ports_, commPort_));
+  std::error_code ignored;
+  if (!std::filesystem::exists(entry->path, ignored)) {
+    throw PlatformError(kErrPortNotFound, MissingText(ports_, *entry));
+  }
+  port_.setPortName(QString::fromStdString(entry->path));
+  openPath_ = entry->path;
+  ownCall_ = true;
+  const bool opened = port_.open(QIODevice::ReadWrite);
+  ownCall_ = false;
+  if (!opened) {
+    const auto error = port_.error();
+    const QString detail = port_.errorString();
+    port_.clearError();
+    throw OpenFailure(*entry, error, detail);
+  }
+  if (!ApplyLine(settings_) || !ApplyHandshaking(handshaking_)) {
+    const QString detail = port_.errorString();
+    port_.clearError();
+    port_.close();
+    throw PlatformError(kErrPortFailed, PortName(commPort_) + " (" + entry->path +
+                                            ") does not take the settings " + Settings() + ": " +
+                                            detail.toStdString());
+  }
+  port_.clear(QSerialPort::AllDirections);
+  counters_ = ReadLineCounters(static_cast<int>(port_.handle()));
+  if (counters_) linePoll_.start();
+}
+
+void QtSerialComm::Close() {
+  // Bytes still in QSerialPort's buffer would be dropped by close(); the
+  // kernel itself drains what it already holds.
+  if (port_.isOpen()) HandOverPendingBytes();
+  Abandon();
+}
+
+void QtSerialComm::Abandon() {
+  linePoll_.stop();
+  counters_.reset();
+  port_.close();
+}
+
+void QtSerialComm::HandOverPendingBytes() {
+  for (int waited = 0; port_.bytesToWrite() > 0 && waited < kCloseDrainMs; waited += 10) {
+    if (!port_.flush()) QThread::msleep(10);
+  }
+}
+
+// A frame queued before a speed change leaves at the speed it was meant for.
+// Bounded, unlike tcdrain, which waits forever for a peer that holds the
+// handshake lines.
+void QtSerialComm::Drain() {
+  HandOverPendingBytes();
+#ifdef Q_OS_LINUX
+  const int descriptor = static_cast<int>(port_.handle());
+  int queued = 0;
+  for (int waited = 0; waited < kSpeedChangeDrainMs; waited += 2) {
+    if (::ioctl(descriptor, TIOCOUTQ, &queued) != 0 || queued <= 0) return;
+    QThread::msleep(2);
+  }
+#endif
+}
+
+bool QtSerialComm::ApplyLine(const LineSettings& settings) {
+  ownCall_ = true;
+  const bool ok = port_.setBaudRate(settings.baud) &&
+                  port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+                  port_.setParity(QtParity(settings.parity)) &&
+                  port_.setStopBits(QtStopBits(settings.stopBits));
+  ownCall_ = false;
+  return ok;
+}
+
+bool QtSerialComm::ApplyHandshaking(int mode) {
+  static constexpr QSerialPort::FlowControl kFlow[] = {
+      QSerialPort::NoFlowControl, QSerialPort::SoftwareControl, QSerialPort::HardwareControl,
+      QSerialPort::HardwareControl};
+  ownCall_ = true;
+  bool ok = port_.setFlowControl(kFlow[mode]);
+  if (ok && mode == 3) ok = AddSoftwareFlowControl(static_cast<int>(port_.handle()));
+  ownCall_ = false;
+  return ok;
+}
+
+void QtSerialComm::OnReadyRead() {
+  PollLineCounters();  // a line error is reported before the bytes it spoiled
+  if (!port_.isOpen() || inReceive_ || port_.bytesAvailable() < 1) return;
+  DeliverReceive();
+}
+
+// Qt does not emit readyRead again while a readyRead slot runs, so bytes that
+// arrive while a handler waits in a message box would sit unnoticed until the
+// next byte. After the handler, one more receive event is queued for them.
+void QtSerialComm::DeliverReceive() {
+  const qint64 before = port_.bytesAvailable();
+  readDuringReceive_ = 0;
+  inReceive_ = true;
+  Raise(comEvReceive);
+  inReceive_ = false;
+  if (!port_.isOpen() || receivePosted_) return;
+  const qint64 waiting = port_.bytesAvailable();
+  if (waiting < 1 || waiting + readDuringReceive_ <= before) return;
+  receivePosted_ = true;
+  QTimer::singleShot(0, &port_, [this] {
+    receivePosted_ = false;
+    if (port_.isOpen() && !inReceive_ && port_.bytesAvailable() > 0) DeliverReceive();
+  });
+}
+
+void QtSerialComm::OnError(QSerialPort::SerialPortError error) {
+  if (ownCall_ || !port_.isOpen()) return;
+  int event = 0;
+  switch (error) {
+    case QSerialPort::ReadError: event = comEventRxOver; break;
+    case QSerialPort::WriteError: event = comEventTxFull; break;
+    case QSerialPort::ResourceError:
+    case QSerialPort::UnknownError: event = comEventDCB; break;
+    default: return;  // the others answer our own calls, which report them
+  }
+  port_.clearError();
+  // A failed read repeats on every pass of the event loop (a hung-up or
+  // unplugged device), so the port is closed before anyone hears of it; the
+  // next send opens it again if the device is back.
+  if (error != QSerialPort::WriteError) Abandon();
+  Raise(event);
+}
+
+void QtSerialComm::PollLineCounters() {
+  if (!counters_ || !port_.isOpen()) return;
+  const auto now = ReadLineCounters(static_cast<int>(port_.handle()));
+  if (!now) return;
+  const auto events = LineEventsBetween(*counters_, *now);
+  counters_ = now;
+  for (int event : events) Raise(event);
+}
+
+void QtSerialComm::Raise(int event) {
+  const int previous = commEvent_;
+  commEvent_ = event;
+  try {
+    if (OnComm) OnComm();
+  } catch (const PlatformError&) {
+    // A failed platform call inside a handler skips the rest of that step.
+  }
+  commEvent_ = previous;
+}
+
+}  // namespace qv

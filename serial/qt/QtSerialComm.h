@@ -1,0 +1,70 @@
+#pragma once
+// The serial port on QSerialPort. Every OnComm event is raised on the thread
+// that owns this object (the GUI thread), from its event loop.
+#include <QSerialPort>
+#include <QTimer>
+#include <optional>
+
+#include "serial/PortMap.h"
+#include "serial/SerialComm.h"
+#include "serial/SerialLine.h"
+
+namespace qv {
+
+class QtSerialComm : public SerialComm {
+ public:
+  explicit QtSerialComm(PortMap ports);
+  ~QtSerialComm() override;
+  QtSerialComm(const QtSerialComm&) = delete;
+  QtSerialComm& operator=(const QtSerialComm&) = delete;
+
+  void setCommPort(int number) override;
+  int CommPort() const override { return commPort_; }
+  void setSettings(const std::string& settings) override;
+  std::string Settings() const override { return FormatLineSettings(settings_); }
+  void setHandshaking(int mode) override;
+  int Handshaking() const override { return handshaking_; }
+  void setPortOpen(bool open) override;
+  bool PortOpen() const override { return port_.isOpen(); }
+  void setInputLen(int length) override;
+  int InputLen() const override { return inputLen_; }
+  int InBufferCount() const override;
+  Bytes Input() override;
+  void Output(const Bytes& frame) override;
+  int CommEvent() const override { return commEvent_; }
+
+  const PortMap& ports() const { return ports_; }
+  // The device path of the open port; empty while closed.
+  std::string DevicePath() const;
+
+ private:
+  void Open();
+  void Close();
+  void Abandon();  // closes without waiting for unsent bytes
+  void HandOverPendingBytes();
+  void Drain();
+  bool ApplyLine(const LineSettings& settings);
+  bool ApplyHandshaking(int mode);
+  void OnReadyRead();
+  void DeliverReceive();
+  void OnError(QSerialPort::SerialPortError error);
+  void PollLineCounters();
+  void Raise(int event);
+
+  PortMap ports_;
+  QSerialPort port_;
+  QTimer linePoll_;
+  std::string openPath_;
+  int commPort_ = 1;
+  LineSettings settings_;
+  int handshaking_ = 0;
+  int inputLen_ = 0;
+  int commEvent_ = 0;
+  std::optional<LineCounters> counters_;
+  bool ownCall_ = false;
+  bool inReceive_ = false;
+  bool receivePosted_ = false;
+  qint64 readDuringReceive_ = 0;
+};
+
+}  // namespace qv

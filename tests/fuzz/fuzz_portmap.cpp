@@ -1,0 +1,52 @@
+// The operator's port map file and the settings text, from arbitrary bytes.
+// The first byte picks the device list the map is resolved against, so the
+// numbering runs over files that name, repeat and collide with devices.
+#include <cstddef>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "serial/PortMap.h"
+#include "serial/SerialLine.h"
+
+namespace {
+
+std::vector<qv::PortDevice> Devices(std::uint8_t pick) {
+  static const char* const kPaths[] = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0",
+                                       "/dev/ttyS0",   "/dev/ttyUSB10", "/tmp/qvstation-pty"};
+  std::vector<qv::PortDevice> devices;
+  for (std::size_t i = 0; i < std::size(kPaths); ++i) {
+    if (pick & (1u << i)) devices.push_back(qv::PortDevice{kPaths[i], {}, {}, {}, {}, {}});
+  }
+  return devices;
+}
+
+void Check(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+  const qv::PortMapFile file = qv::ParsePortMap(text);
+  for (const auto& assignment : file.assignments) {
+    Check(assignment.number >= 1 && assignment.number <= qv::kHighestMappedPort);
+    Check(!assignment.path.empty() && assignment.path.front() == '/');
+  }
+  qv::PortSystem system;
+  system.canonical = [](const std::string& path) { return path; };
+  system.exists = [](const std::string& path) { return path.size() % 2 == 0; };
+  const auto entries = qv::ResolvePorts(file, Devices(data[0]), system);
+  std::set<int> numbers;
+  for (const auto& entry : entries) Check(numbers.insert(entry.number).second);
+  for (const auto& entry : entries) (void)qv::DescribePortEntry(entry);
+
+  if (const auto settings = qv::ParseLineSettings(text)) {
+    Check(qv::ParseLineSettings(qv::FormatLineSettings(*settings)).has_value());
+  }
+  return 0;
+}
