@@ -1,0 +1,237 @@
+#include "protocol/ReceiveReply.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "app/Context.h"
+#include "app/MlStringModule.h"
+#include "app/PlatformError.h"
+
+namespace qv {
+
+namespace {
+
+// RxRemaining's mark for "the length byte comes next".
+constexpr std::int32_t kLengthNext = 255;
+
+void DiscardInput(Context& ctx) {
+  try {
+    ctx.MSComm.setInputLen(0);
+    ctx.MSComm.Input();
+  } catch (const PlatformError&) {
+    // Nothing can be read from a port that is gone; nothing is waiting either.
+  }
+}
+
+void RestartReplyTimeout(Context& ctx) {
+  ctx.Timer1.setEnabled(false);
+  ctx.Timer1.setInterval(kReplyTimeoutMs);
+  ctx.Timer1.setEnabled(true);
+}
+
+// Extended replies: the length byte and everything it announces are taken
+// literally, whatever their value.
+void CountExtendedByte(Context& ctx, std::uint8_t b) {
+  if (ctx.RxCommand < 0 || ctx.RxCommand > 0xFF) return;
+  if (!IsExtendedCommand(static_cast<std::uint8_t>(ctx.RxCommand))) return;
+  // A length of 253 leaves 255 bytes to come, the same value as the mark;
+  // only the byte right after the command code is the length byte.
+  if (ctx.RxRemaining == kLengthNext && ctx.RxCount == 0) {
+    ctx.RxRemaining = b + 2;
+  } else if (ctx.RxRemaining > -1) {
+    --ctx.RxRemaining;
+  } else {
+    ctx.RxRemaining = -1;  // idle bytes after the reply: stay below 0, never wrap
+  }
+  RestartReplyTimeout(ctx);
+  if (ctx.RxRemaining < 0) {
+    ctx.Timer1.setEnabled(false);
+    ctx.bEscapeNext = false;
+  } else {
+    ctx.bEscapeNext = true;
+  }
+}
+
+// False when the buffer was already full: the byte is dropped and the reply closed.
+bool StoreByte(Context& ctx, std::uint8_t b) {
+  if (ctx.RxCount >= 0 && ctx.RxCount < kRxCapacity) {
+    ctx.RxBuffer[static_cast<std::size_t>(ctx.RxCount)] = b;
+    ++ctx.RxCount;
+    return true;
+  }
+  DiscardInput(ctx);
+  ctx.bFrameComplete = true;
+  ctx.bExpectCommand = false;
+  ctx.bEscapeNext = false;
+  ctx.RxRemaining = 0;
+  return false;
+}
+
+// The reply's checksum bytes must have been stored: a reply cut short, or one
+// announcing more than the buffer holds (length 254 or 255), fails instead of
+// being checked against bytes that never arrived.
+bool ChecksumMatches(const Context& ctx) {
+  const int len = ctx.RxBuffer[0];
+  if (ctx.RxCount < len + 3) return false;
+  Bytes covered;
+  covered.reserve(static_cast<std::size_t>(len) + 2);
+  covered.push_back(static_cast<std::uint8_t>(ctx.RxCommand));
+  covered.insert(covered.end(), ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + len + 1);
+  const auto expected = static_cast<std::uint32_t>(ctx.RxBuffer[static_cast<std::size_t>(len) + 1] << 8 |
+                                                   ctx.RxBuffer[static_cast<std::size_t>(len) + 2]);
+  return CalcCrc(covered) == expected;
+}
+
+void ChecksumFailure(Context& ctx) {
+  std::string title = StationTitle(ctx);
+  ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
+                        vbInformation | vbOKOnly, title);
+  ctx.bUpdateRun = false;
+  ctx.view.setEnabled(Control::Master, true);
+  ctx.bFrameComplete = false;
+}
+
+// The handler is copied first: it may replace itself in the table.
+bool RunHandler(Context& ctx, std::size_t code) {
+  const ReplyHandler handler = ctx.handlers[code];
+  if (!handler) return true;
+  return handler(ctx) != ReplyOutcome::EndEvent;
+}
+
+// False when the event ends here.
+bool InterpretReply(Context& ctx) {
+  ctx.TimerEfi.setEnabled(false);
+  if (ctx.RxCommand > 0x7F && !ChecksumMatches(ctx)) {
+    ChecksumFailure(ctx);
+    return false;
+  }
+  // The NAK byte was acted on when it arrived; it is not a reply of its own.
+  const std::int16_t code = ctx.RxCommand;
+  if (code >= 0 && code <= 0xFF && code != kNak) {
+    if (!RunHandler(ctx, static_cast<std::size_t>(code))) return false;
+  }
+  ctx.bFrameComplete = false;
+  return true;
+}
+
+void StartReply(Context& ctx) {
+  ctx.bFrameComplete = false;
+  ctx.bExpectCommand = true;
+  ctx.RxCommand = 0;
+  ctx.RxRemaining = kLengthNext;
+  ctx.RxCount = 0;
+}
+
+void CloseReply(Context& ctx) {
+  ctx.bFrameComplete = true;
+  ctx.bExpectCommand = false;
+  ctx.RxRemaining = 0;
+}
+
+// False when the rest of this read is to be dropped.
+bool ProcessByte(Context& ctx, std::uint8_t b) {
+  CountExtendedByte(ctx, b);
+  bool bufferFull = false;
+  if (ctx.bEscapeNext) {
+    bufferFull = !StoreByte(ctx, b);
+    ctx.bEscapeNext = false;
+  } else if (ctx.bExpectCommand) {
+    if (b != kStx) {
+      ctx.RxCommand = b;
+      ctx.bExpectCommand = false;
+      ctx.RxCount = 0;
+    }
+  } else if (b == kStx) {
+    StartReply(ctx);
+  } else if (b == kEtx) {
+    CloseReply(ctx);
+  } else if (b == kDle) {
+    ctx.bEscapeNext = true;
+  } else if (b == kNak) {
+    ctx.RxCommand = kNak;
+    if (!RunHandler(ctx, kNak)) return false;
+  } else {
+    bufferFull = !StoreByte(ctx, b);
+  }
+  if (!ctx.bFrameComplete) return true;
+  const bool goOn = InterpretReply(ctx);
+  if (!bufferFull) return goOn;
+  // An overlong reply is interpreted once: what followed it in this read is
+  // dropped with the rest of the input, and a later stray byte starts from an
+  // empty buffer instead of closing the same reply again.
+  if (ctx.RxCount >= kRxCapacity) ctx.RxCount = 0;
+  return false;
+}
+
+}  // namespace
+
+void WireStationLink(Context& ctx) {
+  ctx.MSComm.OnComm = [&ctx] { MSComm_OnComm(ctx); };
+  ctx.Timer1.OnTick = [&ctx] { Timer1_Timer(ctx); };
+}
+
+void MSComm_OnComm(Context& ctx) {
+  switch (ctx.MSComm.CommEvent()) {
+    case comEvReceive: ReceiveReply(ctx); return;
+    case comEventFrame: ErrorRequest(ctx, 21); return;
+    case comEventOverrun: ErrorRequest(ctx, 22); return;
+    case comEventRxOver: ErrorRequest(ctx, 23); return;
+    case comEventRxParity: ErrorRequest(ctx, 24); return;
+    case comEventTxFull: ErrorRequest(ctx, 25); return;
+    case comEventDCB: ErrorRequest(ctx, 26); return;
+    case comEvRing: ErrorRequest(ctx, 30); return;
+    case comEvSend: ErrorRequest(ctx, 31); return;
+    case comEvEOF: ErrorRequest(ctx, 32); return;
+    default: return;  // break and modem-line changes mean nothing to the link
+  }
+}
+
+void ErrorRequest(Context& ctx, [[maybe_unused]] std::int16_t code) {
+  ctx.view.setEnabled(Control::Master, true);
+  if (ctx.TransferOffset != ctx.LastErrorOffset) {
+    ctx.LastErrorOffset = ctx.TransferOffset;
+    ctx.RetryCount = 0;
+  } else {
+    ++ctx.RetryCount;
+  }
+  DiscardInput(ctx);
+  ctx.bUpdateRun = false;
+}
+
+void ReceiveReply(Context& ctx) {
+  Bytes input;
+  try {
+    ctx.MSComm.setInputLen(0);
+    if (ctx.MSComm.InBufferCount() < 1) return;
+    input = ctx.MSComm.Input();
+  } catch (const PlatformError&) {
+    return;
+  }
+  for (const std::uint8_t b : input) {
+    if (!ProcessByte(ctx, b)) return;
+  }
+}
+
+void Timer1_Timer(Context& ctx) {
+  DiscardInput(ctx);
+  ctx.bFrameComplete = true;
+  ctx.bExpectCommand = false;
+  ctx.RxRemaining = 0;
+}
+
+std::string StationTitle(const Context& ctx) {
+  return std::string(kAppTitle) + " " + PlainNumber(ctx.StationSerial);
+}
+
+std::string PlainNumber(double value) {
+  char text[40];
+  if (std::isfinite(value) && std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    std::snprintf(text, sizeof text, "%.0f", value);
+  } else {
+    std::snprintf(text, sizeof text, "%.15g", value);
+  }
+  return text;
+}
+
+}  // namespace qv

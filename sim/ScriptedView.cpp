@@ -1,0 +1,36 @@
+#include "sim/ScriptedView.h"
+
+namespace qv::sim {
+
+bool ScriptedView::isEnabled(Control control) const {
+  const auto it = enabled_.find(control);
+  return it == enabled_.end() || it->second;
+}
+
+std::string ScriptedView::text(Control control) const {
+  const auto it = texts_.find(control);
+  return it == texts_.end() ? std::string() : it->second;
+}
+
+bool ScriptedView::isVisible(Control control) const {
+  const auto it = visible_.find(control);
+  return it == visible_.end() || it->second;
+}
+
+int ScriptedView::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
+  boxes_.push_back({prompt, style, title});
+  if (title.empty()) title = kAppTitle;
+  if (scheduler_ && openFor_) {
+    if (*openFor_ > 0) scheduler_->advanceBy(*openFor_);
+    else scheduler_->runDue();
+  }
+  if (answers_.empty()) {
+    ++unscripted_;
+    return defaultAnswer_;
+  }
+  const int result = answers_.front();
+  answers_.pop_front();
+  return result;
+}
+
+}  // namespace qv::sim

@@ -1,0 +1,64 @@
+#pragma once
+// A window stand-in for tests: records control states and texts and every
+// message box, and answers boxes from a script.
+//
+// While a box is "open" the view can let the scheduler run what falls due, as
+// the real box's nested event loop does: set openFor(ms) to advance virtual
+// time by that much during each box (0 runs only what is due now), or leave it
+// unset to run nothing. Boxes with no scripted answer left get the default
+// answer (vbOK unless changed) and are counted as unscripted.
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/View.h"
+#include "sim/VirtualScheduler.h"
+
+namespace qv::sim {
+
+class ScriptedView : public View {
+ public:
+  struct Box {
+    std::string prompt;
+    int style;
+    std::string title;  // as the caller passed it
+  };
+
+  explicit ScriptedView(VirtualScheduler* scheduler = nullptr) : scheduler_(scheduler) {}
+
+  void setEnabled(Control control, bool enabled) override { enabled_[control] = enabled; }
+  bool isEnabled(Control control) const override;
+  void setText(Control control, const std::string& text) override { texts_[control] = text; }
+  std::string text(Control control) const override;
+  void setVisible(Control control, bool visible) override { visible_[control] = visible; }
+  bool isVisible(Control control) const;
+  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
+
+  // Script.
+  void answer(int result) { answers_.push_back(result); }
+  void setDefaultAnswer(int result) { defaultAnswer_ = result; }
+  void openFor(std::optional<VirtualMs> milliseconds) { openFor_ = milliseconds; }
+
+  // Record.
+  const std::vector<Box>& boxes() const { return boxes_; }
+  int unscriptedCount() const { return unscripted_; }
+  std::size_t answersLeft() const { return answers_.size(); }
+  void clearBoxes() { boxes_.clear(); }
+  // Whether the control was ever given a state (controls start enabled and visible).
+  bool wasSet(Control control) const { return enabled_.count(control) != 0; }
+
+ private:
+  VirtualScheduler* scheduler_;
+  std::map<Control, bool> enabled_;
+  std::map<Control, bool> visible_;
+  std::map<Control, std::string> texts_;
+  std::deque<int> answers_;
+  int defaultAnswer_ = vbOK;
+  int unscripted_ = 0;
+  std::optional<VirtualMs> openFor_;
+  std::vector<Box> boxes_;
+};
+
+}  // namespace qv::sim

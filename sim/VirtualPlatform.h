@@ -1,0 +1,32 @@
+#pragma once
+// Everything a Context needs, on virtual time, owned together: one station
+// link for a test or for the in-memory station. The timers start as the main
+// window's do: Timer1 disabled with interval 0, Timer2 enabled with interval 0
+// (inactive until the first acknowledged block), Timer3 disabled, TimerEfi
+// disabled with 1500 ms.
+#include "app/Context.h"
+#include "sim/ScriptedView.h"
+#include "sim/VirtualClock.h"
+#include "sim/VirtualScheduler.h"
+#include "sim/VirtualSerialPort.h"
+#include "sim/VirtualTimer.h"
+
+namespace qv::sim {
+
+struct VirtualPlatform {
+  VirtualScheduler scheduler;
+  VirtualSerialPort port{scheduler};
+  VirtualTimer timer1{scheduler, 0, false};
+  VirtualTimer timer2{scheduler, 0, true};
+  VirtualTimer timer3{scheduler, 2000, false};
+  VirtualTimer timerEfi{scheduler, 1500, false};
+  VirtualClock clock{scheduler};
+  ScriptedView view{&scheduler};
+  Context ctx{Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &clock, &view}};
+
+  VirtualPlatform() = default;
+  VirtualPlatform(const VirtualPlatform&) = delete;
+  VirtualPlatform& operator=(const VirtualPlatform&) = delete;
+};
+
+}  // namespace qv::sim
