@@ -55,10 +55,6 @@ LocalDateTime DateTimeFromMs(std::int64_t msSince2000) {
   return t;
 }
 
-int FullYear(int twoDigitYear) {
-  return twoDigitYear < 30 ? 2000 + twoDigitYear : 1900 + twoDigitYear;
-}
-
 ClockRecord RecordFromTime(const LocalDateTime& time) {
   ClockRecord record;
   record.year = time.year % 100;
@@ -105,7 +101,8 @@ std::optional<ClockRecord> DecodeSetRecord(const Bytes& data) {
 
 std::int64_t MsFromRecord(const ClockRecord& record) {
   LocalDateTime t;
-  t.year = FullYear(record.year);
+  // The station's clock lives in this century, whatever the two digits.
+  t.year = 2000 + record.year;
   t.month = record.month;
   t.day = 1;
   const int seconds = record.halfDaySeconds + (record.afternoon ? 43200 : 0);

@@ -30,8 +30,7 @@ ClockRecord RecordFromTime(const LocalDateTime& time);
 // is out of range (month 0, 43201 seconds, …).
 Bytes EncodeSetRecord(const ClockRecord& record);
 std::optional<ClockRecord> DecodeSetRecord(const Bytes& data);
-// The moment a record stands for; years 0–29 are 2000–2029, 30–99 1930–1999.
+// The moment a record stands for (year 2000 + the two digits).
 std::int64_t MsFromRecord(const ClockRecord& record);
-int FullYear(int twoDigitYear);
 
 }  // namespace qv::sim
