@@ -506,7 +506,13 @@ std::string FormatLogEntry(const LogEntry& entry) {
   std::string line = Format("%12.3f ms  %s  ", static_cast<double>(entry.atUs) / 1000.0,
                             kArrow[static_cast<int>(entry.kind)]);
   line += entry.text;
-  if (!entry.bytes.empty()) line += "\n" + std::string(30, ' ') + Hex(entry.bytes);
+  // Long frames wrap at 32 bytes a line, so a data block stays readable.
+  constexpr std::size_t kPerLine = 32;
+  for (std::size_t at = 0; at < entry.bytes.size(); at += kPerLine) {
+    const auto from = entry.bytes.begin() + static_cast<std::ptrdiff_t>(at);
+    const auto to = entry.bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + kPerLine, entry.bytes.size()));
+    line += "\n" + std::string(30, ' ') + Hex(Bytes(from, to));
+  }
   return line;
 }
 

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -318,15 +319,16 @@ class Server {
     *transcript_ << FormatLogEntry(entry) << std::endl;
   }
 
-  int waitFor(TimeUs now) const {
-    if (pending_.empty()) return 20;
-    const TimeUs wait = pending_.front().dueUs - now;
-    return wait <= 0 ? 0 : static_cast<int>(std::min<TimeUs>(20, (wait + 999) / 1000));
+  // Until the next output byte is due, at most 20 ms.
+  TimeUs waitFor(TimeUs now) const {
+    if (pending_.empty()) return 20'000;
+    return std::clamp<TimeUs>(pending_.front().dueUs - now, 0, 20'000);
   }
 
-  bool readInput(int timeoutMs) {
+  bool readInput(TimeUs timeoutUs) {
     pollfd fd{master_, POLLIN, 0};
-    if (poll(&fd, 1, timeoutMs) <= 0 || !(fd.revents & POLLIN)) return false;
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1'000'000), static_cast<long>(timeoutUs % 1'000'000) * 1000};
+    if (ppoll(&fd, 1, &timeout, nullptr) <= 0 || !(fd.revents & POLLIN)) return false;
     std::uint8_t buffer[512];
     const ssize_t count = read(master_, buffer, sizeof buffer);
     if (count <= 0) return false;
