@@ -119,14 +119,13 @@ void Station::receive(TimeUs atUs, const Bytes& bytes, std::uint32_t loaderBaud)
       rx_ = RxState::Idle;
       rxFrame_.clear();
     }
-    if (rx_ == RxState::Idle && rxFrame_.empty()) rxFrameStartUs_ = start;
     if (awaitingTurnaround_ && rx_ == RxState::Idle && (byte == kWakeUp || byte == kStx)) {
       BlockTiming& block = summary_.blocks[*awaitingTurnaround_];
       block.turnaroundUs = start - block.ackEndUs;
       awaitingTurnaround_.reset();
     }
     rxLastByteUs_ = end;
-    onByte(end, byte);
+    onByte(start, end, byte);
   }
   if (whileRestarting) note(atUs, "restarting: " + std::to_string(bytes.size()) + " bytes lost");
   if (garbled) {
@@ -154,15 +153,11 @@ LocalDateTime Station::stationTime() const {
   return DateTimeFromMs(MsSince2000(pcClock_.now()) + clockOffsetMs_);
 }
 
-void Station::onByte(TimeUs atUs, std::uint8_t byte) {
-  if (rx_ != RxState::Idle || byte == kWakeUp || byte == kStx) rxFrame_.push_back(byte);
+void Station::onByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
+  if (rx_ == RxState::Idle) return onIdleByte(startUs, atUs, byte);
+  rxFrame_.push_back(byte);
   switch (rx_) {
     case RxState::Idle:
-      if (byte == kStx) {
-        startFrame(atUs);
-      } else if (byte != kWakeUp) {
-        note(atUs, Format("byte %02X outside a frame ignored", byte));
-      }
       return;
     case RxState::Command:
       rxCommand_ = byte;
@@ -204,7 +199,22 @@ void Station::onByte(TimeUs atUs, std::uint8_t byte) {
   }
 }
 
-void Station::startFrame(TimeUs /*atUs*/) {
+void Station::onIdleByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
+  const bool afterWakeUp = rxFrame_.size() == 1 && rxFrame_[0] == kWakeUp;
+  if (byte == kWakeUp) {
+    rxFrame_.assign(1, kWakeUp);
+    rxFrameStartUs_ = startUs;
+    return;
+  }
+  if (byte != kStx) {
+    rxFrame_.clear();
+    return note(atUs, Format("byte %02X outside a frame ignored", byte));
+  }
+  if (!afterWakeUp) {
+    rxFrame_.clear();
+    rxFrameStartUs_ = startUs;
+  }
+  rxFrame_.push_back(kStx);
   rx_ = RxState::Command;
   rxData_.clear();
   rxLength_ = 0;

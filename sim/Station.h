@@ -180,8 +180,8 @@ class Station {
  private:
   enum class RxState { Idle, Command, Length, Extended, Short, ShortEscape, Etx };
 
-  void onByte(TimeUs atUs, std::uint8_t byte);
-  void startFrame(TimeUs atUs);
+  void onByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte);
+  void onIdleByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte);
   void rejectFrame(TimeUs atUs, const std::string& why);
   void frameComplete(TimeUs atUs);
   void dispatch(TimeUs atUs, std::uint8_t command, const Bytes& data);

@@ -306,13 +306,11 @@ class Server {
       else ++lost;
       pending_.pop_front();
     }
-    if (lost > 0) {
-      (*this).lost(now, lost, baud);
-    }
+    if (lost > 0) noteUnreadable(now, lost, baud);
     if (!chunk.empty() && write(master_, chunk.data(), chunk.size()) < 0) closeLine();
   }
 
-  void lost(TimeUs now, std::size_t count, std::uint32_t baud) {
+  void noteUnreadable(TimeUs now, std::size_t count, std::uint32_t baud) {
     if (!transcript_) return;
     LogEntry entry{now, LogKind::Event, {}, std::to_string(count) + " bytes not readable: the loader listens at " +
                                              std::to_string(baud) + " baud"};

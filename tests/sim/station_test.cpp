@@ -95,6 +95,14 @@ TEST(StationReceiver, FramesItCannotAcceptGetALoneNak) {
   }
 }
 
+TEST(StationReceiver, NoiseAndAbandonedFramesDoNotBlockTheNextFrame) {
+  StationRig rig;
+  EXPECT_EQ(PayloadOf(rig.reply(Hex("FF FF 41 15 FF 02 70 4D 03"))), Hex("70 00 4D"));
+  EXPECT_TRUE(rig.reply(Hex("FF 02 83 02 00")).empty());  // unfinished: the station waits
+  rig.now += 300'000;
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("70 53")))), Hex("70 00 53"));
+}
+
 TEST(StationTransfer, BlocksMustFollowInSequence) {
   struct Step {
     std::uint32_t offset;
