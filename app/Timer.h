@@ -1,7 +1,8 @@
 #pragma once
 // A window timer: ticks every Interval ms while enabled. A disabled timer or
-// one with interval 0 never ticks; enabling it or setting its interval
-// restarts the countdown.
+// one with interval 0 never ticks; enabling a disabled timer or setting the
+// interval restarts the countdown, while enabling a timer that is already
+// enabled changes nothing (disable it first for a fresh countdown).
 #include <functional>
 
 namespace qv {

@@ -18,9 +18,14 @@ Bytes SetBaudFrame(std::int32_t baud) {
 
 Bytes WriteBlockFrame(std::int32_t offset, const std::uint8_t* data, std::size_t count) {
   const auto address = static_cast<std::uint32_t>(offset) + 0x100u;
-  Bytes payload{WRITE_BLOCK, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
-                static_cast<std::uint8_t>(address)};
-  if (data) payload.insert(payload.end(), data, data + std::min(count, kMaxBlockData));
+  const std::size_t framed = data ? std::min(count, kMaxBlockData) : 0;
+  Bytes payload;
+  payload.reserve(4 + framed);
+  payload.push_back(WRITE_BLOCK);
+  payload.push_back(static_cast<std::uint8_t>(address >> 16));
+  payload.push_back(static_cast<std::uint8_t>(address >> 8));
+  payload.push_back(static_cast<std::uint8_t>(address));
+  payload.insert(payload.end(), data, data + framed);
   return MakeFrame(payload);
 }
 
@@ -37,7 +42,9 @@ Bytes InitUpdateFrame(std::string_view key) {
   // The length byte counts at most 255 data bytes; a longer key would go out
   // with a wrapped length the station cannot make sense of.
   if (key.size() > 255) return {};
-  Bytes payload{INIT_UPDATE};
+  Bytes payload;
+  payload.reserve(1 + key.size());
+  payload.push_back(INIT_UPDATE);
   payload.insert(payload.end(), key.begin(), key.end());
   return MakeFrame(payload);
 }

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
 #include "app/Context.h"
 #include "app/MlStringModule.h"

@@ -352,3 +352,21 @@ TEST(PlainNumber, WritesSerialsWithoutFractionOrExponent) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// A short frame the loader builds reads back unchanged: exactly the bytes
+// below 0x20 travel behind DLE, and the receiver takes them back out.
+TEST_F(ReceiveTest, ShortFrameRoundTrip) {
+  Bytes payload{0x70};
+  for (int b = 0; b < 0x40; ++b) payload.push_back(static_cast<std::uint8_t>(b));
+  const Bytes frame = MakeFrame(payload);
+  EXPECT_EQ(frame.size(), 3u + 0x40 + 0x20 + 1);
+  Receive({Bytes(frame.begin() + 1, frame.end())});
+  ASSERT_EQ(Codes(), std::vector<int>{0x70});
+  EXPECT_EQ(handled[0].stored, Bytes(payload.begin() + 1, payload.end()));
+}
+
+}  // namespace
+}  // namespace qv

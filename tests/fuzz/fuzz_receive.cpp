@@ -1,0 +1,63 @@
+// Arbitrary station bytes through the receive procedure. The input is split
+// into receive events at each 0xA5 0x5A marker; a marker followed by 'T' lets
+// the receive timeout expire and one followed by 'E' raises a line error
+// instead. Handlers read the reply buffer at the places the reply handlers do,
+// and sometimes end the event or send, so every path is walked.
+#include <cstddef>
+#include <cstdint>
+
+#include "protocol/Commands.h"
+#include "protocol/ReceiveReply.h"
+#include "sim/VirtualPlatform.h"
+
+namespace {
+
+using qv::Context;
+using qv::ReplyOutcome;
+
+ReplyOutcome ReadLikeAHandler(Context& ctx, volatile std::uint32_t& sink) {
+  const auto& rx = ctx.RxBuffer;
+  std::uint32_t sum = 0;
+  // Identification, acknowledgement, result and clock replies read these.
+  for (const std::size_t i : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 11u, 15u, 16u, 84u, 85u, 100u, 103u, 118u, 119u})
+    sum += rx[i];
+  for (std::int16_t i = 0; i < ctx.RxCount; ++i) sum += rx[static_cast<std::size_t>(i)];
+  sink = sink + sum;  // keeps the reads from being optimised away
+  if (sum % 7 == 0) return ReplyOutcome::EndEvent;
+  if (sum % 5 == 0) qv::Senden(ctx, ctx.LastFrame);
+  return ReplyOutcome::Continue;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  qv::sim::VirtualPlatform link;
+  Context& ctx = link.ctx;
+  qv::WireStationLink(ctx);
+  volatile std::uint32_t sink = 0;
+  for (auto& handler : ctx.handlers) handler = [&sink](Context& c) { return ReadLikeAHandler(c, sink); };
+  link.port.setPortOpen(true);
+  ctx.LastFrame = qv::GetTimeFrame();
+
+  qv::Bytes chunk;
+  auto flush = [&] {
+    if (!chunk.empty()) link.port.sendToLoader(chunk, 1);
+    chunk.clear();
+    link.scheduler.advanceBy(1);
+  };
+  for (std::size_t i = 0; i < size; ++i) {
+    if (i + 2 < size && data[i] == 0xA5 && data[i + 1] == 0x5A) {
+      flush();
+      const std::uint8_t what = data[i + 2];
+      if (what == 'T') link.scheduler.advanceBy(qv::kReplyTimeoutMs);
+      if (what == 'E') link.port.injectEvent(qv::comEventFrame);
+      i += 2;
+      continue;
+    }
+    chunk.push_back(data[i]);
+  }
+  flush();
+  link.scheduler.advanceBy(5000);
+  if (ctx.RxCount < 0 || ctx.RxCount > qv::kRxCapacity) __builtin_trap();
+  return 0;
+}
