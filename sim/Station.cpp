@@ -389,7 +389,8 @@ void Station::onInitUpdate(TimeUs atUs, const Bytes& data) {
 void Station::restart(TimeUs atUs) {
   restartAtUs_.reset();
   if (firmwareAfterRestart_) identity_.firmware = *firmwareAfterRestart_;
-  if (!identity_.usb()) baud_ = 4800;
+  // Through a relaying master the line's speed is the master's, which did not restart.
+  if (!identity_.usb() && mode_ != 'S') baud_ = 4800;
   pendingBaud_.reset();
   mode_ = 0;
   nextAddress_ = kStationBase;

@@ -39,7 +39,8 @@
 //   expectation: when no block arrived), "0" otherwise. After "0" the station
 //   restarts: silent for the restart time, then the new firmware (read from a
 //   synthetic image's header, else the configured new firmware), no mode,
-//   4800 baud unless it is a USB station, which keeps its speed.
+//   4800 baud unless it is a USB station or was reached through a relaying
+//   master (mode "S"); those keep the line's speed.
 #include <cstdint>
 #include <optional>
 #include <random>

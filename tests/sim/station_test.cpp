@@ -143,6 +143,7 @@ TEST(StationTransfer, BlocksMustFollowInSequence) {
 struct UpdateCase {
   const char* name;
   bool usb;
+  char mode;
   std::size_t blocksSent;
   std::string key;
   char result;
@@ -153,10 +154,11 @@ struct UpdateCase {
 TEST(StationTransfer, KeyAndImageDecideTheResultAndTheRestart) {
   const Bytes image = sim::MakeSyntheticImage(300, "560");
   const std::vector<UpdateCase> cases = {
-      {"serial station", false, 3, "KEY-12345", '0', "560", 4800},
-      {"USB station", true, 3, "KEY-12345", '0', "560", 38400},
-      {"wrong key", false, 3, "KEY-54321", '7', "550", 38400},
-      {"last block missing", false, 2, "KEY-12345", '5', "550", 38400},
+      {"serial station", false, 'M', 3, "KEY-12345", '0', "560", 4800},
+      {"USB station", true, 'M', 3, "KEY-12345", '0', "560", 38400},
+      {"through a master", false, 'S', 3, "KEY-12345", '0', "560", 38400},
+      {"wrong key", false, 'M', 3, "KEY-54321", '7', "550", 38400},
+      {"last block missing", false, 'M', 2, "KEY-12345", '5', "550", 38400},
   };
   for (const auto& c : cases) {
     StationOptions options;
@@ -166,7 +168,7 @@ TEST(StationTransfer, KeyAndImageDecideTheResultAndTheRestart) {
     StationRig rig(options);
     rig.reply(MakeFrame(Hex("7E 01")));
     ASSERT_EQ(rig.station.baud(), 38400u) << c.name;
-    rig.reply(MakeFrame(Hex("70 4D")));
+    rig.reply(MakeFrame(Bytes{SET_MODE, static_cast<std::uint8_t>(c.mode)}));
     for (std::size_t block = 0; block < c.blocksSent; ++block) {
       const std::size_t offset = block * 128;
       const std::size_t length = std::min<std::size_t>(128, image.size() - offset);
