@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include "sim/StationClock.h"
+#include "sim/UpgradeImage.h"
+#include "support/HexBytes.h"
+
+namespace qv::test {
+namespace {
+
+using namespace qv::sim;
+
+TEST(UpgradeFile, TrailerCarriesVersionsAndTheChecksumOfAllButItself) {
+  const Bytes image = Hex("02 03 10 15 FF 00 41 42 43 44");
+  const Bytes file = BuildUpgradeFile(image, 0x0102, 0x8115);
+  ASSERT_EQ(file.size(), image.size() + 6);
+  EXPECT_EQ(Bytes(file.end() - 6, file.end() - 2), Hex("01 02 81 15"));
+  const std::uint32_t crc = CalcCrc(file.data(), file.size() - 2);
+  EXPECT_EQ(file[file.size() - 2] * 256u + file.back(), crc);
+
+  const auto info = ReadUpgradeFile(file);
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->image, image);
+  EXPECT_EQ(info->boot, 0x0102);
+  EXPECT_EQ(info->hardware, 0x8115);
+  EXPECT_TRUE(info->checksumOk());
+
+  Bytes damaged = file;
+  damaged[3] ^= 0x01;
+  EXPECT_FALSE(ReadUpgradeFile(damaged)->checksumOk());
+  EXPECT_FALSE(ReadUpgradeFile(Hex("01 02 03 04 05")));
+  EXPECT_TRUE(ReadUpgradeFile(Hex("01 02 03 04 05 06"))->image.empty());
+}
+
+TEST(UpgradeFile, NamesOfKeyFileFirmwareAndFolder) {
+  EXPECT_EQ(KeyFilePath("/up/0x8115/X_560.pupd"), "/up/0x8115/X_560.pkey");
+  EXPECT_EQ(KeyFilePath("X_560.upd"), "X_560.key");
+  EXPECT_EQ(FirmwareFromFileName("/up_1/0x8115/X_560.pupd"), "560");
+  EXPECT_EQ(FirmwareFromFileName("Title_1000x.pupd"), "100");
+  EXPECT_FALSE(FirmwareFromFileName("/up_1/NoUnderscore.pupd"));
+  EXPECT_EQ(HardwareFolderName(0x9D9A), "0x9D9A");
+  EXPECT_EQ(HardwareFolderName(0x0042), "0x0042");
+  EXPECT_EQ(MakeKey(7), MakeKey(7));
+  EXPECT_NE(MakeKey(7), MakeKey(8));
+  EXPECT_EQ(MakeKey(7, 12).size(), 12u);
+}
+
+TEST(UpgradeFile, SyntheticImagesNameTheirFirmwareAndCarryControlBytes) {
+  const Bytes image = MakeSyntheticImage(1024, "560");
+  ASSERT_EQ(image.size(), 1024u);
+  EXPECT_EQ(SyntheticFirmware(image), "560");
+  for (std::uint8_t control : {kStx, kEtx, kDle, kNak, kWakeUp}) {
+    EXPECT_NE(std::find(image.begin() + 8, image.end(), control), image.end()) << int(control);
+  }
+  EXPECT_EQ(MakeSyntheticImage(4, "560").size(), 4u);
+  EXPECT_FALSE(SyntheticFirmware(MakeSyntheticImage(4, "560")));
+  EXPECT_FALSE(SyntheticFirmware(BytesOf("QVIMG5x0 and more")));
+  EXPECT_FALSE(SyntheticFirmware(BytesOf("RAWIMAGE and more")));
+}
+
+TEST(StationClockRecord, EncodesTheHalfDayTheWeekdayAndTheFraction) {
+  struct Case {
+    LocalDateTime time;
+    Bytes record;
+  };
+  const std::vector<Case> cases = {
+      {{2044, 12, 31, 15, 30, 0, 0, 6}, Hex("2C 0C 1F 0D 31 38 00")},
+      {{2030, 6, 1, 12, 0, 0, 500, 6}, Hex("1E 06 01 0C A8 C0 80")},  // noon stays in the morning
+      {{2026, 12, 6, 9, 0, 1, 0, 0}, Hex("1A 0C 06 00 7E 91 00")},    // Sunday morning
+  };
+  for (const auto& c : cases) EXPECT_EQ(EncodeSetRecord(RecordFromTime(c.time)), c.record);
+
+  for (const Bytes& bad : {Hex("1A 0D 06 00 00 00 00"), Hex("1A 00 06 00 00 00 00"), Hex("1A 0C 20 00 00 00 00"),
+                           Hex("1A 0C 06 0E 00 00 00"), Hex("1A 0C 06 00 A8 C1 00"), Hex("1A 0C 06 00 00 00")}) {
+    EXPECT_FALSE(DecodeSetRecord(bad)) << BytesToHex(bad);
+  }
+  const auto record = DecodeSetRecord(Hex("2C 0C 1F 0D 31 38 80"));
+  ASSERT_TRUE(record);
+  const LocalDateTime back = DateTimeFromMs(MsFromRecord(*record));
+  EXPECT_EQ(std::tuple(back.year, back.month, back.day, back.hour, back.minute, back.second, back.millisecond,
+                       back.dayOfWeek),
+            std::tuple(2044, 12, 31, 15, 30, 0, 500, 6));
+}
+
+TEST(StationClockRecord, CalendarRoundTripsAcrossLeapDaysAndCenturies) {
+  for (const LocalDateTime& t : {LocalDateTime{2000, 1, 1, 0, 0, 0, 0, 6}, LocalDateTime{2028, 2, 29, 23, 59, 59, 999, 2},
+                                 LocalDateTime{2100, 3, 1, 12, 0, 0, 0, 1}, LocalDateTime{1999, 12, 31, 1, 2, 3, 4, 5}}) {
+    const LocalDateTime back = DateTimeFromMs(MsSince2000(t));
+    EXPECT_EQ(std::tuple(back.year, back.month, back.day, back.hour, back.minute, back.second, back.millisecond,
+                         back.dayOfWeek),
+              std::tuple(t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond, t.dayOfWeek));
+  }
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include "StationTestSupport.h"
+#include "sim/StationClock.h"
+#include "sim/UpgradeImage.h"
+#include "support/HexBytes.h"
+
+namespace qv::test {
+namespace {
+
+using sim::ReplyFault;
+using sim::ReplyFaultKind;
+using sim::StationOptions;
+
+StationOptions Identity() {
+  StationOptions o;
+  o.identity.serial = 0x01020304;
+  o.identity.interfaceBits = 0x30;
+  o.identity.firmware = "580";
+  o.identity.productionYear = 2009;
+  o.identity.productionMonth = 12;
+  o.identity.productionDay = 15;
+  o.identity.hardware = 0x9D9A;
+  o.identity.battery = 39300;
+  o.identity.boot = 0x0102;
+  o.identity.codeNumber = 0x0105;
+  return o;
+}
+
+TEST(StationReplies, EachCommandGetsItsDocumentedReply) {
+  struct Case {
+    Bytes command;
+    Bytes expected;
+  };
+  const std::vector<Case> cases = {
+      {Hex("70 4D"), Hex("70 00 4D")},
+      {Hex("70 53"), Hex("70 00 53")},
+      {Hex("7E 01"), Hex("7E 00 01")},
+      {Hex("83 00 10"), Hex("83 01 05 00  01 02 03 04  30  35 38 30  09 0C 0F  9D 9A  00 00 00")},
+      {Hex("83 04 03"), Hex("83 01 05 04  30 35 38")},
+  };
+  for (const auto& c : cases) {
+    StationRig rig(Identity());
+    const auto payload = PayloadOf(rig.reply(MakeFrame(c.command)));
+    ASSERT_TRUE(payload) << BytesToHex(c.command);
+    EXPECT_EQ(*payload, c.expected) << BytesToHex(c.command);
+  }
+}
+
+TEST(StationReplies, IdentificationCarriesTheFieldsTheLoaderReads) {
+  StationRig rig(Identity());
+  const auto payload = PayloadOf(rig.reply(MakeFrame(Hex("83 00 74"))));
+  ASSERT_TRUE(payload);
+  // Positions as the loader's receive buffer sees them: index 0 is the length.
+  Bytes rx(payload->begin() + 1, payload->end());
+  rx.insert(rx.begin(), static_cast<std::uint8_t>(payload->size() - 1));
+  ASSERT_EQ(rx[0], 0x77);
+  EXPECT_EQ(rx[3], 0);
+  double serial = 0;
+  for (int i = 4; i <= 7; ++i) serial = serial * 256 + rx[static_cast<std::size_t>(i)];
+  EXPECT_EQ(serial, 0x01020304);
+  EXPECT_EQ(rx[8] & 0x38, 0x30);
+  EXPECT_EQ(std::string(rx.begin() + 9, rx.begin() + 12), "580");
+  EXPECT_EQ(Bytes(rx.begin() + 12, rx.begin() + 15), Hex("09 0C 0F"));
+  EXPECT_EQ(rx[15] * 256 + rx[16], 0x9D9A);
+  EXPECT_EQ(rx[84] * 256 + rx[85], 39300);
+  std::int64_t boot = 0;
+  for (int i = 100; i <= 103; ++i) boot = boot * 256 + (rx[static_cast<std::size_t>(i)] - 0x30);
+  EXPECT_EQ(boot, 0x0102);
+  EXPECT_EQ(rx[118], 0x05);
+  EXPECT_EQ(rx[119] & 0xC0, 0x40);
+}
+
+TEST(StationReceiver, FramesItCannotAcceptGetALoneNak) {
+  Bytes badCrc = MakeFrame(Hex("83 00 74"));
+  badCrc[badCrc.size() - 2] ^= 1;
+  const std::vector<Bytes> frames = {
+      badCrc,
+      Hex("FF 02 83 01 00 74 3D 2C 03"),  // length byte one short
+      Hex("FF 02 7E 01 03"),              // 0x01 without DLE
+      Hex("FF 02 70 10 4D 03"),           // DLE before a byte that needs none
+      MakeFrame(Hex("99")),               // unknown extended command
+      MakeFrame(Hex("55 01")),            // unknown short command
+      MakeFrame(Hex("70 58")),            // mode "X"
+      MakeFrame(Hex("7E 02")),            // no such speed
+      MakeFrame(Hex("83 64 74")),         // beyond the system data
+      BlockFrame(0, Filler(16)),          // data before any SET_MODE
+      MakeFrame(Hex("8F 41 42 43 44 45 46 47 48")),  // key before any SET_MODE
+      MakeFrame(Hex("F6 1A 0D 06 00 00 00 00")),     // month 13
+  };
+  for (const Bytes& frame : frames) {
+    StationRig rig;
+    EXPECT_EQ(rig.reply(frame), kNakOnly) << BytesToHex(frame);
+    EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("70 4D")))), Hex("70 00 4D")) << "after " << BytesToHex(frame);
+  }
+}
+
+TEST(StationReceiver, NoiseAndAbandonedFramesDoNotBlockTheNextFrame) {
+  StationRig rig;
+  EXPECT_EQ(PayloadOf(rig.reply(Hex("FF FF 41 15 FF 02 70 4D 03"))), Hex("70 00 4D"));
+  EXPECT_TRUE(rig.reply(Hex("FF 02 83 02 00")).empty());  // unfinished: the station waits
+  rig.now += 300'000;
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("70 53")))), Hex("70 00 53"));
+}
+
+TEST(StationTransfer, BlocksMustFollowInSequence) {
+  struct Step {
+    std::uint32_t offset;
+    std::size_t length;
+    bool accepted;
+  };
+  const std::vector<std::vector<Step>> cases = {
+      {{0, 128, true}, {128, 128, true}, {256, 100, true}},
+      {{0, 128, true}, {0, 64, true}},                       // acknowledgement lost, sent again smaller
+      {{0, 128, true}, {128, 128, true}, {0, 128, true}},    // rewind to a page start
+      {{0, 128, true}, {256, 128, false}},                   // gap
+      {{0, 64, true}, {64, 128, false}},                     // crosses a row
+      {{0, 128, true}, {128, 128, true}, {64, 64, false}},   // back, but not to a page start
+      {{128, 128, false}},                                   // does not start at 0x100
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    StationRig rig;
+    rig.reply(MakeFrame(Hex("70 4D")));
+    Bytes expectedImage;
+    for (const Step& step : cases[i]) {
+      const Bytes data = Filler(step.length, static_cast<std::uint8_t>(step.offset));
+      const Bytes reply = rig.ack(step.offset, data);
+      if (!step.accepted) {
+        EXPECT_EQ(reply, kNakOnly) << "case " << i << " offset " << step.offset;
+        continue;
+      }
+      const std::uint32_t address = step.offset + 0x100;
+      const Bytes expected{WRITE_BLOCK, 0, 1, static_cast<std::uint8_t>(address >> 16),
+                           static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)};
+      EXPECT_EQ(PayloadOf(reply), expected) << "case " << i << " offset " << step.offset;
+      expectedImage.resize(step.offset);
+      expectedImage.insert(expectedImage.end(), data.begin(), data.end());
+    }
+    EXPECT_EQ(rig.station.image(), expectedImage) << "case " << i;
+  }
+}
+
+struct UpdateCase {
+  const char* name;
+  bool usb;
+  char mode;
+  std::size_t blocksSent;
+  std::string key;
+  char result;
+  std::string firmwareAfter;
+  std::uint32_t baudAfter;
+};
+
+TEST(StationTransfer, KeyAndImageDecideTheResultAndTheRestart) {
+  const Bytes image = sim::MakeSyntheticImage(300, "560");
+  const std::vector<UpdateCase> cases = {
+      {"serial station", false, 'M', 3, "KEY-12345", '0', "560", 4800},
+      {"USB station", true, 'M', 3, "KEY-12345", '0', "560", 38400},
+      {"through a master", false, 'S', 3, "KEY-12345", '0', "560", 38400},
+      {"wrong key", false, 'M', 3, "KEY-54321", '7', "550", 38400},
+      {"last block missing", false, 'M', 2, "KEY-12345", '5', "550", 38400},
+  };
+  for (const auto& c : cases) {
+    StationOptions options;
+    options.identity.interfaceBits = c.usb ? 0x30 : 0x08;
+    options.expectedImage = image;
+    options.expectedKey = "KEY-12345";
+    StationRig rig(options);
+    rig.reply(MakeFrame(Hex("7E 01")));
+    ASSERT_EQ(rig.station.baud(), 38400u) << c.name;
+    rig.reply(MakeFrame(Bytes{SET_MODE, static_cast<std::uint8_t>(c.mode)}));
+    for (std::size_t block = 0; block < c.blocksSent; ++block) {
+      const std::size_t offset = block * 128;
+      const std::size_t length = std::min<std::size_t>(128, image.size() - offset);
+      ASSERT_TRUE(PayloadOf(rig.ack(static_cast<std::uint32_t>(offset),
+                                    Bytes(image.begin() + static_cast<std::ptrdiff_t>(offset),
+                                          image.begin() + static_cast<std::ptrdiff_t>(offset + length)))))
+          << c.name;
+    }
+    const auto result = PayloadOf(rig.reply(MakeFrame(JoinBytes(INIT_UPDATE, BytesOf(c.key)))));
+    EXPECT_EQ(result, (Bytes{INIT_UPDATE, static_cast<std::uint8_t>(c.result)})) << c.name;
+    EXPECT_TRUE(rig.reply(MakeFrame(Hex("70 4D")), 38400).empty() || c.result != '0') << c.name << ": restarting";
+    rig.now += 2'000'000;
+    rig.station.advanceTo(rig.now);
+    EXPECT_EQ(rig.station.firmware(), c.firmwareAfter) << c.name;
+    EXPECT_EQ(rig.station.baud(), c.baudAfter) << c.name;
+  }
+}
+
+TEST(StationFaults, EachFaultShowsOnTheWire) {
+  const Bytes mode = MakeFrame(Hex("70 4D"));
+  const Bytes ident = MakeFrame(Hex("83 00 10"));
+  const auto block = [](StationRig& rig, std::uint32_t n) { return rig.ack(n * 128, Filler(128)); };
+  struct Case {
+    const char* name;
+    std::function<void(StationOptions&)> set;
+    std::function<void(StationRig&)> check;
+  };
+  const std::vector<Case> cases = {
+      {"NAK a block twice", [](auto& o) { o.faults.nakBlocks = {{1, 2}}; },
+       [&](StationRig& r) {
+         EXPECT_TRUE(PayloadOf(block(r, 0)));
+         EXPECT_EQ(block(r, 1), kNakOnly);
+         EXPECT_EQ(block(r, 1), kNakOnly);
+         EXPECT_TRUE(PayloadOf(block(r, 1)));
+       }},
+      {"NAK with probability 1", [](auto& o) { o.faults.nakProbability = 1.0; },
+       [&](StationRig& r) { EXPECT_EQ(block(r, 0), kNakOnly); }},
+      {"silent for the first mode reply", [](auto& o) { o.faults.replyFaults = {{ReplyFaultKind::Silent, 0x70, 1}}; },
+       [&](StationRig& r) {
+         EXPECT_TRUE(r.reply(mode).empty());
+         EXPECT_TRUE(PayloadOf(r.reply(mode)));
+       }},
+      {"corrupt checksum", [](auto& o) { o.faults.replyFaults = {{ReplyFaultKind::CorruptChecksum, 0x83, 1}}; },
+       [&](StationRig& r) {
+         const Bytes reply = r.reply(ident);
+         ASSERT_EQ(reply.size(), 25u);
+         EXPECT_FALSE(PayloadOf(reply));
+         EXPECT_TRUE(PayloadOf(r.reply(ident)));
+       }},
+      {"cut short", [](auto& o) { o.faults.replyFaults = {{ReplyFaultKind::CutShort, 0x80, 1}}; },
+       [&](StationRig& r) {
+         const Bytes reply = block(r, 0);
+         EXPECT_EQ(reply.size(), 5u);
+         EXPECT_NE(reply.back(), kEtx);
+       }},
+      {"acknowledge another address", [](auto& o) { o.faults.replyFaults = {{ReplyFaultKind::WrongAddress, 0x80, 2}}; },
+       [&](StationRig& r) {
+         EXPECT_EQ(PayloadOf(block(r, 0)), Hex("80 00 01 00 01 00"));
+         EXPECT_EQ(PayloadOf(block(r, 1)), Hex("80 00 01 00 02 00"));
+         EXPECT_EQ(PayloadOf(r.ack(0, Filler(128))), Hex("80 00 01 00 01 00"));  // the rewind is accepted
+       }},
+      {"swapped station", [](auto& o) { o.faults.swappedSerial = 0x0A0B0C0D; },
+       [&](StationRig& r) {
+         const Bytes first = r.reply(ident);
+         const Bytes second = r.reply(ident);
+         EXPECT_EQ(Bytes(first.begin() + 6, first.begin() + 10), Hex("00 01 86 A1"));
+         EXPECT_EQ(Bytes(second.begin() + 6, second.begin() + 10), Hex("0A 0B 0C 0D"));
+       }},
+      {"silent after block 1", [](auto& o) { o.faults.silentAfterBlock = 1; },
+       [&](StationRig& r) {
+         EXPECT_TRUE(PayloadOf(block(r, 0)));
+         EXPECT_TRUE(block(r, 1).empty());
+         EXPECT_TRUE(r.reply(ident).empty());
+       }},
+      {"disappear after block 2", [](auto& o) { o.faults.disappearAfterBlock = 2; },
+       [&](StationRig& r) {
+         EXPECT_TRUE(PayloadOf(block(r, 0)));
+         EXPECT_FALSE(r.station.gone());
+         EXPECT_TRUE(PayloadOf(block(r, 1)));
+         EXPECT_TRUE(r.station.gone());
+         EXPECT_TRUE(r.reply(mode).empty());
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StationOptions options;
+    options.mode = 'M';
+    c.set(options);
+    StationRig rig(options);
+    c.check(rig);
+  }
+}
+
+TEST(StationTiming, RepliesLeaveAfterTheFrameHasCrossedTheLine) {
+  StationOptions options;
+  options.timing.replyDelayUs = 1'000;
+  options.timing.blockProgramUs = 7'000;
+  options.mode = 'M';
+  StationRig rig(options);
+  const sim::TimeUs byte4800 = sim::ByteTimeUs(4800);
+  EXPECT_EQ(byte4800, 2084);
+  EXPECT_EQ(sim::ByteTimeUs(38400), 261);
+
+  auto out = rig.exchange(MakeFrame(Hex("70 4D")));
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].startUs, 5 * byte4800 + 1'000);
+  EXPECT_EQ(out[0].endUs(), out[0].startUs + 6 * byte4800);
+
+  const sim::TimeUs sent = rig.now;
+  out = rig.exchange(BlockFrame(0, Filler(128)));
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].startUs, sent + 138 * byte4800 + 1'000 + 7'000);
+}
+
+TEST(StationTiming, SpeedSwitchesAfterTheReplyAndOtherSpeedsAreNotUnderstood) {
+  StationRig rig;
+  EXPECT_TRUE(rig.reply(MakeFrame(Hex("70 4D")), 38400).empty());
+  const auto out = rig.exchange(MakeFrame(Hex("7E 01")), 4800);
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].baud, 4800u);
+  EXPECT_EQ(rig.station.baud(), 38400u);
+  EXPECT_TRUE(rig.reply(MakeFrame(Hex("70 4D")), 4800).empty());
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("70 4D")), 38400)), Hex("70 00 4D"));
+}
+
+TEST(StationClock, SetTimeMovesTheStationClockAndGetTimeReportsIt) {
+  StationOptions options;
+  options.clockOffsetMs = 90'000;
+  StationRig rig(options);  // PC: Sunday 2026-12-06 10:00:00
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("F7")))), Hex("F7 00 01 1A 0C 06 00 8C FA 00"));  // 10:01:30
+
+  // Saturday 2044-12-31 15:30:00 + 26/256 s.
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("F6 2C 0C 1F 0D 31 38 1A")))), Hex("F6 00 01 2C 0C 1F 0D 31 38 19"));
+  rig.clock.time.second = 10;
+  EXPECT_EQ(PayloadOf(rig.reply(MakeFrame(Hex("F7")))), Hex("F7 00 01 2C 0C 1F 0D 31 42 19"));
+}
+
+}  // namespace
+}  // namespace qv::test
