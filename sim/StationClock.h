@@ -5,14 +5,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/Calendar.h"
 #include "app/Clock.h"
 #include "protocol/stdFunc.h"
 
 namespace qv::sim {
 
-// Milliseconds since 2000-01-01 00:00 (proleptic Gregorian, no time zone).
-std::int64_t MsSince2000(const LocalDateTime& time);
-LocalDateTime DateTimeFromMs(std::int64_t msSince2000);
 
 struct ClockRecord {
   int year = 0;  // two digits

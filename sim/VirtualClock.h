@@ -29,8 +29,4 @@ class VirtualClock : public Clock {
   VirtualMs slept_ = 0;
 };
 
-// Calendar helpers (proleptic Gregorian), exposed for tests and the simulator.
-std::int64_t DaysFromCivil(int year, int month, int day);
-LocalDateTime CivilFromMs(std::int64_t msSince2000);
-
 }  // namespace qv::sim
