@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/Calendar.h"
+
+#include <gtest/gtest.h>
 
 namespace qv {
 namespace {
@@ -10,16 +10,16 @@ TEST(Calendar, DatesRollOverAndKnowTheirWeekday) {
     int year, month, day;
     int wantYear, wantMonth, wantDay, wantWeekday;
   } cases[] = {
-      {2000, 1, 1, 2000, 1, 1, 6},       // a Saturday
-      {2044, 12, 31, 2044, 12, 31, 6},   // Saturday 31 December 2044
-      {2009, 12, 15, 2009, 12, 15, 2},   // Tuesday
-      {2024, 2, 30, 2024, 3, 1, 5},      // leap year: 30 February is 1 March
-      {2023, 2, 29, 2023, 3, 1, 3},      // no leap year
-      {2009, 13, 1, 2010, 1, 1, 5},      // month 13 is January of the next year
-      {2009, 12, 32, 2010, 1, 1, 5},     // day 32 rolls into the next month
-      {2010, 1, 0, 2009, 12, 31, 4},     // day 0 is the last of the month before
-      {1999, 12, 31, 1999, 12, 31, 5},   // before the epoch
-      {2100, 3, 1, 2100, 3, 1, 1},       // 2100 is no leap year
+      {2000, 1, 1, 2000, 1, 1, 6},      // a Saturday
+      {2044, 12, 31, 2044, 12, 31, 6},  // Saturday 31 December 2044
+      {2009, 12, 15, 2009, 12, 15, 2},  // Tuesday
+      {2024, 2, 30, 2024, 3, 1, 5},     // leap year: 30 February is 1 March
+      {2023, 2, 29, 2023, 3, 1, 3},     // no leap year
+      {2009, 13, 1, 2010, 1, 1, 5},     // month 13 is January of the next year
+      {2009, 12, 32, 2010, 1, 1, 5},    // day 32 rolls into the next month
+      {2010, 1, 0, 2009, 12, 31, 4},    // day 0 is the last of the month before
+      {1999, 12, 31, 1999, 12, 31, 5},  // before the epoch
+      {2100, 3, 1, 2100, 3, 1, 1},      // 2100 is no leap year
   };
   for (const auto& c : cases) {
     const LocalDateTime t = DateTimeFromMs(DaysFromCivil(c.year, c.month, c.day) * 86'400'000LL);

@@ -1,0 +1,142 @@
+#include "app/qt/LinkCheckWindow.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <map>
+
+#include "app/Context.h"
+#include "app/MlStringModule.h"
+#include "app/PlatformError.h"
+#include "app/QvBoot.h"
+#include "app/qt/QtClock.h"
+#include "app/qt/QtTimer.h"
+#include "app/qt/modHook.h"
+#include "protocol/Commands.h"
+#include "protocol/ReceiveReply.h"
+#include "serial/qt/QtPortDevices.h"
+#include "serial/qt/QtSerialComm.h"
+
+namespace qv {
+
+// Control states are kept for the engine; this window shows only the log.
+class WindowView : public View {
+ public:
+  explicit WindowView(MessageBoxHost& boxes) : boxes_(boxes) {}
+  void setEnabled(Control control, bool enabled) override { enabled_[control] = enabled; }
+  bool isEnabled(Control control) const override {
+    const auto it = enabled_.find(control);
+    return it == enabled_.end() || it->second;
+  }
+  void setText(Control control, const std::string& text) override { texts_[control] = text; }
+  std::string text(Control control) const override {
+    const auto it = texts_.find(control);
+    return it == texts_.end() ? std::string() : it->second;
+  }
+  void setVisible(Control, bool) override {}
+  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
+    return boxes_.HookedMsgBox(prompt, style, title);
+  }
+
+ private:
+  MessageBoxHost& boxes_;
+  std::map<Control, bool> enabled_;
+  std::map<Control, std::string> texts_;
+};
+
+namespace {
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+}  // namespace
+
+LinkCheckWindow::LinkCheckWindow(std::int32_t initLang)
+    : ports_(new QComboBox(this)),
+      baud_(new QComboBox(this)),
+      identify_(new QPushButton(this)),
+      log_(new QPlainTextEdit(this)),
+      serial_(std::make_unique<QtSerialComm>(SystemPortMap())),
+      timer1_(std::make_unique<QtTimer>()),
+      timer2_(std::make_unique<QtTimer>()),
+      timer3_(std::make_unique<QtTimer>()),
+      timerEfi_(std::make_unique<QtTimer>()),
+      clock_(std::make_unique<QtClock>()),
+      boxes_(std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); })) {
+  view_ = std::make_unique<WindowView>(*boxes_);
+  ctx_ =
+      std::make_unique<Context>(Platform{serial_.get(), timer1_.get(), timer2_.get(), timer3_.get(),
+                                         timerEfi_.get(), clock_.get(), view_.get()});
+  ctx_->InitLang = initLang;
+  WireStationLink(*ctx_);
+  InstallHandlers();
+
+  setWindowTitle(Q(std::string(kAppTitle) + " --- " + GetMlString(*ctx_, 1117, "")));
+  baud_->addItems({"4800", "38400"});
+  identify_->setText(Q(GetMlString(*ctx_, 1100, "Start")));
+  log_->setReadOnly(true);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(Q(GetMlString(*ctx_, 1152, "Port") + ":"), this));
+  row->addWidget(ports_, 1);
+  row->addWidget(new QLabel(Q(GetMlString(*ctx_, 1159, "Baudrate") + ":"), this));
+  row->addWidget(baud_);
+  row->addWidget(identify_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(row);
+  layout->addWidget(log_, 1);
+  connect(identify_, &QPushButton::clicked, this, [this] { Identify(); });
+  FillPorts();
+  resize(640, 360);
+}
+
+LinkCheckWindow::~LinkCheckWindow() {
+  if (ctx_) ClosePort(*ctx_);
+}
+
+void LinkCheckWindow::FillPorts() {
+  for (const PortEntry& entry : SystemPortMap().List()) {
+    ports_->addItem(Q(DescribePortEntry(entry)), entry.number);
+  }
+  if (ports_->count() == 0)
+    Log("No serial port found. A simulated station: see README (qvstation).");
+}
+
+void LinkCheckWindow::Identify() {
+  ClosePort(*ctx_);
+  try {
+    ctx_->MSComm.setCommPort(ports_->currentData().toInt());
+    ctx_->MSComm.setSettings(baud_->currentText().toStdString() + ",n,8,1");
+    ctx_->MSComm.setPortOpen(true);
+  } catch (const PlatformError& e) {
+    Log(QString("#%1 %2").arg(e.number()).arg(Q(e.description())));
+    return;
+  }
+  Log("> SET_MODE M");
+  Senden(*ctx_, SetModeFrame(false));
+}
+
+void LinkCheckWindow::InstallHandlers() {
+  for (std::size_t code = 0; code < ctx_->handlers.size(); ++code) {
+    ctx_->handlers[code] = [this, code](Context& ctx) {
+      Bytes reply(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount);
+      Log(QString("< %1 %2").arg(code, 2, 16, QChar('0')).arg(Q(BytesToHex(reply, " "))));
+      if (code == SET_MODE) {
+        Log("> READ_SYSDATA 116");
+        RequestSystemData(ctx, kFullIdentification);
+      }
+      return ReplyOutcome::Continue;
+    };
+  }
+  ctx_->handlers[kNak] = [this](Context&) {
+    Log("< NAK");
+    return ReplyOutcome::Continue;
+  };
+}
+
+void LinkCheckWindow::Log(const QString& line) {
+  log_->appendPlainText(line);
+}
+
+}  // namespace qv
