@@ -20,8 +20,6 @@ struct TempFolder {
     std::error_code ec;
     if (!path.empty()) std::filesystem::remove_all(path, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
   std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 

@@ -94,13 +94,13 @@ TEST(ProfileText, WritesIntoFilesOfAnyShape) {
 }
 
 TEST(ProfileText, ValueForms) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"k=\"a b\"", "a b"}, {"k='a b'", "a b"},   {"k=\"abc'", "\"abc'"},
-      {"k=\"", "\""},       {"k=a=b", "a=b"},     {"k = \" x \"", " x "},
-      {"k=" + std::string(400, 'y'), std::string(259, 'y')},
-      {std::string("k=ab\0cd", 7), "ab"},
-  };
-  for (const auto& [line, value] : cases) EXPECT_EQ(ProfileText("[S]\n" + line + "\n").Get("S", "k"), value);
+  const std::pair<const char*, const char*> cases[] = {
+      {"k=\"a b\"", "a b"}, {"k='a b'", "a b"}, {"k=\"abc'", "\"abc'"},
+      {"k=\"", "\""},       {"k=a=b", "a=b"},   {"k = \" x \"", " x "}};
+  for (const auto& [line, value] : cases)
+    EXPECT_EQ(ProfileText(std::string("[S]\n") + line + "\n").Get("S", "k"), value);
+  EXPECT_EQ(ProfileText("[S]\nk=" + std::string(400, 'y')).Get("S", "k"), std::string(259, 'y'));
+  EXPECT_EQ(ProfileText(std::string("[S]\nk=ab\0cd", 10)).Get("S", "k"), "ab");
 
   ProfileText text;
   ASSERT_TRUE(text.Set("S", "utf8", std::string(258, 'a') + "\xC3\xA9"));  // never split "é"
@@ -110,11 +110,12 @@ TEST(ProfileText, ValueForms) {
 }
 
 TEST(ProfileText, RefusesWhatCannotStandOnOneLine) {
-  const std::tuple<std::string, std::string, std::string> cases[] = {
-      {"S", "k", "C:/x\n[COMCTRL]\nPort=COM9"}, {"S", "k", "a\rb"}, {"S", "a=b", "v"},
-      {"S", "", "v"},  {"S", " k", "v"},  {"S", ";k", "v"},
-      {"S", "[k", "v"}, {"a]b", "k", "v"}, {"", "k", "v"}, {"S\n", "k", "v"},
-  };
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"S", "k", "a\rb"}, {"S", "a=b", "v"},
+      {"S", "", "v"},     {"S", " k", "v"},
+      {"S", ";k", "v"},   {"S", "[k", "v"},
+      {"a]b", "k", "v"},  {"", "k", "v"},
+      {"S\n", "k", "v"},  {"S", "k", "C:/x\n[COMCTRL]\nPort=COM9"}};
   for (const auto& [section, key, value] : cases) {
     ProfileText text(kWindowsIni);
     EXPECT_FALSE(text.Set(section, key, value)) << section << "/" << key;

@@ -72,8 +72,10 @@ TEST_F(SettingsTest, FirstStartWritesPositionAndCloseWritesAllElevenKeys) {
 }
 
 // What one run closes with, the next start reads: writing it back again
-// changes nothing.
+// changes nothing, closing minimized changes only the port settings, and
+// lines of other programs stay where they are in the file's own line breaks.
 TEST_F(SettingsTest, ValuesSurviveCloseAndNextStart) {
+  StoreSettings("; mine\r\n[Other]\r\nkey = kept\r\n");
   VirtualPlatform first;
   WindowRect window = Start(first.ctx);
   Context& ctx = first.ctx;
@@ -89,38 +91,27 @@ TEST_F(SettingsTest, ValuesSurviveCloseAndNextStart) {
   window.Left = 2000.5f;
   window.Top = 0;
   WriteSettings(ctx, ini, window, false);
-  const std::string firstFile = ReadFile(iniPath);
+  std::string file = ReadFile(iniPath);
+  EXPECT_EQ(file.rfind("; mine\r\n[Other]\r\nkey = kept\r\n[SETTINGS]\r\n", 0), 0u) << file;
 
   VirtualPlatform second;
-  const WindowRect restored = Start(second.ctx);
-  EXPECT_EQ(restored.Left, 2000.5f);
+  WindowRect restored = Start(second.ctx);
   EXPECT_EQ(second.ctx.ProtocolListIndex, "3");
   EXPECT_EQ(second.ctx.HwOverride, "X1");
   WriteSettings(second.ctx, ini, restored, false);
-  EXPECT_EQ(ReadFile(iniPath), firstFile);
-}
+  EXPECT_EQ(ReadFile(iniPath), file);
 
-TEST_F(SettingsTest, ClosingMinimizedWritesOnlyComCtrl) {
-  StoreSettings("[SETTINGS]\r\nMainLeft=1000\r\nMainTop=1000\r\nInitDir=/old\r\nInitLang=0\r\n"
-                "ForceLoad=False\r\n[COMCTRL]\r\nPort=COM1\r\n");
-  VirtualPlatform station;
-  WindowRect window = Start(station.ctx);
-  const std::string afterStart = ReadFile(iniPath);
-  station.ctx.PortList = "COM4";
-  station.ctx.InitLang = 1000;
-  station.ctx.UpgradeFolder = "/new";
-  window.Left = -32000;  // where a minimized window sits
-  WriteSettings(station.ctx, ini, window, true);
-  EXPECT_EQ(ReadFile(iniPath),
-            afterStart.substr(0, afterStart.find("[COMCTRL]")) +
-                "[COMCTRL]\r\nPort=COM4\r\nProtocol=None\r\nBaud=4800\r\nParity=None\r\n"
-                "Stopbit=1\r\nDataBit=8\r\n");
+  second.ctx.PortList = "COM4";
+  second.ctx.InitLang = 1000;
+  restored.Left = -32000;  // where a minimized window sits
+  WriteSettings(second.ctx, ini, restored, true);
+  EXPECT_EQ(ReadFile(iniPath), file.replace(file.find("Port=COM3"), 9, "Port=COM4"));
 }
 
 TEST_F(SettingsTest, Language) {
   const std::pair<const char*, std::int32_t> cases[] = {
-      {"0", 0},        {"2000", 2000},   {"5", 1000},         {"", 1000},      {"abc", 1000},
-      {" 2000 ", 2000}, {"2000.0", 1000}, {"+0", 0}, {"99999999999", 1000}};
+      {"0", 0},         {"2000", 2000},   {"5", 1000}, {"", 1000},           {"abc", 1000},
+      {" 2000 ", 2000}, {"2000.0", 1000}, {"+0", 0},   {"99999999999", 1000}};
   for (const auto& [stored, language] : cases) {
     StoreSettings(std::string("[SETTINGS]\nInitLang=") + stored + "\n");
     VirtualPlatform station;
@@ -148,17 +139,18 @@ TEST_F(SettingsTest, WindowPosition) {
     const WindowRect window = Start(station.ctx);
     EXPECT_EQ(window.Left, windowLeft) << left;
     EXPECT_EQ(window.Top, windowTop) << top;
-    EXPECT_EQ(ReadFile(iniPath), std::string("[SETTINGS]\nMainLeft=") + storedLeft +
-                                     "\nMainTop=" + storedTop + "\n");
+    EXPECT_EQ(ReadFile(iniPath),
+              std::string("[SETTINGS]\nMainLeft=") + storedLeft + "\nMainTop=" + storedTop + "\n");
   }
 }
 
 TEST_F(SettingsTest, PortSettingsAndProtocolIndex) {
   const std::pair<const char*, const char*> cases[] = {
-      {"None", "0"}, {"XonXoff", "1"}, {"RTS", "2"}, {"RTSXonXoff", "3"},
+      {"None", "0"}, {"XonXoff", "1"}, {"RTS", "2"},    {"RTSXonXoff", "3"},
       {"rts", ""},   {"", ""},         {"Hardware", ""}};
   for (const auto& [protocol, index] : cases) {
-    StoreSettings(std::string("[comctrl]\nport = COM3\nBAUD=\"38400\"\nProtocol=") + protocol + "\n");
+    StoreSettings(std::string("[comctrl]\nport = COM3\nBAUD=\"38400\"\nProtocol=") + protocol +
+                  "\n");
     VirtualPlatform station;
     Start(station.ctx);
     EXPECT_EQ(station.ctx.PortList, "COM3");
@@ -192,9 +184,9 @@ TEST_F(SettingsTest, SettingsFileLocation) {
 }
 
 TEST(FormatSingle, WritesAsTheSystemWritesDecimals) {
-  const std::pair<float, const char*> cases[] = {
-      {-400, "-400"}, {1000.5f, "1000.5"},  {-0.0f, "0"},
-      {0.1f, "0.1"},  {1234567, "1234567"}, {12345678, "1.234568E+07"}};
+  const std::pair<float, const char*> cases[] = {{-400, "-400"},       {1000.5f, "1000.5"},
+                                                 {-0.0f, "0"},         {0.1f, "0.1"},
+                                                 {1234567, "1234567"}, {12345678, "1.234568E+07"}};
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatSingle(value), text) << value;
 }
 

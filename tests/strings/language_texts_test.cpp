@@ -46,20 +46,16 @@ struct Window {
   }
 };
 
-class LanguageTextsTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() {
-    static int argc = 1;
-    static char name[] = "qv_strings_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-  }
-};
-
-QString Message(int lang, int id) { return QString::fromStdString(GetMlString(lang, id, "")); }
+QString Message(int lang, int id) {
+  return QString::fromStdString(GetMlString(lang, id, ""));
+}
 
 // Each language in turn on the same window: every switch replaces the last one's texts.
-TEST_F(LanguageTextsTest, PutEachControlsTextInPlaceAndLeaveTheRestAlone) {
+TEST(LanguageTexts, PutEachControlsTextInPlaceAndLeaveTheRestAlone) {
+  int argc = 1;
+  char name[] = "qv_strings_tests";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
   Window w;
   for (const int lang : {0, 2000, 1000}) {
     ApplyLanguageTexts(w.main, lang);

@@ -51,19 +51,14 @@ TEST(StringTable, EnglishTextsAreTheQuotedOnes) {
       {1016, "Inf&o "},
       {1106, "Baud 4800-->38400"},
       {1117, "Quorvex firmware loader"},
-      {1149, "N/A"},
       {1161, "Port is already opened. Close port and restart?"},
       {1165, "Missing ETX in buffer on end of transmission"},
-      {1175, "Data loss occured"},
-      {1184, "SThreshold char in output buffer detected"},
       {1188, "Station responds with CRC error!"},
       {1195, "The station has boot version "},
       {1215, "  the hardware version"},
-      {1196, "No valid update key. Must be at least 8 chars long."},
       {1206, " File not found"},
       {1219, " "},
       {1234, "Attention! Backup memory will be erased during firmware upgrade!"},
-      {1240, "The station now has firmware: "},
   };
   for (const auto& [id, english] : cases) {
     const std::string* text = StringTableLookup(kEnglish + id);
