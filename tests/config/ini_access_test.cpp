@@ -19,6 +19,8 @@ using testing::WriteFile;
 using Names = std::vector<std::string>;
 
 TEST(IniAccess, PathsBlanksAndNumbers) {
+  EXPECT_EQ(IniAccess::FormatPath("/data/", "a.ini"), "/data/a.ini");
+  EXPECT_EQ(IniAccess::FormatPath("", "a.ini"), "/a.ini");
   EXPECT_EQ(IniAccess::FormatPath("C:\\Data\\", "a.ini"), "C:\\Data\\a.ini");
   EXPECT_EQ(IniAccess::TrimBlanks(" \t\r\n x y \x01\x1f "), "x y");
   EXPECT_EQ(IniAccess::TrimBlanks("\xC3\xA9 "), "\xC3\xA9");  // bytes above 127 are text

@@ -102,11 +102,13 @@ TEST(ProfileText, ValueForms) {
   EXPECT_EQ(ProfileText("[S]\nk=" + std::string(400, 'y')).Get("S", "k"), std::string(259, 'y'));
   EXPECT_EQ(ProfileText(std::string("[S]\nk=ab\0cd", 10)).Get("S", "k"), "ab");
 
+  // What is written holds at most 259 bytes, never splits a character and ends at NUL.
   ProfileText text;
-  ASSERT_TRUE(text.Set("S", "utf8", std::string(258, 'a') + "\xC3\xA9"));  // never split "é"
-  EXPECT_EQ(text.Get("S", "utf8"), std::string(258, 'a'));
+  ASSERT_TRUE(text.Set("S", "long", std::string(300, 'x')));
+  ASSERT_TRUE(text.Set("S", "utf8", std::string(258, 'a') + "\xC3\xA9"));
   ASSERT_TRUE(text.Set("S", "nul", std::string("ab\0cd", 5)));
-  EXPECT_EQ(text.Get("S", "nul"), "ab");
+  EXPECT_EQ(text.Text(), "[S]\nlong=" + std::string(259, 'x') + "\nutf8=" + std::string(258, 'a') +
+                             "\nnul=ab\n");
 }
 
 TEST(ProfileText, RefusesWhatCannotStandOnOneLine) {
