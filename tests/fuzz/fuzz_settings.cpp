@@ -2,6 +2,7 @@
 // file: parsing must keep the text byte for byte, edits must touch only what
 // they concern, and a whole start-up and close on the file must leave every
 // other section as it was (or the file untouched when it cannot be written).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -38,9 +39,8 @@ std::vector<std::optional<std::string>> OtherValues(
     const ProfileText& text, std::initializer_list<std::string_view> except) {
   std::vector<std::optional<std::string>> values;
   for (const std::string& section : text.SectionNames()) {
-    bool skip = false;
-    for (std::string_view name : except) skip = skip || qv::LikePattern(section, name);
-    if (skip) continue;
+    const auto named = [&](std::string_view name) { return qv::LikePattern(section, name); };
+    if (std::any_of(except.begin(), except.end(), named)) continue;
     for (const std::string& key : text.Keys(section)) values.push_back(text.Get(section, key));
   }
   return values;
