@@ -1,6 +1,6 @@
 #pragma once
-// A fresh folder below the system's temporary folder, removed with everything
-// in it when the test ends.
+// A fresh folder, removed with everything in it at the end, and whole files
+// read and written byte for byte.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,34 +9,27 @@
 
 namespace qv::testing {
 
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-settings-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
+struct TempFolder {
+  std::string path;
+
+  explicit TempFolder(const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+    std::string pattern = (base / "qv-settings-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path = pattern;
   }
   ~TempFolder() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!path.empty()) std::filesystem::remove_all(path, ec);
   }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
 };
 
 inline void WriteFile(const std::string& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
-  text << in.rdbuf();
+  text << std::ifstream(path, std::ios::binary).rdbuf();
   return text.str();
 }
 

@@ -2,14 +2,11 @@
 // file: parsing must keep the text byte for byte, edits must touch only what
 // they concern, and a whole start-up and close on the file must leave every
 // other section as it was (or the file untouched when it cannot be written).
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,18 +14,12 @@
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 #include "config/Settings.h"
-#include "tests/config/FakePlatform.h"
+#include "sim/VirtualPlatform.h"
+#include "tests/config/TempFolder.h"
 
 namespace {
 
 using qv::ProfileText;
-
-constexpr const char* kKeys[][2] = {
-    {"SETTINGS", "MainLeft"}, {"SETTINGS", "MainTop"},   {"SETTINGS", "InitDir"},
-    {"SETTINGS", "InitLang"}, {"SETTINGS", "ForceLoad"}, {"COMCTRL", "Port"},
-    {"COMCTRL", "Protocol"},  {"COMCTRL", "Baud"},       {"COMCTRL", "Parity"},
-    {"COMCTRL", "Stopbit"},   {"COMCTRL", "DataBit"},
-};
 
 void Check(bool condition) {
   if (!condition) std::abort();
@@ -48,9 +39,8 @@ std::vector<std::optional<std::string>> OtherValues(
     const ProfileText& text, std::initializer_list<std::string_view> except) {
   std::vector<std::optional<std::string>> values;
   for (const std::string& section : text.SectionNames()) {
-    bool skip = false;
-    for (std::string_view name : except) skip = skip || qv::LikePattern(section, name);
-    if (skip) continue;
+    const auto named = [&](std::string_view name) { return qv::LikePattern(section, name); };
+    if (std::any_of(except.begin(), except.end(), named)) continue;
     for (const std::string& key : text.Keys(section)) values.push_back(text.Get(section, key));
   }
   return values;
@@ -59,7 +49,6 @@ std::vector<std::optional<std::string>> OtherValues(
 void FuzzText(const std::string& content, std::string_view value) {
   const ProfileText original(content);
   Check(original.Text() == content);
-  for (const auto& key : kKeys) (void)original.Get(key[0], key[1]);
 
   ProfileText edited = original;
   if (edited.Set("COMCTRL", "Port", value)) {
@@ -80,43 +69,18 @@ void FuzzText(const std::string& content, std::string_view value) {
   (void)qv::LikePattern(content, value);
 }
 
-// One folder per fuzzing process, on a RAM disk where there is one: every
-// input writes the file a dozen times, and each write waits for the disk.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                           ? "/dev/shm"
-                                           : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "qv-fuzz-settings-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 void FuzzStartAndClose(const std::string& content) {
-  static const ScratchFolder scratch;
-  const std::string& folder = scratch.path();
+  // On a RAM disk where there is one: every input writes the file a dozen times.
+  static const qv::testing::TempFolder scratch(std::filesystem::is_directory("/dev/shm")
+                                                   ? "/dev/shm"
+                                                   : std::filesystem::temp_directory_path());
+  const std::string& folder = scratch.path;
   if (folder.empty()) return;
   const std::string path = folder + "/Quorvex/QV-Boot/QV-Boot.ini";
   std::filesystem::create_directories(folder + "/Quorvex/QV-Boot");
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
+  qv::testing::WriteFile(path, content);
 
-  qv::testing::IdleStation station;
+  qv::sim::VirtualPlatform station;
   qv::IniAccess ini(&station.view, [&](const std::string& name) -> std::optional<std::string> {
     if (name == "XDG_DATA_HOME") return folder;
     return std::nullopt;
@@ -126,7 +90,7 @@ void FuzzStartAndClose(const std::string& content) {
   qv::ReadSettings(station.ctx, ini, folder + "/program", {19200, 14400}, window);
   qv::WriteSettings(station.ctx, ini, window, false);
 
-  const std::string after = Slurp(path);
+  const std::string after = qv::testing::ReadFile(path);
   const bool writable = content.size() <= qv::kProfileFileMax &&
                         content.compare(0, 2, "\xFF\xFE") != 0 &&
                         content.compare(0, 2, "\xFE\xFF") != 0;
