@@ -144,13 +144,6 @@ TEST_F(ReceiveTest, RepliesAndNaksInOneReadRunInOrderUntilAHandlerEndsTheEvent) 
   }
 }
 
-TEST_F(ReceiveTest, CompleteReplyStopsTheNoReplyWatchdog) {
-  link.timerEfi.setInterval(2000);
-  link.timerEfi.setEnabled(true);
-  Receive({kIdent116});
-  EXPECT_FALSE(link.timerEfi.Enabled());
-}
-
 TEST_F(ReceiveTest, FullBufferClosesAnOverlongReplyOnce) {
   Bytes overlong{kStx, 0x70};
   overlong.insert(overlong.end(), 300, 0x41);
@@ -186,8 +179,11 @@ TEST_F(ReceiveTest, ExtendedLengthUpTo253FitsTheBufferBeyondFailsTheChecksum) {
 }
 
 TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
-  Receive({kIdent116});
+  link.timerEfi.setInterval(2000);
+  link.timerEfi.setEnabled(true);
+  Receive({kIdent116});  // a complete reply stops both the receive timer and the no-reply watchdog
   EXPECT_FALSE(link.timer1.Enabled());
+  EXPECT_FALSE(link.timerEfi.Enabled());
   // Bytes of an extended reply keep the timeout from expiring.
   link.port.sendToLoader(Hex("02 83 02"), 0);
   link.port.sendToLoader(Hex("00"), 900);
