@@ -5,20 +5,11 @@
 #include <cstdint>
 
 #include "sim/Station.h"
-
-namespace {
-
-class FixedClock : public qv::Clock {
- public:
-  qv::LocalDateTime now() const override { return {2026, 12, 6, 10, 0, 0, 0, 0}; }
-  void sleep(int) override {}
-  void processEvents() override {}
-};
-
-}  // namespace
+#include "sim/VirtualClock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  FixedClock clock;
+  qv::sim::VirtualScheduler scheduler;
+  qv::sim::VirtualClock clock(scheduler);
   qv::sim::StationOptions options;
   options.mode = 'M';
   qv::sim::Station station(options, clock);

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "protocol/Commands.h"
 #include "protocol/stdFunc.h"
 #include "sim/Station.h"
 
@@ -24,7 +25,7 @@ inline std::optional<Bytes> PayloadOf(const Bytes& reply) {
   if (reply.size() < 3 || reply.front() != kStx || reply.back() != kEtx) return std::nullopt;
   Bytes payload{reply[1]};
   if (IsExtendedCommand(reply[1])) {
-    if (reply.size() != static_cast<std::size_t>(reply[2]) + 6u) return std::nullopt;
+    if (reply.size() != reply[2] + 6u) return std::nullopt;
     payload.insert(payload.end(), reply.begin() + 3, reply.begin() + 3 + reply[2]);
   } else {
     for (std::size_t i = 2; i + 1 < reply.size(); ++i) {
@@ -32,18 +33,25 @@ inline std::optional<Bytes> PayloadOf(const Bytes& reply) {
       payload.push_back(reply[i]);
     }
   }
-  Bytes framed = MakeFrame(payload);
-  framed.erase(framed.begin());
-  if (framed != reply) return std::nullopt;
+  if (JoinBytes(kWakeUp, reply) != MakeFrame(payload)) return std::nullopt;
   return payload;
 }
 
 inline Bytes BlockFrame(std::uint32_t offset, const Bytes& data) {
+  return WriteBlockFrame(static_cast<std::int32_t>(offset), data.data(), data.size());
+}
+
+// The payload acknowledging a block written at `offset`.
+inline Bytes AckPayload(std::uint32_t offset) {
   const std::uint32_t address = offset + sim::kStationBase;
-  Bytes payload{WRITE_BLOCK, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
-                static_cast<std::uint8_t>(address)};
-  payload.insert(payload.end(), data.begin(), data.end());
-  return MakeFrame(payload);
+  return {WRITE_BLOCK, 0, 1, static_cast<std::uint8_t>(address >> 16), static_cast<std::uint8_t>(address >> 8),
+          static_cast<std::uint8_t>(address)};
+}
+
+inline Bytes Filler(std::size_t size, std::uint8_t start = 0) {
+  Bytes data(size);
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(start + i);
+  return data;
 }
 
 struct StationRig {
@@ -61,7 +69,7 @@ struct StationRig {
     station.advanceTo(now);
     return out;
   }
-  // The bytes of the single reply to `frame` (empty when silent).
+  // All bytes sent back for `frame` (empty when silent).
   Bytes reply(const Bytes& frame, std::uint32_t baud = 0) {
     Bytes all;
     for (const auto& t : exchange(frame, baud)) all.insert(all.end(), t.bytes.begin(), t.bytes.end());
@@ -69,12 +77,6 @@ struct StationRig {
   }
   Bytes ack(std::uint32_t offset, const Bytes& data) { return reply(BlockFrame(offset, data)); }
 };
-
-inline Bytes Filler(std::size_t size, std::uint8_t start = 0) {
-  Bytes data(size);
-  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>(start + i);
-  return data;
-}
 
 inline const Bytes kNakOnly{kNak};
 

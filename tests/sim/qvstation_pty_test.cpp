@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -10,11 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
+#include <utility>
 
 #include "StationTestSupport.h"
 #include "sim/StationClock.h"
@@ -27,176 +26,123 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class Line {
- public:
-  explicit Line(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY)) {}
-  ~Line() {
-    if (fd_ >= 0) close(fd_);
+void SetSpeed(int fd, speed_t speed) {
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  cfsetispeed(&t, speed);
+  cfsetospeed(&t, speed);
+  tcsetattr(fd, TCSANOW, &t);
+}
+
+bool Complete(const Bytes& r) {
+  if (r.size() == 1 && r[0] == kNak) return true;
+  if (r.size() < 3 || r.back() != kEtx) return false;
+  if (IsExtendedCommand(r[1])) return r.size() == r[2] + 6u;
+  return r[r.size() - 2] != kDle || r[r.size() - 3] == kDle;
+}
+
+// Writes a frame and reads one reply: a lone NAK or STX … ETX (empty on silence).
+Bytes Exchange(int fd, const Bytes& frame, int silenceMs = 2000) {
+  if (write(fd, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return {};
+  Bytes reply;
+  while (!Complete(reply)) {
+    pollfd p{fd, POLLIN, 0};
+    std::uint8_t byte = 0;
+    if (poll(&p, 1, silenceMs) <= 0 || read(fd, &byte, 1) != 1) return {};
+    reply.push_back(byte);
   }
-  bool ok() const { return fd_ >= 0; }
-
-  void setSpeed(speed_t speed) {
-    termios t{};
-    tcgetattr(fd_, &t);
-    cfmakeraw(&t);
-    cfsetispeed(&t, speed);
-    cfsetospeed(&t, speed);
-    tcsetattr(fd_, TCSANOW, &t);
-  }
-
-  // Writes a frame and reads one reply: a lone NAK or STX … ETX (empty on silence).
-  Bytes exchange(const Bytes& frame, int silenceMs = 2000) {
-    if (write(fd_, frame.data(), frame.size()) != static_cast<ssize_t>(frame.size())) return {};
-    Bytes reply;
-    while (!complete(reply)) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, silenceMs) <= 0) return {};
-      std::uint8_t byte = 0;
-      if (read(fd_, &byte, 1) != 1) return {};
-      reply.push_back(byte);
-    }
-    return reply;
-  }
-
- private:
-  static bool complete(const Bytes& r) {
-    if (r.size() == 1 && r[0] == kNak) return true;
-    if (r.size() < 3 || r.back() != kEtx) return false;
-    if (IsExtendedCommand(r[1])) return r.size() == static_cast<std::size_t>(r[2]) + 6u;
-    return r[r.size() - 2] != kDle || (r.size() >= 3 && r[r.size() - 3] == kDle);
-  }
-
-  int fd_;
-};
-
-Bytes SetTimeFrame() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  const LocalDateTime t{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                        local.tm_sec, 0, local.tm_wday};
-  return MakeFrame(JoinBytes(SET_TIME, sim::EncodeSetRecord(sim::RecordFromTime(t))));
+  return reply;
 }
 
 std::string ReadText(const fs::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  const Bytes text = sim::ReadWholeFile(path.string()).value_or(Bytes{});
+  return {text.begin(), text.end()};
 }
 
-class QvStationPty : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/qvstation-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    image_ = sim::MakeSyntheticImage(1024, "560");
-    upgrade_ = dir_ / "QV_560.pupd";
-    ASSERT_TRUE(sim::WriteWholeFile(upgrade_.string(), sim::BuildUpgradeFile(image_, 0x0102, 0x8115)));
-    ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(upgrade_.string()), BytesOf(key_)));
-  }
-
-  void TearDown() override {
-    if (child_ > 0) {
-      kill(child_, SIGKILL);
-      waitpid(child_, nullptr, 0);
+// The station process and its folder go, however the test ends.
+struct Cleanup {
+  fs::path dir;
+  pid_t child = -1;
+  int line = -1;
+  ~Cleanup() {
+    if (line >= 0) close(line);
+    if (child > 0) {
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
     }
-    fs::remove_all(dir_);
+    if (!dir.empty()) fs::remove_all(dir);
   }
-
-  void start() {
-    const std::string program = std::string(QV_BINARY_DIR) + "/qvstation";
-    const std::vector<std::string> args = {program,        "--link",         (dir_ / "tty").string(),
-                                           "--expect",     upgrade_.string(), "--transcript",
-                                           (dir_ / "trace.txt").string(),    "--report",
-                                           (dir_ / "report.txt").string(),   "--dump-image",
-                                           (dir_ / "image.bin").string(),    "--restart-ms",
-                                           "200",          "--init-ms",      "20"};
-    child_ = fork();
-    ASSERT_GE(child_, 0);
-    if (child_ == 0) {
-      std::vector<char*> argv;
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      const int null = open("/dev/null", O_WRONLY);
-      dup2(null, STDOUT_FILENO);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    for (int i = 0; i < 300 && !fs::exists(dir_ / "tty"); ++i) std::this_thread::sleep_for(10ms);
-    ASSERT_TRUE(fs::exists(dir_ / "tty"));
-  }
-
-  int stop() {
-    kill(child_, SIGTERM);
-    int status = 0;
-    waitpid(child_, &status, 0);
-    child_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  fs::path dir_;
-  fs::path upgrade_;
-  Bytes image_;
-  const std::string key_ = "PTY-KEY-0123456";
-  pid_t child_ = -1;
 };
 
-TEST_F(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
-  start();
-  Line line((dir_ / "tty").string());
-  ASSERT_TRUE(line.ok());
-  line.setSpeed(B4800);
+TEST(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
+  Cleanup run;
+  char pattern[] = "/tmp/qvstation-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path dir = run.dir = pattern;
+  const Bytes image = sim::MakeSyntheticImage(1024, "560");
+  const std::string key = "PTY-KEY-0123456";
+  const fs::path upgrade = dir / "QV_560.pupd";
+  ASSERT_TRUE(sim::WriteWholeFile(upgrade.string(), sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
+  ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(upgrade.string()), BytesOf(key)));
 
-  EXPECT_EQ(PayloadOf(line.exchange(MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
-  const auto ident = PayloadOf(line.exchange(MakeFrame(Hex("83 00 74"))));
+  const std::string program = std::string(QV_BINARY_DIR) + "/qvstation";
+  std::vector<std::string> args = {
+      program, "--link", (dir / "tty").string(), "--expect", upgrade.string(), "--transcript",
+      (dir / "trace.txt").string(), "--report", (dir / "report.txt").string(), "--dump-image",
+      (dir / "image.bin").string(), "--restart-ms", "200", "--init-ms", "20"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  ASSERT_EQ(posix_spawn(&run.child, program.c_str(), &quiet, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&quiet);
+  for (int i = 0; i < 300 && !fs::exists(dir / "tty"); ++i) std::this_thread::sleep_for(10ms);
+  const int fd = run.line = open((dir / "tty").c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+
+  SetSpeed(fd, B38400);  // the station starts at 4800 and does not understand this
+  EXPECT_TRUE(Exchange(fd, MakeFrame(Hex("70 4D")), 300).empty());
+  SetSpeed(fd, B4800);
+  EXPECT_EQ(PayloadOf(Exchange(fd, MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
+  const auto ident = PayloadOf(Exchange(fd, MakeFrame(Hex("83 00 74"))));
   ASSERT_TRUE(ident);
   ASSERT_EQ(ident->size(), 120u);
-  EXPECT_EQ((*ident)[15] * 256 + (*ident)[16], 0x8115);  // payload index = receive-buffer index
+  EXPECT_EQ((*ident)[15] * 256 + (*ident)[16], 0x8115);
 
-  EXPECT_EQ(PayloadOf(line.exchange(MakeFrame(Hex("7E 01")))), Hex("7E 00 01"));
-  line.setSpeed(B38400);
-  EXPECT_EQ(PayloadOf(line.exchange(MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
-
-  for (std::uint32_t offset = 0; offset < image_.size(); offset += 128) {
-    const Bytes data(image_.begin() + offset, image_.begin() + offset + 128);
-    const std::uint32_t address = offset + 0x100;
-    const Bytes expected{WRITE_BLOCK, 0, 1, 0, static_cast<std::uint8_t>(address >> 8),
-                         static_cast<std::uint8_t>(address)};
-    ASSERT_EQ(PayloadOf(line.exchange(BlockFrame(offset, data))), expected) << "offset " << offset;
+  EXPECT_EQ(PayloadOf(Exchange(fd, MakeFrame(Hex("7E 01")))), Hex("7E 00 01"));
+  SetSpeed(fd, B38400);
+  EXPECT_EQ(PayloadOf(Exchange(fd, MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
+  for (std::uint32_t offset = 0; offset < image.size(); offset += 128) {
+    const Bytes data(image.begin() + offset, image.begin() + offset + 128);
+    ASSERT_EQ(PayloadOf(Exchange(fd, BlockFrame(offset, data))), AckPayload(offset)) << "offset " << offset;
   }
-  EXPECT_EQ(PayloadOf(line.exchange(MakeFrame(JoinBytes(INIT_UPDATE, BytesOf(key_))))), Hex("8F 30"));
+  EXPECT_EQ(PayloadOf(Exchange(fd, InitUpdateFrame(key))), Hex("8F 30"));
 
   std::this_thread::sleep_for(400ms);  // the restart
-  line.setSpeed(B4800);
-  const auto clock = PayloadOf(line.exchange(SetTimeFrame()));
+  SetSpeed(fd, B4800);
+  const Bytes record = sim::EncodeSetRecord(sim::RecordFromTime(FixedClock().time));
+  const auto clock = PayloadOf(Exchange(fd, SetTimeFrame(record)));
   ASSERT_TRUE(clock);
   EXPECT_EQ(clock->front(), SET_TIME);
-  const auto check = PayloadOf(line.exchange(MakeFrame(Hex("83 00 10"))));
+  const auto check = PayloadOf(Exchange(fd, MakeFrame(Hex("83 00 10"))));
   ASSERT_TRUE(check);
   EXPECT_EQ(std::string(check->begin() + 9, check->begin() + 12), "560");
 
-  ASSERT_EQ(stop(), 0);
-  EXPECT_EQ(sim::ReadWholeFile((dir_ / "image.bin").string()), image_);
-  EXPECT_NE(ReadText(dir_ / "report.txt").find("matches expected: yes"), std::string::npos);
-  const std::string trace = ReadText(dir_ / "trace.txt");
+  kill(run.child, SIGTERM);
+  int status = -1;
+  waitpid(std::exchange(run.child, -1), &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(sim::ReadWholeFile((dir / "image.bin").string()), image);
+  EXPECT_NE(ReadText(dir / "report.txt").find("matches expected: yes"), std::string::npos);
+  const std::string trace = ReadText(dir / "trace.txt");
   for (const char* step : {"SET_MODE 'M'", "READ_SYSDATA offset 0, 116 bytes", "now at 38400 baud",
                            "WRITE_BLOCK 0x000480, 128 bytes", "block ack 0x000480", "update result '0'",
                            "restarted with firmware 560 at 4800 baud", "clock set"}) {
     EXPECT_NE(trace.find(step), std::string::npos) << step;
   }
-}
-
-TEST_F(QvStationPty, ALoaderAtTheWrongSpeedGetsNoAnswer) {
-  start();
-  Line line((dir_ / "tty").string());
-  ASSERT_TRUE(line.ok());
-  line.setSpeed(B38400);
-  EXPECT_TRUE(line.exchange(MakeFrame(Hex("70 4D")), 300).empty());
-  line.setSpeed(B4800);
-  EXPECT_EQ(PayloadOf(line.exchange(MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
-  EXPECT_EQ(stop(), 0);
 }
 
 }  // namespace

@@ -11,49 +11,29 @@ namespace {
 
 using namespace qv::sim;
 
-struct PeerRig {
+TEST(StationPeer, RepliesArriveWhenTheyHaveCrossedTheLineAndAGoneStationCannotBeOpened) {
   VirtualPlatform p;
   std::vector<std::pair<VirtualMs, Bytes>> arrivals;
-
-  explicit PeerRig(const std::string& settings) {
-    p.port.setSettings(settings);
-    p.port.setPortOpen(true);
-    p.port.OnComm = [this] { arrivals.push_back({p.scheduler.now(), p.port.Input()}); };
-  }
-};
-
-TEST(StationPeer, RepliesArriveWhenTheyHaveCrossedTheLine) {
-  PeerRig rig("4800,n,8,1");
-  StationPeer peer(rig.p.port, rig.p.scheduler, rig.p.clock, {});
-  rig.p.port.Output(MakeFrame(Hex("70 4D")));
-  rig.p.scheduler.advanceBy(100);
-  ASSERT_EQ(rig.arrivals.size(), 1u);
-  // 5 bytes in, 1 ms to answer, 6 bytes out, at 2.084 ms a byte.
-  EXPECT_EQ(rig.arrivals[0].first, 24);
-  EXPECT_EQ(rig.arrivals[0].second, Hex("02 70 10 00 4D 03"));
-}
-
-TEST(StationPeer, ALoaderAtAnotherSpeedHearsNothing) {
-  PeerRig rig("38400,n,8,1");
-  StationPeer peer(rig.p.port, rig.p.scheduler, rig.p.clock, {});
-  rig.p.port.Output(MakeFrame(Hex("70 4D")));
-  rig.p.scheduler.advanceBy(1000);
-  EXPECT_TRUE(rig.arrivals.empty());
-  EXPECT_EQ(peer.station().mode(), 0);
-}
-
-TEST(StationPeer, AStationThatDisappearsCannotBeOpenedAgain) {
-  PeerRig rig("4800,n,8,1");
+  p.port.setSettings("4800,n,8,1");
+  p.port.setPortOpen(true);
+  p.port.OnComm = [&] { arrivals.emplace_back(p.scheduler.now(), p.port.Input()); };
   StationOptions options;
-  options.mode = 'M';
   options.faults.disappearAfterBlock = 1;
-  StationPeer peer(rig.p.port, rig.p.scheduler, rig.p.clock, options);
-  rig.p.port.Output(BlockFrame(0, Filler(128)));
-  rig.p.scheduler.advanceBy(1000);
-  ASSERT_EQ(rig.arrivals.size(), 1u);
-  EXPECT_EQ(PayloadOf(rig.arrivals[0].second), Hex("80 00 01 00 01 00"));
-  rig.p.port.setPortOpen(false);
-  EXPECT_THROW(rig.p.port.setPortOpen(true), PlatformError);
+  StationPeer peer(p.port, p.scheduler, p.clock, options);
+
+  p.port.Output(MakeFrame(Hex("70 4D")));
+  p.scheduler.advanceBy(100);
+  ASSERT_EQ(arrivals.size(), 1u);
+  // 5 bytes in, 1 ms to answer, 6 bytes out, at 2.084 ms a byte.
+  EXPECT_EQ(arrivals[0].first, 24);
+  EXPECT_EQ(arrivals[0].second, Hex("02 70 10 00 4D 03"));
+
+  p.port.Output(BlockFrame(0, Filler(128)));
+  p.scheduler.advanceBy(1000);
+  ASSERT_EQ(arrivals.size(), 2u);
+  EXPECT_EQ(PayloadOf(arrivals[1].second), AckPayload(0));
+  p.port.setPortOpen(false);
+  EXPECT_THROW(p.port.setPortOpen(true), PlatformError);
 }
 
 }  // namespace
