@@ -9,16 +9,13 @@ namespace qv {
 namespace {
 
 TEST(Twips, FactorsFromDpi) {
-  const std::pair<double, double> cases[] = {{96, 15}, {120, 12}, {144, 10}, {192, 7.5},
-                                             {72, 20}, {0, 15},   {-96, 15}, {std::nan(""), 15}};
-  for (const auto& [dpi, factor] : cases) {
-    const TwipsPerPixel f = TwipsPerPixelForDpi(dpi, dpi);
-    EXPECT_DOUBLE_EQ(f.x, factor) << dpi;
-    EXPECT_DOUBLE_EQ(f.y, factor) << dpi;
+  const std::tuple<double, double, double, double> cases[] = {
+      {96, 96, 15, 15},   {120, 120, 12, 12}, {144, 144, 10, 10},      {192, 192, 7.5, 7.5}, {72, 72, 20, 20},
+      {96, 144, 15, 10},  {0, 0, 15, 15},     {-96, -96, 15, 15}, {std::nan(""), std::nan(""), 15, 15}};
+  for (const auto& [dpiX, dpiY, x, y] : cases) {
+    const TwipsPerPixel f = TwipsPerPixelForDpi(dpiX, dpiY);
+    EXPECT_EQ(std::pair(f.x, f.y), std::pair(x, y)) << dpiX << " " << dpiY;
   }
-  const TwipsPerPixel mixed = TwipsPerPixelForDpi(96, 144);
-  EXPECT_DOUBLE_EQ(mixed.x, 15);
-  EXPECT_DOUBLE_EQ(mixed.y, 10);
 }
 
 TEST(Twips, NearestIntTiesToEvenAndClamps) {
