@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -38,10 +39,9 @@ class PtyPortTest : public ::testing::Test {
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_TRUE(master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0);
     slave_ = ::ptsname(master_);
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qv-serial-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    char dir[] = "/tmp/qv-serial-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    dir_ = dir;
     mapFile_ = (dir_ / "ports.conf").string();
     WriteMap("# test bench\nCOM5 = " + slave_ + "\n");
   }
