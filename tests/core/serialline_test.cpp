@@ -1,7 +1,8 @@
+#include "serial/SerialLine.h"
+
 #include <gtest/gtest.h>
 
 #include "serial/SerialComm.h"
-#include "serial/SerialLine.h"
 
 namespace qv {
 namespace {
@@ -27,17 +28,20 @@ TEST(ParseLineSettings, AcceptedTextsAreReadAndWrittenBackInTheirUsualForm) {
     const auto parsed = ParseLineSettings(c.text);
     ASSERT_TRUE(parsed.has_value()) << c.text;
     EXPECT_EQ(std::tuple(parsed->baud, parsed->parity, parsed->dataBits, parsed->stopBits),
-              std::tuple(c.baud, c.parity, c.dataBits, c.stopBits)) << c.text;
+              std::tuple(c.baud, c.parity, c.dataBits, c.stopBits))
+        << c.text;
     EXPECT_EQ(FormatLineSettings(*parsed), c.formatted);
   }
-  for (const char* text : {"", "38400", "38400,n,8", "38400,n,8,1,1", "0,n,8,1", "-4800,n,8,1", "48OO,n,8,1",
-                           "38400,x,8,1", "38400,,8,1", "38400,no,8,1", "38400,n,9,1", "38400,n,4,1", "38400,n,8,3",
-                           "38400,n,8,1.0", "99999999999,n,8,1", "38400;n;8;1"}) {
+  for (const char* text :
+       {"", "38400", "38400,n,8", "38400,n,8,1,1", "0,n,8,1", "-4800,n,8,1", "48OO,n,8,1",
+        "38400,x,8,1", "38400,,8,1", "38400,no,8,1", "38400,n,9,1", "38400,n,4,1", "38400,n,8,3",
+        "38400,n,8,1.0", "99999999999,n,8,1", "38400;n;8;1"}) {
     EXPECT_FALSE(ParseLineSettings(text).has_value()) << text;
   }
 }
 
 TEST(LineEventsBetween, EachRisingCounterRaisesItsEventOnceErrorsFirst) {
+  // clang-format off
   const std::pair<std::uint64_t LineCounters::*, int> cases[] = {
       {&LineCounters::breaks, comEventBreak},    {&LineCounters::framing, comEventFrame},
       {&LineCounters::overrun, comEventOverrun}, {&LineCounters::bufferOverrun, comEventRxOver},
@@ -45,6 +49,7 @@ TEST(LineEventsBetween, EachRisingCounterRaisesItsEventOnceErrorsFirst) {
       {&LineCounters::dsr, comEvDSR},            {&LineCounters::cd, comEvCD},
       {&LineCounters::ring, comEvRing},
   };
+  // clang-format on
   for (const auto& [counter, event] : cases) {
     LineCounters before;
     before.*counter = 5;
@@ -57,7 +62,8 @@ TEST(LineEventsBetween, EachRisingCounterRaisesItsEventOnceErrorsFirst) {
   after.ring = 1;
   after.framing = 40;
   after.parity = 2;
-  EXPECT_EQ(LineEventsBetween({}, after), (std::vector<int>{comEventFrame, comEventRxParity, comEvRing}));
+  EXPECT_EQ(LineEventsBetween({}, after),
+            (std::vector<int>{comEventFrame, comEventRxParity, comEvRing}));
   EXPECT_TRUE(LineEventsBetween(after, after).empty());
 }
 

@@ -1,6 +1,7 @@
+#include "protocol/stdFunc.h"
+
 #include <gtest/gtest.h>
 
-#include "protocol/stdFunc.h"
 #include "support/HexBytes.h"
 
 namespace qv {
@@ -9,11 +10,13 @@ namespace {
 using test::Hex;
 
 TEST(CalcCrc, WorkedValues) {
+  // clang-format off
   const std::pair<Bytes, std::uint32_t> cases[] = {
       {BytesOf("abc"), 0xA449},     {BytesOf("abcd"), 0x58E7},    {Hex("61 62"), 0x6162},
       {Hex("61"), 0x0000},          {Hex(""), 0x0000},            {Hex("F7 00"), 0xF700},
       {Hex("83 02 00 74"), 0x3D2C}, {Hex("83 02 00 10"), 0xBC77},
   };
+  // clang-format on
   for (const auto& [input, crc] : cases) EXPECT_EQ(CalcCrc(input), crc) << BytesToHex(input);
   EXPECT_EQ(CalcCrc(std::string_view("abc")), 0xA449u);
   // An even length gets one extra zero word, so appending a zero byte (odd
@@ -28,7 +31,8 @@ TEST(IsExtendedCommand, Boundaries) {
   const std::pair<std::uint8_t, bool> cases[] = {{0x00, false}, {0x70, false}, {0x7F, false},
                                                  {0x80, true},  {0x83, true},  {0xC3, true},
                                                  {0xC4, false}, {0xC5, true},  {0xFF, true}};
-  for (const auto& [code, extended] : cases) EXPECT_EQ(IsExtendedCommand(code), extended) << int(code);
+  for (const auto& [code, extended] : cases)
+    EXPECT_EQ(IsExtendedCommand(code), extended) << int(code);
 }
 
 TEST(MakeFrame, WorkedFrames) {
@@ -46,7 +50,8 @@ TEST(MakeFrame, WorkedFrames) {
       // Extended frames carry control bytes unchanged.
       {"80 00 01 00 02 03", "FF 02 80 05 00 01 00 02 03 82 0B 03"},
   };
-  for (const auto& [payload, frame] : cases) EXPECT_EQ(BytesToHex(MakeFrame(Hex(payload))), BytesToHex(Hex(frame)));
+  for (const auto& [payload, frame] : cases)
+    EXPECT_EQ(BytesToHex(MakeFrame(Hex(payload))), BytesToHex(Hex(frame)));
   EXPECT_EQ(MakeFrame(std::uint8_t{0xF7}), Hex("FF 02 F7 00 F7 00 03"));
   EXPECT_EQ(MakeFrame(JoinBytes(0x80, Bytes(131, 0x41)))[3], 131);  // a length byte past 127
 }

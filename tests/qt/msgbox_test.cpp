@@ -10,7 +10,9 @@
 #include "app/qt/modHook.h"
 #include "support/QtApp.h"
 
-void PrintTo(const QPoint& p, std::ostream* os) { *os << "(" << p.x() << ", " << p.y() << ")"; }
+void PrintTo(const QPoint& p, std::ostream* os) {
+  *os << "(" << p.x() << ", " << p.y() << ")";
+}
 
 namespace qv {
 namespace {
@@ -38,8 +40,9 @@ class MsgBoxTest : public ::testing::Test {
   // The position the centring arithmetic gives for a box of this size over the main window.
   QPoint Expected(const QRect& frame, QSize box) const {
     const TwipsPerPixel f = ScreenTwipsPerPixel(main_.get());
-    const PixelPoint p = CentredBoxPosition(
-        PixelsToTwips({frame.x(), frame.y(), frame.width(), frame.height()}, f), f, box.width(), box.height());
+    const PixelPoint p =
+        CentredBoxPosition(PixelsToTwips({frame.x(), frame.y(), frame.width(), frame.height()}, f),
+                           f, box.width(), box.height());
     return {p.x, p.y};
   }
 
@@ -70,7 +73,8 @@ TEST_F(MsgBoxTest, EveryStyleShowsItsButtonsIconAndDefaultAndReturnsTheAnswer) {
       {289, SB::Ok | SB::Cancel, SB::Cancel, QMessageBox::Question, vbCancel},
       {292, SB::Yes | SB::No, SB::No, QMessageBox::Question, vbNo},
   };
-  const std::pair<SB, int> results[] = {{SB::Ok, vbOK}, {SB::Cancel, vbCancel}, {SB::Yes, vbYes}, {SB::No, vbNo}};
+  const std::pair<SB, int> results[] = {
+      {SB::Ok, vbOK}, {SB::Cancel, vbCancel}, {SB::Yes, vbYes}, {SB::No, vbNo}};
   for (const auto& c : cases) {
     for (const auto& [button, code] : results) {
       if (!c.buttons.testFlag(button)) continue;
@@ -147,7 +151,8 @@ TEST_F(MsgBoxTest, BoxSitsCentredOverTheMainWindow) {
     const QPoint expected = Expected(frame, shown.frameSize);
     EXPECT_EQ(shown.requestedPosition, expected) << window.x();
     EXPECT_TRUE(!onScreen || shown.position == expected) << window.x();
-    EXPECT_TRUE(window.width() >= shown.frameSize.width() || expected.x() < frame.x()) << window.x();
+    EXPECT_TRUE(window.width() >= shown.frameSize.width() || expected.x() < frame.x())
+        << window.x();
   }
   EXPECT_LT(answers_.seen.back().requestedPosition->x(), 0);
 }

@@ -85,7 +85,8 @@ TEST_F(PtyPortTest, SettingsAndHandshakingReachTheLineOrAreRefused) {
   EXPECT_FALSE(tio.c_cflag & CSTOPB);
   EXPECT_TRUE(comm.PortOpen());
 
-  const std::tuple<int, bool, bool> modes[] = {{1, false, true}, {2, true, false}, {3, true, true}, {0, false, false}};
+  const std::tuple<int, bool, bool> modes[] = {
+      {1, false, true}, {2, true, false}, {3, true, true}, {0, false, false}};
   for (const auto& [mode, rtsCts, xonXoff] : modes) {
     comm.setHandshaking(mode);
     tio = SlaveTermios();

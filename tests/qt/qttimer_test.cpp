@@ -1,10 +1,11 @@
+#include "app/qt/QtTimer.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
 #include "support/QtApp.h"
 
 namespace qv {
@@ -24,7 +25,8 @@ class QtTimerTest : public ::testing::Test {
 };
 
 TEST_F(QtTimerTest, NeverTicksWhenDisabledOrAtIntervalZero) {
-  for (const auto& [enabled, interval] : {std::pair{true, 0}, std::pair{false, 20}, std::pair{true, -5}}) {
+  for (const auto& [enabled, interval] :
+       {std::pair{true, 0}, std::pair{false, 20}, std::pair{true, -5}}) {
     timer_.setInterval(interval);
     timer_.setEnabled(enabled);
     RunEventsFor(120);
@@ -52,7 +54,8 @@ TEST_F(QtTimerTest, WhatRestartsTheCountdown) {
       {[](QtTimer& t) {
          t.setEnabled(false);
          t.setEnabled(true);
-       }, true},
+       },
+       true},
       {[](QtTimer& t) { t.setInterval(400); }, true},
       {[](QtTimer& t) { t.setEnabled(true); }, false},
   };

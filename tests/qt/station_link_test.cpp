@@ -21,7 +21,8 @@ class StationLinkTest : public test::PtyPortTest {
     PtyPortTest::SetUp();
     Comm(5, "");
     comm_->setSettings("4800,n,8,1");
-    ctx_.emplace(Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_});
+    ctx_.emplace(
+        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_});
     WireStationLink(*ctx_);
   }
   void TearDown() override {
@@ -40,13 +41,15 @@ Bytes WithControlBytes(std::uint8_t first, int size, int step, std::size_t at) {
   Bytes data{first};
   for (int i = 0; i < size; ++i) data.push_back(static_cast<std::uint8_t>(0xF0 + i * step));
   const std::uint8_t controls[] = {kStx, kEtx, kDle, kNak};
-  std::copy(std::begin(controls), std::end(controls), data.begin() + static_cast<std::ptrdiff_t>(at));
+  std::copy(std::begin(controls), std::end(controls),
+            data.begin() + static_cast<std::ptrdiff_t>(at));
   return data;
 }
 
 TEST_F(StationLinkTest, FramesSentWithSendenArriveByteExact) {
   const Bytes image = WithControlBytes(0x01, 127, 2, 5);
-  for (const Bytes& frame : {SetModeFrame(true), ReadSysDataFrame(kFullIdentification), WriteBlockFrame(image, 0, 128)}) {
+  for (const Bytes& frame : {SetModeFrame(true), ReadSysDataFrame(kFullIdentification),
+                             WriteBlockFrame(image, 0, 128)}) {
     Senden(*ctx_, frame);
     EXPECT_TRUE(comm_->PortOpen()) << "Senden opens the port on demand";
     EXPECT_EQ(ReadMaster(frame.size()), frame);
@@ -60,7 +63,8 @@ TEST_F(StationLinkTest, RepliesWrittenInPiecesReachTheirHandlers) {
   std::vector<Bytes> seen;
   const auto record = [&seen](Context& ctx) {
     Bytes reply{static_cast<std::uint8_t>(ctx.RxCommand)};
-    seen.push_back(JoinBytes(reply, Bytes(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount)));
+    seen.push_back(
+        JoinBytes(reply, Bytes(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount)));
     return ReplyOutcome::Continue;
   };
   ctx_->handlers[READ_SYSDATA] = record;
@@ -68,7 +72,8 @@ TEST_F(StationLinkTest, RepliesWrittenInPiecesReachTheirHandlers) {
   comm_->setPortOpen(true);
 
   // The station sends frames as the loader builds them, without the wake-up byte.
-  const Bytes wire = MidBytes(JoinBytes(MakeFrame(modeReply), MidBytes(MakeFrame(identification), 2)), 2);
+  const Bytes wire =
+      MidBytes(JoinBytes(MakeFrame(modeReply), MidBytes(MakeFrame(identification), 2)), 2);
   for (std::size_t at = 1; at <= wire.size(); at += 37) {
     WriteMaster(MidBytes(wire, at, 37));
     RunEventsUntil([&] { return comm_->InBufferCount() == 0; }, 200);

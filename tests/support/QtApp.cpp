@@ -30,10 +30,18 @@ QMessageBox* OpenBox(const QMessageBox* ignored) {
 ShownMessageBox Snapshot(const QMessageBox& box) {
   const auto* centred = qobject_cast<const CentredMessageBox*>(&box);
   const QWidget* owner = box.parentWidget();
-  return {box.windowTitle(), box.text(), box.textFormat(), box.standardButtons(),
-          box.standardButton(box.defaultButton()), box.icon(), box.frameGeometry().topLeft(),
-          box.frameGeometry().size(), centred ? centred->requestedPosition() : std::nullopt,
-          owner, owner ? owner->windowState() : Qt::WindowStates{}, box.isModal()};
+  return {box.windowTitle(),
+          box.text(),
+          box.textFormat(),
+          box.standardButtons(),
+          box.standardButton(box.defaultButton()),
+          box.icon(),
+          box.frameGeometry().topLeft(),
+          box.frameGeometry().size(),
+          centred ? centred->requestedPosition() : std::nullopt,
+          owner,
+          owner ? owner->windowState() : Qt::WindowStates{},
+          box.isModal()};
 }
 
 }  // namespace
@@ -68,8 +76,8 @@ MessageBoxAnswerer::MessageBoxAnswerer() {
 
 void MessageBoxAnswerer::answer(QMessageBox& box) {
   seen.push_back(Snapshot(box));
-  const auto [action, button] = script_.empty() ? std::pair{Action::Click, QMessageBox::NoButton}
-                                                : script_.front();
+  const auto [action, button] =
+      script_.empty() ? std::pair{Action::Click, QMessageBox::NoButton} : script_.front();
   if (!script_.empty()) script_.pop_front();
   if (action == Action::Leave) {
     left_ = &box;

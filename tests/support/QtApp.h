@@ -18,7 +18,9 @@ QApplication& EnsureQtApp();
 
 // Runs the event loop until done() holds or the time is up; returns done().
 bool RunEventsUntil(const std::function<bool()>& done, int timeoutMs);
-inline void RunEventsFor(int milliseconds) { RunEventsUntil([] { return false; }, milliseconds); }
+inline void RunEventsFor(int milliseconds) {
+  RunEventsUntil([] { return false; }, milliseconds);
+}
 
 // A box as it was while open.
 struct ShownMessageBox {
