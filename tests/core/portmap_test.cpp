@@ -93,34 +93,27 @@ TEST(ResolvePorts, NumbersAndSources) {
     PortSystem system;
     std::string expected;  // "number path [map] [absent]; ..."
   };
+  // clang-format off
   const Case cases[] = {
       {"", {}, FakeSystem(), ""},
-      {"", {"/dev/ttyUSB0"}, FakeSystem(), "1 /dev/ttyUSB0"},
-      {"",  // USB first by number, then ACM, then the rest
-       {"/dev/ttyS1", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyS0", "/dev/ttyUSB0",
-        "/dev/ttyAMA0"},
-       FakeSystem(),
-       "1 /dev/ttyUSB0; 2 /dev/ttyUSB2; 3 /dev/ttyUSB10; 4 /dev/ttyACM0; 5 /dev/ttyAMA0; 6 "
-       "/dev/ttyS0; 7 /dev/ttyS1"},
-      {"COM1 = /tmp/qvstation-pty\n",
-       {"/dev/ttyUSB0"},
-       FakeSystem({}, {"/tmp/qvstation-pty"}),
-       "1 /tmp/qvstation-pty map; 2 /dev/ttyUSB0"},
-      {"COM3 = /dev/serial/by-id/usb-adapter-b\n",
-       {"/dev/ttyUSB1", "/dev/ttyUSB0"},  // not numbered twice
-       FakeSystem({{"/dev/serial/by-id/usb-adapter-b", "/dev/ttyUSB1"}},
-                  {"/dev/serial/by-id/usb-adapter-b"}),
-       "1 /dev/ttyUSB0; 3 /dev/serial/by-id/usb-adapter-b map"},
-      {"COM1 = /a\nCOM3 = /b\n",
-       {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2"},
+      {"", {"/dev/ttyUSB0", "/dev/ttyUSB0"}, FakeSystem(), "1 /dev/ttyUSB0"},  // reported twice
+      // USB first by number, then ACM, then the rest
+      {"", {"/dev/ttyS1", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyS0",
+            "/dev/ttyUSB0", "/dev/ttyAMA0"}, FakeSystem(),
+       "1 /dev/ttyUSB0; 2 /dev/ttyUSB2; 3 /dev/ttyUSB10; 4 /dev/ttyACM0; 5 /dev/ttyAMA0; "
+       "6 /dev/ttyS0; 7 /dev/ttyS1"},
+      {"COM1 = /pty\n", {"/dev/ttyUSB0"}, FakeSystem({}, {"/pty"}), "1 /pty map; 2 /dev/ttyUSB0"},
+      // a device the file names through a link is not numbered twice
+      {"COM3 = /by-id/b\n", {"/dev/ttyUSB1", "/dev/ttyUSB0"},
+       FakeSystem({{"/by-id/b", "/dev/ttyUSB1"}}, {"/by-id/b"}), "1 /dev/ttyUSB0; 3 /by-id/b map"},
+      // automatic numbers fill the gaps the file leaves
+      {"COM1 = /a\nCOM3 = /b\n", {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB2"},
        FakeSystem({}, {"/a", "/b"}),
        "1 /a map; 2 /dev/ttyUSB0; 3 /b map; 4 /dev/ttyUSB1; 5 /dev/ttyUSB2"},
-      {"COM2 = /dev/ttyUSB9\n",
-       {"/dev/ttyUSB0"},
-       FakeSystem(),
+      {"COM2 = /dev/ttyUSB9\n", {"/dev/ttyUSB0"}, FakeSystem(),
        "1 /dev/ttyUSB0; 2 /dev/ttyUSB9 map absent"},
-      {"", {"/dev/ttyUSB0", "/dev/ttyUSB0"}, FakeSystem(), "1 /dev/ttyUSB0"},
   };
+  // clang-format on
   for (const auto& c : cases) {
     std::vector<std::string> entries;
     for (const auto& e : ResolvePorts(ParsePortMap(c.mapText), Devices(c.devices), c.system)) {
