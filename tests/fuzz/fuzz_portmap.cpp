@@ -13,7 +13,7 @@
 namespace {
 
 std::vector<qv::PortDevice> Devices(std::uint8_t pick) {
-  static const char* const kPaths[] = {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0",
+  static const char* const kPaths[] = {"/dev/ttyUSB0", "/dev/ttyUSB1",  "/dev/ttyACM0",
                                        "/dev/ttyS0",   "/dev/ttyUSB10", "/tmp/qvstation-pty"};
   std::vector<qv::PortDevice> devices;
   for (std::size_t i = 0; i < std::size(kPaths); ++i) {

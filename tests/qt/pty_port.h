@@ -11,40 +11,60 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 
-#include "protocol/stdFunc.h"
-#include "qt_app.h"
+#include "app/PlatformError.h"
 #include "serial/PortMap.h"
+#include "serial/qt/QtSerialComm.h"
+#include "support/QtApp.h"
 
 namespace qv::test {
+
+// The error a call throws; number 0 when it throws none.
+inline PlatformError Failure(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const PlatformError& e) {
+    return e;
+  }
+  return PlatformError(0, "");
+}
 
 class PtyPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureQtApp();
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(master_, 0);
-    ASSERT_EQ(::grantpt(master_), 0);
-    ASSERT_EQ(::unlockpt(master_), 0);
+    ASSERT_TRUE(master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0);
     slave_ = ::ptsname(master_);
-    dir_ = std::filesystem::temp_directory_path() /
-           ("qv-serial-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
+    char dir[] = "/tmp/qv-serial-XXXXXX";
+    ASSERT_NE(::mkdtemp(dir), nullptr);
+    dir_ = dir;
     mapFile_ = (dir_ / "ports.conf").string();
     WriteMap("# test bench\nCOM5 = " + slave_ + "\n");
   }
 
   void TearDown() override {
+    comm_.reset();
     if (master_ >= 0) ::close(master_);
     std::filesystem::remove_all(dir_);
   }
 
   void WriteMap(const std::string& text) { std::ofstream(mapFile_) << text; }
-
   // No real devices: only what the map file names.
   PortMap Map() const { return PortMap(mapFile_, FileSystemPortSystem()); }
+
+  // The port under test on the given number, opened unless settings is empty.
+  QtSerialComm& Comm(int port = 5, const std::string& settings = "38400,n,8,1") {
+    comm_.emplace(Map());
+    comm_->setCommPort(port);
+    if (settings.empty()) return *comm_;
+    comm_->setSettings(settings);
+    comm_->setPortOpen(true);
+    return *comm_;
+  }
 
   void WriteMaster(const Bytes& bytes) {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -52,15 +72,14 @@ class PtyPortTest : public ::testing::Test {
 
   // Reads from the master side until count bytes came or the time is up;
   // the event loop does not run meanwhile.
-  Bytes ReadMaster(std::size_t count, int timeoutMs = 1000) {
+  Bytes ReadMaster(std::size_t count) {
     Bytes got;
     QElapsedTimer elapsed;
     elapsed.start();
-    while (got.size() < count && elapsed.elapsed() < timeoutMs) {
+    while (got.size() < count && elapsed.elapsed() < 1000) {
       pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 20) <= 0) continue;
       std::uint8_t buffer[512];
-      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      const ssize_t n = ::poll(&p, 1, 20) > 0 ? ::read(master_, buffer, sizeof buffer) : 0;
       if (n > 0) got.insert(got.end(), buffer, buffer + n);
     }
     return got;
@@ -76,6 +95,7 @@ class PtyPortTest : public ::testing::Test {
   std::string slave_;
   std::filesystem::path dir_;
   std::string mapFile_;
+  std::optional<QtSerialComm> comm_;
 };
 
 }  // namespace qv::test

@@ -1,23 +1,23 @@
+#include "app/qt/QtTimer.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
-#include "qt_app.h"
+#include "support/QtApp.h"
 
 namespace qv {
 namespace {
 
-using test::EnsureQtApp;
 using test::RunEventsFor;
 using test::RunEventsUntil;
 
 class QtTimerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    EnsureQtApp();
+    test::EnsureQtApp();
     timer_.OnTick = [this] { ++ticks_; };
   }
   QtTimer timer_;
@@ -25,15 +25,12 @@ class QtTimerTest : public ::testing::Test {
 };
 
 TEST_F(QtTimerTest, NeverTicksWhenDisabledOrAtIntervalZero) {
-  struct Case {
-    bool enabled;
-    int interval;
-  };
-  for (const Case c : {Case{true, 0}, Case{false, 20}, Case{true, -5}}) {
-    timer_.setInterval(c.interval);
-    timer_.setEnabled(c.enabled);
+  for (const auto& [enabled, interval] :
+       {std::pair{true, 0}, std::pair{false, 20}, std::pair{true, -5}}) {
+    timer_.setInterval(interval);
+    timer_.setEnabled(enabled);
     RunEventsFor(120);
-    EXPECT_EQ(ticks_, 0) << c.enabled << " " << c.interval;
+    EXPECT_EQ(ticks_, 0) << enabled << " " << interval;
     timer_.setEnabled(false);
   }
   EXPECT_EQ(timer_.Interval(), 0);
@@ -49,34 +46,34 @@ TEST_F(QtTimerTest, TicksRepeatedlyWhileEnabled) {
   EXPECT_EQ(ticks_, stopped);
 }
 
-TEST_F(QtTimerTest, ReEnablingRestartsTheCountdown) {
-  timer_.setInterval(400);
-  timer_.setEnabled(true);
-  RunEventsFor(250);
-  timer_.setEnabled(false);
-  timer_.setEnabled(true);
-  RunEventsFor(250);  // 500 ms since the first start, 250 since the restart
-  EXPECT_EQ(ticks_, 0);
-  EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, 1000));
-}
-
-TEST_F(QtTimerTest, EnablingAnEnabledTimerKeepsItsCountdown) {
-  timer_.setInterval(400);
-  timer_.setEnabled(true);
-  RunEventsFor(300);
-  timer_.setEnabled(true);
-  // Due 100 ms from here; a restart would put it 400 ms away.
-  EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, 300));
-}
-
-TEST_F(QtTimerTest, SettingTheIntervalRestartsTheCountdown) {
-  timer_.setEnabled(true);
-  timer_.setInterval(400);
-  RunEventsFor(250);
-  timer_.setInterval(400);
-  RunEventsFor(250);
-  EXPECT_EQ(ticks_, 0);
-  EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, 1000));
+// A 400 ms timer is touched 250 ms after it started: re-enabling it and
+// setting its interval start the countdown again, enabling it once more
+// does not.
+TEST_F(QtTimerTest, WhatRestartsTheCountdown) {
+  const std::pair<std::function<void(QtTimer&)>, bool> cases[] = {
+      {[](QtTimer& t) {
+         t.setEnabled(false);
+         t.setEnabled(true);
+       },
+       true},
+      {[](QtTimer& t) { t.setInterval(400); }, true},
+      {[](QtTimer& t) { t.setEnabled(true); }, false},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [touch, restarts] = cases[i];
+    ticks_ = 0;
+    timer_.setInterval(400);
+    timer_.setEnabled(true);
+    RunEventsFor(250);
+    touch(timer_);
+    if (restarts) {
+      RunEventsFor(250);  // 500 ms since the start, 250 since the restart
+      EXPECT_EQ(ticks_, 0) << "case " << i;
+    }
+    // Due 150 ms from the touch without a restart, 400 ms with one.
+    EXPECT_TRUE(RunEventsUntil([&] { return ticks_ == 1; }, restarts ? 1000 : 300)) << "case " << i;
+    timer_.setEnabled(false);
+  }
 }
 
 TEST_F(QtTimerTest, AHandlerThatDisablesItsTimerGetsOneTick) {
@@ -92,7 +89,7 @@ TEST_F(QtTimerTest, AHandlerThatDisablesItsTimerGetsOneTick) {
 }
 
 TEST(QtClock, SleepBlocksAndEventsRunAfterwards) {
-  EnsureQtApp();
+  test::EnsureQtApp();
   QtClock clock;
   bool ran = false;
   QTimer::singleShot(0, [&] { ran = true; });

@@ -8,7 +8,6 @@
 #include "protocol/Commands.h"
 #include "protocol/ReceiveReply.h"
 #include "pty_port.h"
-#include "serial/qt/QtSerialComm.h"
 #include "sim/ScriptedView.h"
 
 namespace qv {
@@ -20,75 +19,50 @@ class StationLinkTest : public test::PtyPortTest {
  protected:
   void SetUp() override {
     PtyPortTest::SetUp();
-    comm_.emplace(Map());
-    comm_->setCommPort(5);
+    Comm(5, "");
     comm_->setSettings("4800,n,8,1");
-    Platform platform{&*comm_, &timer1_, &timer2_, &timer3_, &timerEfi_, &clock_, &view_};
-    ctx_.emplace(platform);
+    ctx_.emplace(
+        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_});
     WireStationLink(*ctx_);
   }
-
-  // What the station sends: a frame as the loader builds it, without the
-  // wake-up byte only the loader puts in front.
-  static Bytes StationReply(const Bytes& payload) {
-    const Bytes frame = MakeFrame(payload);
-    return Bytes(frame.begin() + 1, frame.end());
+  void TearDown() override {
+    ctx_.reset();
+    PtyPortTest::TearDown();
   }
 
-  std::optional<QtSerialComm> comm_;
-  QtTimer timer1_, timer2_, timer3_, timerEfi_;
+  QtTimer timers_[4];
   QtClock clock_;
   sim::ScriptedView view_;
   std::optional<Context> ctx_;
 };
 
-TEST_F(StationLinkTest, FramesSentWithSendenArriveByteExact) {
-  Bytes image;
-  for (int i = 0; i < 128; ++i) image.push_back(static_cast<std::uint8_t>(i * 2 + 1));
-  image[5] = kStx;
-  image[6] = kEtx;
-  image[7] = kDle;
-  image[8] = kNak;
-  const std::vector<Bytes> frames = {SetModeFrame(true), ReadSysDataFrame(kFullIdentification),
-                                     WriteBlockFrame(image, 0, 128)};
-  for (const Bytes& frame : frames) {
-    Senden(*ctx_, frame);
-    EXPECT_TRUE(comm_->PortOpen()) << "Senden opens the port on demand";
-    EXPECT_EQ(ReadMaster(frame.size()), frame);
-    EXPECT_EQ(ctx_->LastFrame, frame);
-  }
-}
-
-TEST_F(StationLinkTest, RepliesWrittenInPiecesReachTheirHandlers) {
+// The request leaves byte-exact; the replies come back in pieces.
+TEST_F(StationLinkTest, RequestLeavesAndRepliesInPiecesReachTheirHandlers) {
   Bytes identification = {READ_SYSDATA};
   for (int i = 0; i < 116; ++i) identification.push_back(static_cast<std::uint8_t>(0xF0 - i));
-  identification[10] = kStx;  // counted data: taken literally
-  identification[11] = kEtx;
-  identification[12] = kDle;
-  identification[13] = kNak;
+  const Bytes controls = {kStx, kEtx, kDle, kNak};  // counted data: taken literally
+  std::copy(controls.begin(), controls.end(), identification.begin() + 10);
   const Bytes modeReply = {SET_MODE, 0x01, 0x00, 0x41};  // short: stuffed below 0x20
-
   std::vector<Bytes> seen;
   const auto record = [&seen](Context& ctx) {
-    Bytes reply{static_cast<std::uint8_t>(ctx.RxCommand)};
-    reply.insert(reply.end(), ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount);
-    seen.push_back(reply);
+    const Bytes data(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount);
+    seen.push_back(JoinBytes(static_cast<std::uint8_t>(ctx.RxCommand), data));
     return ReplyOutcome::Continue;
   };
   ctx_->handlers[READ_SYSDATA] = record;
   ctx_->handlers[SET_MODE] = record;
-  comm_->setPortOpen(true);
+  const Bytes request = ReadSysDataFrame(kFullIdentification);
+  Senden(*ctx_, request);  // opens the port on demand
+  EXPECT_EQ(ReadMaster(request.size()), request);
 
-  Bytes wire = StationReply(modeReply);
-  const Bytes second = StationReply(identification);
-  wire.insert(wire.end(), second.begin(), second.end());
-  for (std::size_t at = 0; at < wire.size(); at += 37) {
-    WriteMaster(Bytes(wire.begin() + static_cast<std::ptrdiff_t>(at),
-                      wire.begin() + static_cast<std::ptrdiff_t>(std::min(at + 37, wire.size()))));
+  // The station sends frames as the loader builds them, without the wake-up byte.
+  const Bytes wire =
+      MidBytes(JoinBytes(MakeFrame(modeReply), MidBytes(MakeFrame(identification), 2)), 2);
+  for (std::size_t at = 1; at <= wire.size(); at += 37) {
+    WriteMaster(MidBytes(wire, at, 37));
     RunEventsUntil([&] { return comm_->InBufferCount() == 0; }, 200);
   }
   ASSERT_TRUE(RunEventsUntil([&] { return seen.size() == 2; }, 1000));
-
   EXPECT_EQ(seen[0], modeReply);
   // Extended replies keep the length byte and the checksum after the data.
   ASSERT_EQ(seen[1].size(), identification.size() + 3);

@@ -9,101 +9,60 @@ namespace qv {
 namespace {
 
 TEST(Twips, FactorsFromDpi) {
-  struct Case {
-    double dpi;
-    double factor;
-  };
-  const Case cases[] = {{96, 15}, {120, 12}, {144, 10}, {192, 7.5},
-                        {72, 20}, {0, 15},   {-96, 15}, {std::nan(""), 15}};
-  for (const auto& c : cases) {
-    const TwipsPerPixel f = TwipsPerPixelForDpi(c.dpi, c.dpi);
-    EXPECT_DOUBLE_EQ(f.x, c.factor) << c.dpi;
-    EXPECT_DOUBLE_EQ(f.y, c.factor) << c.dpi;
+  const std::tuple<double, double, double, double> cases[] = {
+      {96, 96, 15, 15},     {120, 120, 12, 12}, {144, 144, 10, 10},
+      {192, 192, 7.5, 7.5}, {72, 72, 20, 20},   {96, 144, 15, 10},
+      {0, 0, 15, 15},       {-96, -96, 15, 15}, {std::nan(""), std::nan(""), 15, 15}};
+  for (const auto& [dpiX, dpiY, x, y] : cases) {
+    const TwipsPerPixel f = TwipsPerPixelForDpi(dpiX, dpiY);
+    EXPECT_EQ(std::pair(f.x, f.y), std::pair(x, y)) << dpiX << " " << dpiY;
   }
-  const TwipsPerPixel mixed = TwipsPerPixelForDpi(96, 144);
-  EXPECT_DOUBLE_EQ(mixed.x, 15);
-  EXPECT_DOUBLE_EQ(mixed.y, 10);
 }
 
 TEST(Twips, NearestIntTiesToEvenAndClamps) {
-  struct Case {
-    double in;
-    int out;
-  };
-  const Case cases[] = {{7.5, 8},
-                        {22.5, 22},
-                        {14.4, 14},
-                        {1499.5, 1500},
-                        {1500.5, 1500},
-                        {-0.5, 0},
-                        {-1.5, -2},
-                        {-7.6, -8},
-                        {0.49, 0},
-                        {1e20, std::numeric_limits<int>::max()},
-                        {-1e20, std::numeric_limits<int>::min()},
-                        {std::nan(""), 0}};
-  for (const auto& c : cases) EXPECT_EQ(NearestInt(c.in), c.out) << c.in;
+  constexpr int kMax = std::numeric_limits<int>::max();
+  constexpr int kMin = std::numeric_limits<int>::min();
+  const std::pair<double, int> cases[] = {
+      {7.5, 8},   {22.5, 22}, {14.4, 14}, {1499.5, 1500}, {1500.5, 1500}, {-0.5, 0},
+      {-1.5, -2}, {-7.6, -8}, {0.49, 0},  {1e20, kMax},   {-1e20, kMin},  {std::nan(""), 0}};
+  for (const auto& [in, out] : cases) EXPECT_EQ(NearestInt(in), out) << in;
 }
-
-struct CentringCase {
-  const char* name;
-  TwipsRect window;
-  TwipsPerPixel factors;
-  int boxWidth;
-  int boxHeight;
-  PixelPoint expected;
-};
 
 TEST(Twips, CentredBoxPosition) {
-  const CentringCase cases[] = {
-      // 100,80 600x400 px; box 300x150.
-      {"normal", {1500, 1200, 9000, 6000}, {15, 15}, 300, 150, {250, 205}},
-      {"odd difference halves toward zero",
-       {1500, 1200, 9015, 6015},
-       {15, 15},
-       300,
-       150,
-       {250, 205}},
-      // 100,80 200x100 px: the box overhangs on every side.
-      {"box larger than window", {1500, 1200, 3000, 1500}, {15, 15}, 300, 150, {50, 55}},
-      // Difference -101 halves to -50, not -51.
-      {"negative odd difference truncates toward zero",
-       {0, 0, 2985, 1485},
-       {15, 15},
-       300,
-       150,
-       {-50, -25}},
-      {"window off the left edge", {-1507, -30, 9000, 6000}, {15, 15}, 300, 150, {50, 123}},
-      // 7.5 rounds to 8 and 14.4 to 14 before dividing.
-      {"factors rounded first", {800, 1400, 4800, 2800}, {7.5, 14.4}, 100, 100, {350, 150}},
-      // 1499.5 twips rounds to 1500 before the integer quotient.
-      {"twips rounded first", {1499.5, 1199.5, 9000, 6000}, {15, 15}, 300, 150, {250, 205}},
-      {"factor below one counts as one", {100, 100, 200, 200}, {0.4, 0.4}, 100, 100, {150, 150}},
+  struct Case {
+    TwipsRect window;
+    TwipsPerPixel factors;
+    int boxWidth, boxHeight;
+    PixelPoint expected;
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(CentredBoxPosition(c.window, c.factors, c.boxWidth, c.boxHeight), c.expected)
-        << c.name;
+  const Case cases[] = {
+      {{1500, 1200, 9000, 6000}, {15, 15}, 300, 150, {250, 205}},      // 100,80 600x400 px
+      {{1500, 1200, 9015, 6015}, {15, 15}, 300, 150, {250, 205}},      // odd: halves toward 0
+      {{1500, 1200, 3000, 1500}, {15, 15}, 300, 150, {50, 55}},        // box larger: overhangs
+      {{0, 0, 2985, 1485}, {15, 15}, 300, 150, {-50, -25}},            // -101 halves to -50
+      {{-1507, -30, 9000, 6000}, {15, 15}, 300, 150, {50, 123}},       // off the left edge
+      {{1499.5, 1199.5, 9000, 6000}, {15, 15}, 300, 150, {250, 205}},  // twips rounded first
+      {{800, 1400, 4800, 2800}, {7.5, 14.4}, 100, 100, {350, 150}},    // factors 8 and 14
+      {{100, 100, 200, 200}, {0.4, 0.4}, 100, 100, {150, 150}},        // factor below 1 is 1
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(CentredBoxPosition(c.window, c.factors, c.boxWidth, c.boxHeight), c.expected) << i;
   }
-}
-
-TEST(Twips, CentringConvertsEachValueSeparately) {
-  const PixelRect px = TwipsToPixelsForCentring({1507, 1193, 9014, -22}, {15, 15});
-  EXPECT_EQ(px, (PixelRect{100, 79, 600, -1}));
+  EXPECT_EQ(TwipsToPixelsForCentring({1507, 1193, 9014, -22}, {15, 15}),
+            (PixelRect{100, 79, 600, -1}));
 }
 
 TEST(Twips, WindowGeometryRoundTrip) {
-  const TwipsPerPixel factors[] = {{15, 15}, {7.5, 7.5}, {12, 10}, {14.4, 13.090909}};
+  const TwipsPerPixel factors[] = {{15, 15}, 300, 150, {7.5, 7.5}, {12, 10}, {14.4, 13.090909}};
   const PixelRect rects[] = {{0, 0, 640, 480}, {101, 77, 333, 251}, {-1920, -3, 1, 1}};
   for (const auto& f : factors) {
-    for (const auto& r : rects) {
+    for (const auto& r : rects)
       EXPECT_EQ(TwipsToPixels(PixelsToTwips(r, f), f), r) << f.x << " " << r.left;
-    }
   }
   const TwipsRect twips = PixelsToTwips({100, 80, 600, 400}, {15, 12});
-  EXPECT_DOUBLE_EQ(twips.Left, 1500);
-  EXPECT_DOUBLE_EQ(twips.Top, 960);
-  EXPECT_DOUBLE_EQ(twips.Width, 9000);
-  EXPECT_DOUBLE_EQ(twips.Height, 4800);
+  EXPECT_EQ(std::vector({twips.Left, twips.Top, twips.Width, twips.Height}),
+            std::vector({1500., 960., 9000., 4800.}));
 }
 
 }  // namespace

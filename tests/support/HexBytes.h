@@ -1,6 +1,7 @@
 #pragma once
 // "FF 02 83" -> bytes, for readable expectations.
 #include <cctype>
+#include <string>
 #include <string_view>
 
 #include "protocol/stdFunc.h"
@@ -9,18 +10,12 @@ namespace qv::test {
 
 inline Bytes Hex(std::string_view text) {
   Bytes out;
-  unsigned value = 0;
-  int digits = 0;
+  std::string digits;
   for (const char c : text) {
-    if (!std::isxdigit(static_cast<unsigned char>(c))) continue;
-    const unsigned digit = std::isdigit(static_cast<unsigned char>(c)) ? static_cast<unsigned>(c - '0')
-                                                                       : static_cast<unsigned>((c | 0x20) - 'a' + 10);
-    value = value * 16 + digit;
-    if (++digits == 2) {
-      out.push_back(static_cast<std::uint8_t>(value));
-      value = 0;
-      digits = 0;
-    }
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
+    if (digits.size() < 2) continue;
+    out.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
+    digits.clear();
   }
   return out;
 }
