@@ -83,12 +83,14 @@ bool ChecksumMatches(const Context& ctx) {
 }
 
 void ChecksumFailure(Context& ctx) {
+  // Closed before the box: a byte arriving while it is open would otherwise
+  // interpret the same reply again and open one more box per byte.
+  ctx.bFrameComplete = false;
   std::string title = StationTitle(ctx);
   ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
                         vbInformation | vbOKOnly, title);
   ctx.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
-  ctx.bFrameComplete = false;
 }
 
 // The handler is copied first: it may replace itself in the table.

@@ -122,6 +122,17 @@ TEST_F(ReceiveTest, WrongChecksumShowsOneMessageRunsNoHandlerAndDropsTheRead) {
   EXPECT_EQ(codes, Codes{0xF7});
 }
 
+TEST_F(ReceiveTest, BytesArrivingWhileTheChecksumBoxIsOpenDoNotRaiseItAgain) {
+  Bytes bad = kIdent116;
+  bad[6] ^= 0x01;
+  link.view.openFor(50);
+  link.port.sendToLoader(bad, 0);
+  for (const sim::VirtualMs at : {10, 20, 30}) link.port.sendToLoader(Hex("00"), at);
+  link.scheduler.advanceBy(100);
+  EXPECT_EQ(link.view.boxes().size(), 1u);
+  EXPECT_TRUE(codes.empty());
+}
+
 TEST_F(ReceiveTest, RepliesAndNaksInOneReadRunInOrderUntilAHandlerEndsTheEvent) {
   const struct {
     std::vector<Bytes> chunks;
