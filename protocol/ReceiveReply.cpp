@@ -107,6 +107,11 @@ bool InterpretReply(Context& ctx) {
     ChecksumFailure(ctx);
     return false;
   }
+  // The reply is taken before its handler runs: a stray byte while the
+  // handler's box is open, or after a handler that ended the event, would
+  // otherwise run the same reply again (an acknowledgement twice). A handler
+  // that wants the receive state closed sets the flag itself.
+  ctx.bFrameComplete = false;
   // The NAK byte was acted on when it arrived; it is not a reply of its own.
   const std::int16_t code = ctx.RxCommand;
   if (code >= 0 && code <= 0xFF && code != kNak) {

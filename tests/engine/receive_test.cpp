@@ -155,6 +155,43 @@ TEST_F(ReceiveTest, RepliesAndNaksInOneReadRunInOrderUntilAHandlerEndsTheEvent) 
   }
 }
 
+TEST_F(ReceiveTest, AReplyThatEndedTheEventIsNotInterpretedAgain) {
+  const Bytes ack = Reply(0x80, {0x00, 0x01, 0x00});
+  const struct {
+    const char* name;
+    std::vector<Bytes> later;  // each a receive event after the acknowledgement
+    Codes expected;
+  } cases[] = {
+      {"stray byte", {Hex("00")}, {0x80}},
+      {"nak", {Hex("15")}, {0x80, kNak}},
+      {"stray byte, then a reply", {Hex("41"), kTimeEmpty}, {0x80, 0xF7}},
+  };
+  Handle(0x80, ReplyOutcome::EndEvent);
+  for (const auto& c : cases) {
+    Clear();
+    std::vector<Bytes> chunks{ack};
+    chunks.insert(chunks.end(), c.later.begin(), c.later.end());
+    Receive(chunks);
+    EXPECT_EQ(codes, c.expected) << c.name;
+    EXPECT_TRUE(link.view.boxes().empty()) << c.name;
+  }
+}
+
+TEST_F(ReceiveTest, ABytePastAHandlerBoxDoesNotRunTheSameReplyAgain) {
+  ctx.handlers[0x83] = [this](Context& c) {
+    codes.push_back(0x83);
+    std::string title;
+    c.view.HookedMsgBox("?", vbYesNo, title);
+    return ReplyOutcome::Continue;
+  };
+  link.view.openFor(50);
+  link.port.sendToLoader(kIdent116, 0);
+  link.port.sendToLoader(Hex("00"), 20);
+  link.scheduler.advanceBy(100);
+  EXPECT_EQ(codes, Codes{0x83});
+  EXPECT_EQ(link.view.boxes().size(), 1u);
+}
+
 TEST_F(ReceiveTest, FullBufferClosesAnOverlongReplyOnce) {
   Bytes overlong{kStx, 0x70};
   overlong.insert(overlong.end(), 300, 0x41);
