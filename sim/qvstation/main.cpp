@@ -4,6 +4,7 @@
 // reports what it received, per-block turnaround and throughput.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -101,6 +102,15 @@ class SystemClock : public Clock {
   void sleep(int milliseconds) override { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
   void processEvents() override {}
 };
+
+// Removes `path` only when it is a symbolic link: an operator's mistyped
+// --link must never cost a real file.
+bool RemoveLink(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISLNK(info.st_mode)) return false;
+  return unlink(path.c_str()) == 0;
+}
 
 TimeUs MonotonicUs() {
   timespec ts{};
@@ -236,7 +246,10 @@ class Server {
 
   bool open() {
     char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return false;
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+      std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
+      return false;
+    }
     termios raw{};
     tcgetattr(slave_, &raw);
     cfmakeraw(&raw);
@@ -245,8 +258,11 @@ class Server {
     tcsetattr(slave_, TCSANOW, &raw);
     path_ = name;
     if (!front_.link.empty()) {
-      unlink(front_.link.c_str());
-      if (symlink(path_.c_str(), front_.link.c_str()) != 0) return false;
+      if (!RemoveLink(front_.link) || symlink(path_.c_str(), front_.link.c_str()) != 0) {
+        std::cerr << "qvstation: cannot make " << front_.link << " a link to " << path_
+                  << " (an existing file that is no link stays)\n";
+        return false;
+      }
     }
     std::cout << "qvstation: serving " << path_ << (front_.link.empty() ? "" : " as " + front_.link) << std::endl;
     if (front_.transcript == "-") {
@@ -276,7 +292,7 @@ class Server {
   void finish() {
     station_.advanceTo(MonotonicUs() - t0_);
     writeLog();
-    if (!front_.link.empty()) unlink(front_.link.c_str());
+    if (!front_.link.empty()) RemoveLink(front_.link);
     if (master_ >= 0) closeLine();
   }
 
@@ -348,7 +364,7 @@ class Server {
     close(master_);
     close(slave_);
     master_ = slave_ = -1;
-    if (!front_.link.empty()) unlink(front_.link.c_str());
+    if (!front_.link.empty()) RemoveLink(front_.link);
   }
 
   Station& station_;
@@ -394,10 +410,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   Station station(std::move(options), clock);
   Server server(station, front);
-  if (!server.open()) {
-    std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
-    return 1;
-  }
+  if (!server.open()) return 1;
   server.run();
   server.finish();
 
