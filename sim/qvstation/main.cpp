@@ -133,8 +133,17 @@ unsigned long Number(const std::string& text) {
   return value;
 }
 
+// A decimal number within [low, high]; converting anything else (NaN, a
+// negative time, a value beyond the target type) would be undefined.
+double Real(const std::string& text, double low, double high) {
+  std::size_t used = 0;
+  const double value = std::stod(text, &used);
+  if (used != text.size() || !(value >= low && value <= high)) throw std::invalid_argument(text);
+  return value;
+}
+
 TimeUs Milliseconds(const std::string& text) {
-  return static_cast<TimeUs>(std::stod(text) * 1000.0);
+  return static_cast<TimeUs>(Real(text, 0.0, 86'400'000.0) * 1000.0);
 }
 
 std::pair<unsigned long, int> NumberAndCount(const std::string& text, int defaultCount) {
@@ -174,7 +183,7 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
   else if (name == "--transcript") f.transcript = value;
   else if (name == "--report") f.report = value;
   else if (name == "--dump-image") f.dumpImage = value;
-  else if (name == "--idle-exit") f.idleExitSeconds = std::stod(value);
+  else if (name == "--idle-exit") f.idleExitSeconds = Real(value, 0.0, 86'400.0 * 365);
   else if (name == "--serial") id.serial = static_cast<std::uint32_t>(Number(value));
   else if (name == "--hardware") id.hardware = static_cast<std::uint16_t>(Number(value));
   else if (name == "--boot") {
@@ -183,7 +192,7 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
   } else if (name == "--firmware") id.firmware = value;
   else if (name == "--production-date") SetDate(id, value);
   else if (name == "--battery") id.battery = static_cast<std::uint16_t>(Number(value));
-  else if (name == "--volts") id.battery = static_cast<std::uint16_t>(std::stod(value) * 13100.0 + 0.5);
+  else if (name == "--volts") id.battery = static_cast<std::uint16_t>(Real(value, 0.0, 65535 / 13100.0) * 13100.0 + 0.5);
   else if (name == "--code-number") id.codeNumber = static_cast<std::uint16_t>(Number(value) & 0x3FF);
   else if (name == "--interface-bits") id.interfaceBits = static_cast<std::uint8_t>(Number(value));
   else if (name == "--baud") o.baud = static_cast<std::uint32_t>(Number(value));

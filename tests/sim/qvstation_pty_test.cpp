@@ -117,6 +117,12 @@ TEST(QvStationPty, RefusesOptionsItCannotHonourAndLeavesOtherFilesAlone) {
     int status;
   } cases[] = {
       {{"--link", notes.string()}, 1},  // a file that is no link is never replaced
+      {{"--volts", "10"}, 2},           // beyond the 16-bit battery value
+      {{"--volts", "-1"}, 2},
+      {{"--block-ms", "nan"}, 2},
+      {{"--reply-delay-ms", "1e300"}, 2},
+      {{"--restart-ms", "-5"}, 2},
+      {{"--idle-exit", "1e300"}, 2},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ExitStatusOf(c.options), c.status) << c.options[0] << " " << c.options[1];
