@@ -4,6 +4,7 @@
 // reports what it received, per-block turnaround and throughput.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -102,6 +103,15 @@ class SystemClock : public Clock {
   void processEvents() override {}
 };
 
+// Removes `path` only when it is a symbolic link: an operator's mistyped
+// --link must never cost a real file.
+bool RemoveLink(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISLNK(info.st_mode)) return false;
+  return unlink(path.c_str()) == 0;
+}
+
 TimeUs MonotonicUs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -123,8 +133,17 @@ unsigned long Number(const std::string& text) {
   return value;
 }
 
+// A decimal number within [low, high]; converting anything else (NaN, a
+// negative time, a value beyond the target type) would be undefined.
+double Real(const std::string& text, double low, double high) {
+  std::size_t used = 0;
+  const double value = std::stod(text, &used);
+  if (used != text.size() || !(value >= low && value <= high)) throw std::invalid_argument(text);
+  return value;
+}
+
 TimeUs Milliseconds(const std::string& text) {
-  return static_cast<TimeUs>(std::stod(text) * 1000.0);
+  return static_cast<TimeUs>(Real(text, 0.0, 86'400'000.0) * 1000.0);
 }
 
 std::pair<unsigned long, int> NumberAndCount(const std::string& text, int defaultCount) {
@@ -164,7 +183,7 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
   else if (name == "--transcript") f.transcript = value;
   else if (name == "--report") f.report = value;
   else if (name == "--dump-image") f.dumpImage = value;
-  else if (name == "--idle-exit") f.idleExitSeconds = std::stod(value);
+  else if (name == "--idle-exit") f.idleExitSeconds = Real(value, 0.0, 86'400.0 * 365);
   else if (name == "--serial") id.serial = static_cast<std::uint32_t>(Number(value));
   else if (name == "--hardware") id.hardware = static_cast<std::uint16_t>(Number(value));
   else if (name == "--boot") {
@@ -173,7 +192,7 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
   } else if (name == "--firmware") id.firmware = value;
   else if (name == "--production-date") SetDate(id, value);
   else if (name == "--battery") id.battery = static_cast<std::uint16_t>(Number(value));
-  else if (name == "--volts") id.battery = static_cast<std::uint16_t>(std::stod(value) * 13100.0 + 0.5);
+  else if (name == "--volts") id.battery = static_cast<std::uint16_t>(Real(value, 0.0, 65535 / 13100.0) * 13100.0 + 0.5);
   else if (name == "--code-number") id.codeNumber = static_cast<std::uint16_t>(Number(value) & 0x3FF);
   else if (name == "--interface-bits") id.interfaceBits = static_cast<std::uint8_t>(Number(value));
   else if (name == "--baud") o.baud = static_cast<std::uint32_t>(Number(value));
@@ -236,7 +255,10 @@ class Server {
 
   bool open() {
     char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return false;
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+      std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
+      return false;
+    }
     termios raw{};
     tcgetattr(slave_, &raw);
     cfmakeraw(&raw);
@@ -245,8 +267,11 @@ class Server {
     tcsetattr(slave_, TCSANOW, &raw);
     path_ = name;
     if (!front_.link.empty()) {
-      unlink(front_.link.c_str());
-      if (symlink(path_.c_str(), front_.link.c_str()) != 0) return false;
+      if (!RemoveLink(front_.link) || symlink(path_.c_str(), front_.link.c_str()) != 0) {
+        std::cerr << "qvstation: cannot make " << front_.link << " a link to " << path_
+                  << " (an existing file that is no link stays)\n";
+        return false;
+      }
     }
     std::cout << "qvstation: serving " << path_ << (front_.link.empty() ? "" : " as " + front_.link) << std::endl;
     if (front_.transcript == "-") {
@@ -276,7 +301,7 @@ class Server {
   void finish() {
     station_.advanceTo(MonotonicUs() - t0_);
     writeLog();
-    if (!front_.link.empty()) unlink(front_.link.c_str());
+    if (!front_.link.empty()) RemoveLink(front_.link);
     if (master_ >= 0) closeLine();
   }
 
@@ -348,7 +373,7 @@ class Server {
     close(master_);
     close(slave_);
     master_ = slave_ = -1;
-    if (!front_.link.empty()) unlink(front_.link.c_str());
+    if (!front_.link.empty()) RemoveLink(front_.link);
   }
 
   Station& station_;
@@ -394,10 +419,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   Station station(std::move(options), clock);
   Server server(station, front);
-  if (!server.open()) {
-    std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
-    return 1;
-  }
+  if (!server.open()) return 1;
   server.run();
   server.finish();
 

@@ -11,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <filesystem>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "StationTestSupport.h"
 #include "sim/StationClock.h"
@@ -74,6 +76,60 @@ struct Cleanup {
     if (!dir.empty()) fs::remove_all(dir);
   }
 };
+
+// Runs qvstation with `options`; its exit status, or -1 when it was still
+// serving after two seconds (then it is stopped).
+int ExitStatusOf(const std::vector<std::string>& options) {
+  const std::string program = std::string(QV_BINARY_DIR) + "/qvstation";
+  std::vector<std::string> args = {program};
+  args.insert(args.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t child = -1;
+  const int spawned = posix_spawn(&child, program.c_str(), &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return -2;
+  int status = 0;
+  for (int i = 0; i < 200; ++i) {
+    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    std::this_thread::sleep_for(10ms);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  return -1;
+}
+
+TEST(QvStationPty, RefusesOptionsItCannotHonourAndLeavesOtherFilesAlone) {
+  Cleanup run;
+  char pattern[] = "/tmp/qvstation-test-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path dir = run.dir = pattern;
+  const fs::path notes = dir / "notes.txt";
+  ASSERT_TRUE(sim::WriteWholeFile(notes.string(), BytesOf("keep me")));
+
+  const struct {
+    std::vector<std::string> options;
+    int status;
+  } cases[] = {
+      {{"--link", notes.string()}, 1},  // a file that is no link is never replaced
+      {{"--volts", "10"}, 2},           // beyond the 16-bit battery value
+      {{"--volts", "-1"}, 2},
+      {{"--block-ms", "nan"}, 2},
+      {{"--reply-delay-ms", "1e300"}, 2},
+      {{"--restart-ms", "-5"}, 2},
+      {{"--idle-exit", "1e300"}, 2},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExitStatusOf(c.options), c.status) << c.options[0] << " " << c.options[1];
+  }
+  EXPECT_EQ(sim::ReadWholeFile(notes.string()), BytesOf("keep me"));
+  EXPECT_FALSE(fs::is_symlink(notes));
+}
 
 TEST(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
   Cleanup run;
