@@ -1,6 +1,7 @@
 // End to end on a real pseudo-terminal: qvstation as a child process, a
 // frame-level update driven with plain termios, the image checked afterwards.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -8,11 +9,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
-#include <string>
 #include <filesystem>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -79,24 +78,32 @@ struct Cleanup {
 
 // Runs qvstation with `options`; its exit status, or -1 when it was still
 // serving after two seconds (then it is stopped).
-int ExitStatusOf(const std::vector<std::string>& options) {
+// Starts qvstation with `options`, its standard output (and, when asked, its
+// errors) going nowhere; false when it could not be started.
+bool SpawnStation(std::vector<std::string> options, bool quietErrors, pid_t& child) {
   const std::string program = std::string(QV_BINARY_DIR) + "/qvstation";
-  std::vector<std::string> args = {program};
-  args.insert(args.end(), options.begin(), options.end());
+  options.insert(options.begin(), program);
   std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
+  for (auto& a : options) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t quiet;
   posix_spawn_file_actions_init(&quiet);
   posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
+  if (quietErrors) {
+    posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
   const int spawned = posix_spawn(&child, program.c_str(), &quiet, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&quiet);
-  if (spawned != 0) return -2;
+  return spawned == 0;
+}
+
+int ExitStatusOf(const std::vector<std::string>& options) {
+  pid_t child = -1;
+  if (!SpawnStation(options, true, child)) return -2;
   int status = 0;
   for (int i = 0; i < 200; ++i) {
-    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    if (waitpid(child, &status, WNOHANG) == child)
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
     std::this_thread::sleep_for(10ms);
   }
   kill(child, SIGKILL);
@@ -142,19 +149,14 @@ TEST(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
   ASSERT_TRUE(sim::WriteWholeFile(upgrade.string(), sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
   ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(upgrade.string()), BytesOf(key)));
 
-  const std::string program = std::string(QV_BINARY_DIR) + "/qvstation";
-  std::vector<std::string> args = {
-      program, "--link", (dir / "tty").string(), "--expect", upgrade.string(), "--transcript",
-      (dir / "trace.txt").string(), "--report", (dir / "report.txt").string(), "--dump-image",
-      (dir / "image.bin").string(), "--restart-ms", "200", "--init-ms", "20"};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  ASSERT_EQ(posix_spawn(&run.child, program.c_str(), &quiet, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&quiet);
+  std::vector<std::string> args = {"--link",       (dir / "tty").string(),
+                                   "--expect",     upgrade.string(),
+                                   "--transcript", (dir / "trace.txt").string(),
+                                   "--report",     (dir / "report.txt").string(),
+                                   "--dump-image", (dir / "image.bin").string(),
+                                   "--restart-ms", "200",
+                                   "--init-ms",    "20"};
+  ASSERT_TRUE(SpawnStation(args, false, run.child));
   for (int i = 0; i < 300 && !fs::exists(dir / "tty"); ++i) std::this_thread::sleep_for(10ms);
   const int fd = run.line = open((dir / "tty").c_str(), O_RDWR | O_NOCTTY);
   ASSERT_GE(fd, 0);
@@ -173,7 +175,8 @@ TEST(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
   EXPECT_EQ(PayloadOf(Exchange(fd, MakeFrame(Hex("70 4D")))), Hex("70 00 4D"));
   for (std::uint32_t offset = 0; offset < image.size(); offset += 128) {
     const Bytes data(image.begin() + offset, image.begin() + offset + 128);
-    ASSERT_EQ(PayloadOf(Exchange(fd, BlockFrame(offset, data))), AckPayload(offset)) << "offset " << offset;
+    ASSERT_EQ(PayloadOf(Exchange(fd, BlockFrame(offset, data))), AckPayload(offset))
+        << "offset " << offset;
   }
   EXPECT_EQ(PayloadOf(Exchange(fd, InitUpdateFrame(key))), Hex("8F 30"));
 
@@ -194,9 +197,10 @@ TEST(QvStationPty, AWholeUpdateLeavesTheStationWithTheExactImage) {
   EXPECT_EQ(sim::ReadWholeFile((dir / "image.bin").string()), image);
   EXPECT_NE(ReadText(dir / "report.txt").find("matches expected: yes"), std::string::npos);
   const std::string trace = ReadText(dir / "trace.txt");
-  for (const char* step : {"SET_MODE 'M'", "READ_SYSDATA offset 0, 116 bytes", "now at 38400 baud",
-                           "WRITE_BLOCK 0x000480, 128 bytes", "block ack 0x000480", "update result '0'",
-                           "restarted with firmware 560 at 4800 baud", "clock set"}) {
+  for (const char* step :
+       {"SET_MODE 'M'", "READ_SYSDATA offset 0, 116 bytes", "now at 38400 baud",
+        "WRITE_BLOCK 0x000480, 128 bytes", "block ack 0x000480", "update result '0'",
+        "restarted with firmware 560 at 4800 baud", "clock set"}) {
     EXPECT_NE(trace.find(step), std::string::npos) << step;
   }
 }
