@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-#include "app/Context.h"
+#include "core/Context.h"
 
 namespace qv {
 
@@ -50,7 +50,7 @@ std::string GetMlString(std::int32_t initLang, int id, std::string_view fallback
 }
 
 std::string GetMlString(const Context& ctx, int id, std::string_view fallback) {
-  return GetMlString(ctx.InitLang, id, fallback);
+  return GetMlString(ctx.settings.InitLang, id, fallback);
 }
 
 std::optional<int> IntegerOfId(std::string_view field) {

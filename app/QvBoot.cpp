@@ -1,7 +1,7 @@
 #include "app/QvBoot.h"
 
-#include "app/Context.h"
-#include "app/PlatformError.h"
+#include "core/Context.h"
+#include "core/Errors.h"
 
 namespace qv {
 

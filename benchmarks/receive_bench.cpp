@@ -4,7 +4,8 @@
 #include <benchmark/benchmark.h>
 
 #include "protocol/ReceiveReply.h"
-#include "sim/VirtualPlatform.h"
+#include "protocol/stdFunc.h"
+#include "sim/virtual/VirtualPlatform.h"
 
 namespace {
 
@@ -16,11 +17,12 @@ qv::Bytes AckReply() {
 }
 
 void FeedReplies(benchmark::State& state, bool byteByByte) {
-  qv::sim::VirtualPlatform link;
+  qv::ReplyTable replies;
+  qv::sim::VirtualPlatform link{replies};
   qv::WireStationLink(link.ctx);
   link.port.setPortOpen(true);
   std::int64_t handled = 0;
-  link.ctx.handlers[qv::WRITE_BLOCK] = [&handled](qv::Context&) {
+  replies.byCode[qv::WRITE_BLOCK] = [&handled](qv::Context&) {
     ++handled;
     return qv::ReplyOutcome::Continue;
   };

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/PlatformError.h"
-#include "app/View.h"
+#include "core/Errors.h"
+#include "core/View.h"
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 

@@ -7,8 +7,8 @@
 #include <limits>
 #include <optional>
 
-#include "app/Context.h"
-#include "app/View.h"
+#include "core/Context.h"
+#include "core/View.h"
 #include "config/IniAccess.h"
 #include "config/ProfileText.h"
 
@@ -58,14 +58,14 @@ void RestorePosition(IniAccess& ini, const ScreenSize& screen, WindowRect& windo
   ini.WriteEntry(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
 }
 
-void ReadPortSettings(Context& ctx, const IniAccess& ini) {
-  ctx.PortList = ini.ReadEntry(kSectionComCtrl, "Port", "COM1");
-  ctx.ProtocolList = ini.ReadEntry(kSectionComCtrl, "Protocol", "None");
-  ctx.BaudList = ini.ReadEntry(kSectionComCtrl, "Baud", "4800");
-  ctx.ParityList = ini.ReadEntry(kSectionComCtrl, "Parity", "None");
-  ctx.StopBitList = ini.ReadEntry(kSectionComCtrl, "Stopbit", "1");
-  ctx.DataBitList = ini.ReadEntry(kSectionComCtrl, "DataBit", "8");
-  ctx.ProtocolListIndex = ProtocolIndexOf(ctx.ProtocolList);
+void ReadPortSettings(SettingsTexts& settings, const IniAccess& ini) {
+  settings.PortList = ini.ReadEntry(kSectionComCtrl, "Port", "COM1");
+  settings.ProtocolList = ini.ReadEntry(kSectionComCtrl, "Protocol", "None");
+  settings.BaudList = ini.ReadEntry(kSectionComCtrl, "Baud", "4800");
+  settings.ParityList = ini.ReadEntry(kSectionComCtrl, "Parity", "None");
+  settings.StopBitList = ini.ReadEntry(kSectionComCtrl, "Stopbit", "1");
+  settings.DataBitList = ini.ReadEntry(kSectionComCtrl, "DataBit", "8");
+  settings.ProtocolListIndex = ProtocolIndexOf(settings.ProtocolList);
 }
 
 }  // namespace
@@ -84,32 +84,32 @@ std::string LocateSettingsFile(IniAccess& ini) {
   return ini.IniFile();
 }
 
-void ReadSettings(Context& ctx, IniAccess& ini, const std::string& programFolder,
+void ReadSettings(SettingsTexts& settings, IniAccess& ini, const std::string& programFolder,
                   const ScreenSize& screen, WindowRect& window) {
   const std::string besideProgram = IniAccess::FormatPath(programFolder, kUpgradeFolderName);
-  ctx.UpgradeFolder = besideProgram;
+  settings.UpgradeFolder = besideProgram;
   if (!ini.IsDirectory(besideProgram)) {
-    ctx.UpgradeFolder = ini.ReadEntry(kSectionSettings, "InitDir", besideProgram);
+    settings.UpgradeFolder = ini.ReadEntry(kSectionSettings, "InitDir", besideProgram);
   }
   RestorePosition(ini, screen, window);
-  ReadPortSettings(ctx, ini);
-  ctx.InitLang = ReadLanguage(ini);
-  ctx.HwOverride = ini.ReadEntry(kSectionSettings, "ForceLoad", "False");
+  ReadPortSettings(settings, ini);
+  settings.InitLang = ReadLanguage(ini);
+  settings.HwOverride = ini.ReadEntry(kSectionSettings, "ForceLoad", "False");
 }
 
-void WriteSettings(const Context& ctx, IniAccess& ini, const WindowRect& window, bool minimized) {
-  ini.WriteEntry(kSectionComCtrl, "Port", ctx.PortList);
-  ini.WriteEntry(kSectionComCtrl, "Protocol", ctx.ProtocolList);
-  ini.WriteEntry(kSectionComCtrl, "Baud", ctx.BaudList);
-  ini.WriteEntry(kSectionComCtrl, "Parity", ctx.ParityList);
-  ini.WriteEntry(kSectionComCtrl, "Stopbit", ctx.StopBitList);
-  ini.WriteEntry(kSectionComCtrl, "DataBit", ctx.DataBitList);
+void WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window, bool minimized) {
+  ini.WriteEntry(kSectionComCtrl, "Port", settings.PortList);
+  ini.WriteEntry(kSectionComCtrl, "Protocol", settings.ProtocolList);
+  ini.WriteEntry(kSectionComCtrl, "Baud", settings.BaudList);
+  ini.WriteEntry(kSectionComCtrl, "Parity", settings.ParityList);
+  ini.WriteEntry(kSectionComCtrl, "Stopbit", settings.StopBitList);
+  ini.WriteEntry(kSectionComCtrl, "DataBit", settings.DataBitList);
   if (minimized) return;
   ini.WriteEntry(kSectionSettings, "MainLeft", FormatSingle(window.Left - kPositionOffset));
   ini.WriteEntry(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
-  ini.WriteEntry(kSectionSettings, "InitDir", ctx.UpgradeFolder);
-  ini.WriteEntry(kSectionSettings, "InitLang", std::to_string(ctx.InitLang));
-  ini.WriteEntry(kSectionSettings, "ForceLoad", ctx.HwOverride);
+  ini.WriteEntry(kSectionSettings, "InitDir", settings.UpgradeFolder);
+  ini.WriteEntry(kSectionSettings, "InitLang", std::to_string(settings.InitLang));
+  ini.WriteEntry(kSectionSettings, "ForceLoad", settings.HwOverride);
 }
 
 std::string ProtocolIndexOf(const std::string& protocol) {

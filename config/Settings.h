@@ -6,7 +6,7 @@
 
 namespace qv {
 
-class Context;
+struct SettingsTexts;
 class IniAccess;
 
 inline constexpr const char* kSectionSettings = "SETTINGS";
@@ -37,12 +37,12 @@ std::string LocateSettingsFile(IniAccess& ini);
 // written back at once), the port settings, the language and the override
 // value, in that order. `window` brings the window's size and receives its
 // restored Left and Top. Unreadable or odd values take their defaults.
-void ReadSettings(Context& ctx, IniAccess& ini, const std::string& programFolder,
+void ReadSettings(SettingsTexts& settings, IniAccess& ini, const std::string& programFolder,
                   const ScreenSize& screen, WindowRect& window);
 
 // Closing: section "COMCTRL" always; section "SETTINGS" only when the window
 // is not minimized.
-void WriteSettings(const Context& ctx, IniAccess& ini, const WindowRect& window, bool minimized);
+void WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window, bool minimized);
 
 // "None", "XonXoff", "RTS", "RTSXonXoff" give "0" to "3"; anything else "".
 std::string ProtocolIndexOf(const std::string& protocol);

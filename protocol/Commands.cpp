@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/Context.h"
-#include "app/PlatformError.h"
+#include "core/Context.h"
+#include "core/Errors.h"
 #include "app/QvBoot.h"
 
 namespace qv {
@@ -54,13 +54,13 @@ Bytes SetTimeFrame(const Bytes& timeRecord) { return MakeFrame(JoinBytes(SET_TIM
 Bytes GetTimeFrame() { return MakeFrame(GET_TIME); }
 
 void Senden(Context& ctx, Bytes frame) {
-  ctx.PendingFrame.clear();
+  ctx.frames.PendingFrame.clear();
   if (frame.empty()) return;
   if (!EnsurePortOpen(ctx)) {
-    ctx.PendingFrame = std::move(frame);
+    ctx.frames.PendingFrame = std::move(frame);
     return;
   }
-  ctx.LastFrame = frame;
+  ctx.frames.LastFrame = frame;
   try {
     ctx.MSComm.Output(frame);
   } catch (const PlatformError&) {
@@ -71,7 +71,7 @@ void Senden(Context& ctx, Bytes frame) {
 
 void RequestSystemData(Context& ctx, std::int16_t count) {
   Bytes frame = ReadSysDataFrame(static_cast<std::uint8_t>(count));
-  ctx.LastFrame = frame;
+  ctx.frames.LastFrame = frame;
   ctx.Timer2.setEnabled(true);
   Senden(ctx, std::move(frame));
 }

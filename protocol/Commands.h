@@ -31,7 +31,7 @@ inline constexpr std::uint8_t kFullIdentification = 0x74;
 inline constexpr std::uint8_t kShortIdentification = 0x10;
 
 // Sends one frame. The frame is taken by value, so a caller may pass
-// ctx.PendingFrame or ctx.LastFrame itself. Clears PendingFrame; opens the
+// ctx.frames.PendingFrame or ctx.frames.LastFrame itself. Clears PendingFrame; opens the
 // port on demand; on an open port records the frame in LastFrame and writes
 // it; otherwise keeps it in PendingFrame and writes nothing. An empty frame
 // (one no builder could make) only clears PendingFrame.

@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/Context.h"
+#include "core/Context.h"
 #include "app/MlStringModule.h"
-#include "app/PlatformError.h"
+#include "core/Errors.h"
+#include "protocol/stdFunc.h"
 
 namespace qv {
 
@@ -32,38 +33,38 @@ void RestartReplyTimeout(Context& ctx) {
 // Extended replies: the length byte and everything it announces are taken
 // literally, whatever their value.
 void CountExtendedByte(Context& ctx, std::uint8_t b) {
-  if (ctx.RxCommand < 0 || ctx.RxCommand > 0xFF) return;
-  if (!IsExtendedCommand(static_cast<std::uint8_t>(ctx.RxCommand))) return;
+  if (ctx.rx.RxCommand < 0 || ctx.rx.RxCommand > 0xFF) return;
+  if (!IsExtendedCommand(static_cast<std::uint8_t>(ctx.rx.RxCommand))) return;
   // A length of 253 leaves 255 bytes to come, the same value as the mark;
   // only the byte right after the command code is the length byte.
-  if (ctx.RxRemaining == kLengthNext && ctx.RxCount == 0) {
-    ctx.RxRemaining = b + 2;
-  } else if (ctx.RxRemaining > -1) {
-    --ctx.RxRemaining;
+  if (ctx.rx.RxRemaining == kLengthNext && ctx.rx.RxCount == 0) {
+    ctx.rx.RxRemaining = b + 2;
+  } else if (ctx.rx.RxRemaining > -1) {
+    --ctx.rx.RxRemaining;
   } else {
-    ctx.RxRemaining = -1;  // idle bytes after the reply: stay below 0, never wrap
+    ctx.rx.RxRemaining = -1;  // idle bytes after the reply: stay below 0, never wrap
   }
   RestartReplyTimeout(ctx);
-  if (ctx.RxRemaining < 0) {
+  if (ctx.rx.RxRemaining < 0) {
     ctx.Timer1.setEnabled(false);
-    ctx.bEscapeNext = false;
+    ctx.rx.bEscapeNext = false;
   } else {
-    ctx.bEscapeNext = true;
+    ctx.rx.bEscapeNext = true;
   }
 }
 
 // False when the buffer was already full: the byte is dropped and the reply closed.
 bool StoreByte(Context& ctx, std::uint8_t b) {
-  if (ctx.RxCount >= 0 && ctx.RxCount < kRxCapacity) {
-    ctx.RxBuffer[static_cast<std::size_t>(ctx.RxCount)] = b;
-    ++ctx.RxCount;
+  if (ctx.rx.RxCount >= 0 && ctx.rx.RxCount < kRxCapacity) {
+    ctx.rx.RxBuffer[static_cast<std::size_t>(ctx.rx.RxCount)] = b;
+    ++ctx.rx.RxCount;
     return true;
   }
   DiscardInput(ctx);
-  ctx.bFrameComplete = true;
-  ctx.bExpectCommand = false;
-  ctx.bEscapeNext = false;
-  ctx.RxRemaining = 0;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.bEscapeNext = false;
+  ctx.rx.RxRemaining = 0;
   return false;
 }
 
@@ -71,31 +72,30 @@ bool StoreByte(Context& ctx, std::uint8_t b) {
 // announcing more than the buffer holds (length 254 or 255), fails instead of
 // being checked against bytes that never arrived.
 bool ChecksumMatches(const Context& ctx) {
-  const int len = ctx.RxBuffer[0];
-  if (ctx.RxCount < len + 3) return false;
+  const int len = ctx.rx.RxBuffer[0];
+  if (ctx.rx.RxCount < len + 3) return false;
   Bytes covered;
   covered.reserve(static_cast<std::size_t>(len) + 2);
-  covered.push_back(static_cast<std::uint8_t>(ctx.RxCommand));
-  covered.insert(covered.end(), ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + len + 1);
-  const auto expected = static_cast<std::uint32_t>(ctx.RxBuffer[static_cast<std::size_t>(len) + 1] << 8 |
-                                                   ctx.RxBuffer[static_cast<std::size_t>(len) + 2]);
+  covered.push_back(static_cast<std::uint8_t>(ctx.rx.RxCommand));
+  covered.insert(covered.end(), ctx.rx.RxBuffer.begin(), ctx.rx.RxBuffer.begin() + len + 1);
+  const auto expected = static_cast<std::uint32_t>(ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 1] << 8 |
+                                                   ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 2]);
   return CalcCrc(covered) == expected;
 }
 
 void ChecksumFailure(Context& ctx) {
   // Closed before the box: a byte arriving while it is open would otherwise
   // interpret the same reply again and open one more box per byte.
-  ctx.bFrameComplete = false;
+  ctx.rx.bFrameComplete = false;
   std::string title = StationTitle(ctx);
   ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
                         vbInformation | vbOKOnly, title);
-  ctx.bUpdateRun = false;
+  ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
 }
 
-// The handler is copied first: it may replace itself in the table.
 bool RunHandler(Context& ctx, std::size_t code) {
-  const ReplyHandler handler = ctx.handlers[code];
+  const ReplyHandler& handler = ctx.replies.byCode[code];
   if (!handler) return true;
   return handler(ctx) != ReplyOutcome::EndEvent;
 }
@@ -103,7 +103,7 @@ bool RunHandler(Context& ctx, std::size_t code) {
 // False when the event ends here.
 bool InterpretReply(Context& ctx) {
   ctx.TimerEfi.setEnabled(false);
-  if (ctx.RxCommand > 0x7F && !ChecksumMatches(ctx)) {
+  if (ctx.rx.RxCommand > 0x7F && !ChecksumMatches(ctx)) {
     ChecksumFailure(ctx);
     return false;
   }
@@ -111,62 +111,62 @@ bool InterpretReply(Context& ctx) {
   // handler's box is open, or after a handler that ended the event, would
   // otherwise run the same reply again (an acknowledgement twice). A handler
   // that wants the receive state closed sets the flag itself.
-  ctx.bFrameComplete = false;
+  ctx.rx.bFrameComplete = false;
   // The NAK byte was acted on when it arrived; it is not a reply of its own.
-  const std::int16_t code = ctx.RxCommand;
+  const std::int16_t code = ctx.rx.RxCommand;
   if (code >= 0 && code <= 0xFF && code != kNak) {
     if (!RunHandler(ctx, static_cast<std::size_t>(code))) return false;
   }
-  ctx.bFrameComplete = false;
+  ctx.rx.bFrameComplete = false;
   return true;
 }
 
 void StartReply(Context& ctx) {
-  ctx.bFrameComplete = false;
-  ctx.bExpectCommand = true;
-  ctx.RxCommand = 0;
-  ctx.RxRemaining = kLengthNext;
-  ctx.RxCount = 0;
+  ctx.rx.bFrameComplete = false;
+  ctx.rx.bExpectCommand = true;
+  ctx.rx.RxCommand = 0;
+  ctx.rx.RxRemaining = kLengthNext;
+  ctx.rx.RxCount = 0;
 }
 
 void CloseReply(Context& ctx) {
-  ctx.bFrameComplete = true;
-  ctx.bExpectCommand = false;
-  ctx.RxRemaining = 0;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.RxRemaining = 0;
 }
 
 // False when the rest of this read is to be dropped.
 bool ProcessByte(Context& ctx, std::uint8_t b) {
   CountExtendedByte(ctx, b);
   bool bufferFull = false;
-  if (ctx.bEscapeNext) {
+  if (ctx.rx.bEscapeNext) {
     bufferFull = !StoreByte(ctx, b);
-    ctx.bEscapeNext = false;
-  } else if (ctx.bExpectCommand) {
+    ctx.rx.bEscapeNext = false;
+  } else if (ctx.rx.bExpectCommand) {
     if (b != kStx) {
-      ctx.RxCommand = b;
-      ctx.bExpectCommand = false;
-      ctx.RxCount = 0;
+      ctx.rx.RxCommand = b;
+      ctx.rx.bExpectCommand = false;
+      ctx.rx.RxCount = 0;
     }
   } else if (b == kStx) {
     StartReply(ctx);
   } else if (b == kEtx) {
     CloseReply(ctx);
   } else if (b == kDle) {
-    ctx.bEscapeNext = true;
+    ctx.rx.bEscapeNext = true;
   } else if (b == kNak) {
-    ctx.RxCommand = kNak;
+    ctx.rx.RxCommand = kNak;
     if (!RunHandler(ctx, kNak)) return false;
   } else {
     bufferFull = !StoreByte(ctx, b);
   }
-  if (!ctx.bFrameComplete) return true;
+  if (!ctx.rx.bFrameComplete) return true;
   const bool goOn = InterpretReply(ctx);
   if (!bufferFull) return goOn;
   // An overlong reply is interpreted once: what followed it in this read is
   // dropped with the rest of the input, and a later stray byte starts from an
   // empty buffer instead of closing the same reply again.
-  if (ctx.RxCount >= kRxCapacity) ctx.RxCount = 0;
+  if (ctx.rx.RxCount >= kRxCapacity) ctx.rx.RxCount = 0;
   return false;
 }
 
@@ -195,14 +195,14 @@ void MSComm_OnComm(Context& ctx) {
 
 void ErrorRequest(Context& ctx, [[maybe_unused]] std::int16_t code) {
   ctx.view.setEnabled(Control::Master, true);
-  if (ctx.TransferOffset != ctx.LastErrorOffset) {
-    ctx.LastErrorOffset = ctx.TransferOffset;
-    ctx.RetryCount = 0;
+  if (ctx.run.TransferOffset != ctx.run.LastErrorOffset) {
+    ctx.run.LastErrorOffset = ctx.run.TransferOffset;
+    ctx.run.RetryCount = 0;
   } else {
-    ++ctx.RetryCount;
+    ++ctx.run.RetryCount;
   }
   DiscardInput(ctx);
-  ctx.bUpdateRun = false;
+  ctx.run.bUpdateRun = false;
 }
 
 void ReceiveReply(Context& ctx) {
@@ -221,13 +221,13 @@ void ReceiveReply(Context& ctx) {
 
 void Timer1_Timer(Context& ctx) {
   DiscardInput(ctx);
-  ctx.bFrameComplete = true;
-  ctx.bExpectCommand = false;
-  ctx.RxRemaining = 0;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.RxRemaining = 0;
 }
 
 std::string StationTitle(const Context& ctx) {
-  return std::string(kAppTitle) + " " + PlainNumber(ctx.StationSerial);
+  return std::string(kAppTitle) + " " + PlainNumber(ctx.station.StationSerial);
 }
 
 std::string PlainNumber(double value) {

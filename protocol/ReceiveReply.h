@@ -5,8 +5,8 @@
 // A byte's way: the port raises OnComm -> MSComm_OnComm reads CommEvent ->
 // ReceiveReply drains the port and feeds the bytes one by one through the
 // assembly state in the Context -> a complete reply (checksum checked for
-// extended codes) goes to ctx.handlers[RxCommand]; a NAK byte goes to
-// ctx.handlers[kNak] the moment it arrives. Handlers may send the next frame
+// extended codes) goes to ctx.replies.byCode[RxCommand]; a NAK byte goes
+// to ctx.replies.byCode[kNak] the moment it arrives. Handlers may send the next frame
 // (Senden) before the event returns.
 #include <cstdint>
 #include <string>

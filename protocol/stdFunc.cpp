@@ -4,14 +4,6 @@
 
 namespace qv {
 
-Bytes BytesOf(std::string_view text) {
-  return Bytes(text.begin(), text.end());
-}
-
-std::string TextOf(const Bytes& bytes) {
-  return std::string(bytes.begin(), bytes.end());
-}
-
 bool IsExtendedCommand(std::uint8_t code) {
   return code >= 0x80 && code != 0xC4;
 }

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace qv {
+#include "core/Bytes.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace qv {
 
 // Control bytes on the line.
 inline constexpr std::uint8_t kWakeUp = 0xFF;
@@ -30,9 +30,6 @@ inline constexpr std::uint8_t READ_SYSDATA = 0x83;
 inline constexpr std::uint8_t INIT_UPDATE = 0x8F;
 inline constexpr std::uint8_t SET_TIME = 0xF6;
 inline constexpr std::uint8_t GET_TIME = 0xF7;
-
-Bytes BytesOf(std::string_view text);
-std::string TextOf(const Bytes& bytes);
 
 bool IsExtendedCommand(std::uint8_t code);
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "protocol/stdFunc.h"
+#include "core/Bytes.h"
 
 namespace qv {
 

@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Errors.h"
+
 namespace qv {
 
-inline constexpr int kErrInvalidValue = 380;  // a settings text or mode the port cannot take
-inline constexpr int kErrPortFailed = 8010;   // the device refused to open or to take the settings
 
 enum class StopBits { One, OneAndHalf, Two };
 

@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 #include <map>
 
-#include "app/Context.h"
+#include "core/Context.h"
 #include "app/MlStringModule.h"
-#include "app/PlatformError.h"
+#include "core/Errors.h"
 #include "app/QvBoot.h"
 #include "app/qt/QtClock.h"
 #include "app/qt/QtTimer.h"
@@ -66,12 +66,11 @@ LinkCheckWindow::LinkCheckWindow(std::int32_t initLang)
       clock_(std::make_unique<QtClock>()),
       boxes_(std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); })) {
   view_ = std::make_unique<WindowView>(*boxes_);
-  ctx_ =
-      std::make_unique<Context>(Platform{serial_.get(), timer1_.get(), timer2_.get(), timer3_.get(),
-                                         timerEfi_.get(), clock_.get(), view_.get()});
-  ctx_->InitLang = initLang;
+  replies_ = LinkCheckReplies();
+  ctx_ = std::make_unique<Context>(Platform{serial_.get(), timer1_.get(), timer2_.get(), timer3_.get(),
+                                            timerEfi_.get(), clock_.get(), view_.get(), &replies_});
+  ctx_->settings.InitLang = initLang;
   WireStationLink(*ctx_);
-  InstallHandlers();
 
   setWindowTitle(Q(std::string(kAppTitle) + " --- " + GetMlString(*ctx_, 1117, "")));
   baud_->addItems({"4800", "38400"});
@@ -117,10 +116,12 @@ void LinkCheckWindow::Identify() {
   Senden(*ctx_, SetModeFrame(false));
 }
 
-void LinkCheckWindow::InstallHandlers() {
-  for (std::size_t code = 0; code < ctx_->handlers.size(); ++code) {
-    ctx_->handlers[code] = [this, code](Context& ctx) {
-      Bytes reply(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount);
+// Every reply is shown; the mode reply is followed by the identification request.
+ReplyTable LinkCheckWindow::LinkCheckReplies() {
+  ReplyTable table;
+  for (std::size_t code = 0; code < table.byCode.size(); ++code) {
+    table.byCode[code] = [this, code](Context& ctx) {
+      Bytes reply(ctx.rx.RxBuffer.begin(), ctx.rx.RxBuffer.begin() + ctx.rx.RxCount);
       Log(QString("< %1 %2").arg(code, 2, 16, QChar('0')).arg(Q(BytesToHex(reply, " "))));
       if (code == SET_MODE) {
         Log("> READ_SYSDATA 116");
@@ -129,10 +130,11 @@ void LinkCheckWindow::InstallHandlers() {
       return ReplyOutcome::Continue;
     };
   }
-  ctx_->handlers[kNak] = [this](Context&) {
+  table.byCode[kNak] = [this](Context&) {
     Log("< NAK");
     return ReplyOutcome::Continue;
   };
+  return table;
 }
 
 void LinkCheckWindow::Log(const QString& line) {

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "core/Context.h"
+
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
@@ -29,7 +31,7 @@ class LinkCheckWindow : public QWidget {
   void FillPorts();
   void Identify();
   void Log(const QString& line);
-  void InstallHandlers();
+  ReplyTable LinkCheckReplies();
 
   QComboBox* ports_;
   QComboBox* baud_;
@@ -40,6 +42,7 @@ class LinkCheckWindow : public QWidget {
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<MessageBoxHost> boxes_;
   std::unique_ptr<WindowView> view_;
+  ReplyTable replies_;
   std::unique_ptr<Context> ctx_;
 };
 

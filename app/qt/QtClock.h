@@ -1,6 +1,6 @@
 #pragma once
 // The PC's local clock and real pauses.
-#include "app/Clock.h"
+#include "core/Clock.h"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 // ms while enabled and the interval is above 0.
 #include <QTimer>
 
-#include "app/Timer.h"
+#include "core/Timer.h"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 #include <QShowEvent>
 
 #include "app/Twips.h"
-#include "app/View.h"
+#include "core/View.h"
 #include "app/qt/TwipsGeometry.h"
 
 namespace qv {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "app/PlatformError.h"
+#include "core/Errors.h"
 
 #ifdef Q_OS_UNIX
 #include <grp.h>

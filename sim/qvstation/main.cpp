@@ -24,9 +24,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/Station.h"
-#include "sim/StationClock.h"
-#include "sim/UpgradeImage.h"
+#include "sim/station/Station.h"
+#include "sim/station/StationClock.h"
+#include "sim/station/UpgradeImage.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "config/IniAccess.h"
 #include "config/ProfileFile.h"
 #include "config/TempFolder.h"
-#include "sim/ScriptedView.h"
+#include "sim/virtual/ScriptedView.h"
 
 namespace qv {
 namespace {

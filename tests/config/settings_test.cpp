@@ -7,7 +7,7 @@
 
 #include "config/IniAccess.h"
 #include "config/TempFolder.h"
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 
 namespace qv {
 namespace {
@@ -49,7 +49,7 @@ class SettingsTest : public ::testing::Test {
   WindowRect Start(Context& ctx) {
     EXPECT_EQ(LocateSettingsFile(ini), iniPath);
     WindowRect window{0, 0, kWidth, kHeight};
-    ReadSettings(ctx, ini, programFolder, kScreen, window);
+    ReadSettings(ctx.settings, ini, programFolder, kScreen, window);
     return window;
   }
 };
@@ -59,7 +59,7 @@ TEST_F(SettingsTest, FirstStartWritesPositionAndCloseWritesAllElevenKeys) {
   const WindowRect window = Start(station.ctx);
   EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\n");
 
-  WriteSettings(station.ctx, ini, window, false);
+  WriteSettings(station.ctx.settings, ini, window, false);
   EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\nInitDir=" + programFolder +
                                    "/KVX7_public\nInitLang=1000\nForceLoad=False\n"
                                    "[COMCTRL]\nPort=COM1\nProtocol=None\nBaud=4800\nParity=None\n"
@@ -78,14 +78,14 @@ TEST_F(SettingsTest, ValuesSurviveStartAndClose) {
   StoreSettings(stored);
   VirtualPlatform station;
   WindowRect window = Start(station.ctx);
-  EXPECT_EQ(station.ctx.ProtocolListIndex, "3");
-  WriteSettings(station.ctx, ini, window, false);
+  EXPECT_EQ(station.ctx.settings.ProtocolListIndex, "3");
+  WriteSettings(station.ctx.settings, ini, window, false);
   EXPECT_EQ(ReadFile(iniPath), stored);
 
-  station.ctx.PortList = "COM4";
-  station.ctx.InitLang = 1000;
+  station.ctx.settings.PortList = "COM4";
+  station.ctx.settings.InitLang = 1000;
   window.Left = -32000;  // where a minimized window sits
-  WriteSettings(station.ctx, ini, window, true);
+  WriteSettings(station.ctx.settings, ini, window, true);
   std::string expected = stored;
   EXPECT_EQ(ReadFile(iniPath), expected.replace(expected.find("COM3"), 4, "COM4"));
 }
@@ -129,12 +129,12 @@ TEST_F(SettingsTest, LanguageAndPortSettings) {
                   "\n[comctrl]\nport = COM3\nBAUD=\"38400\"\nProtocol=" + protocol + "\n");
     VirtualPlatform station;
     const WindowRect window = Start(station.ctx);
-    EXPECT_EQ(station.ctx.InitLang, language) << stored;
-    EXPECT_EQ(station.ctx.PortList, "COM3");
-    EXPECT_EQ(station.ctx.BaudList, "38400");
-    EXPECT_EQ(station.ctx.ProtocolList, protocol);
-    EXPECT_EQ(station.ctx.ProtocolListIndex, index) << protocol;
-    WriteSettings(station.ctx, ini, window, false);
+    EXPECT_EQ(station.ctx.settings.InitLang, language) << stored;
+    EXPECT_EQ(station.ctx.settings.PortList, "COM3");
+    EXPECT_EQ(station.ctx.settings.BaudList, "38400");
+    EXPECT_EQ(station.ctx.settings.ProtocolList, protocol);
+    EXPECT_EQ(station.ctx.settings.ProtocolListIndex, index) << protocol;
+    WriteSettings(station.ctx.settings, ini, window, false);
     EXPECT_EQ(ini.ReadEntry("SETTINGS", "InitLang", ""), std::to_string(language)) << stored;
   }
 }
@@ -143,10 +143,10 @@ TEST_F(SettingsTest, UpgradeFolderBesideProgramWinsOverInitDir) {
   StoreSettings("[SETTINGS]\nInitDir=/stored\n");
   VirtualPlatform before, after;
   Start(before.ctx);
-  EXPECT_EQ(before.ctx.UpgradeFolder, "/stored");
+  EXPECT_EQ(before.ctx.settings.UpgradeFolder, "/stored");
   fs::create_directory(programFolder + "/KVX7_public");
   Start(after.ctx);
-  EXPECT_EQ(after.ctx.UpgradeFolder, programFolder + "/KVX7_public");
+  EXPECT_EQ(after.ctx.settings.UpgradeFolder, programFolder + "/KVX7_public");
 }
 
 TEST_F(SettingsTest, SettingsFileLocation) {

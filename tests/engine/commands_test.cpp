@@ -4,7 +4,7 @@
 
 #include "app/QvBoot.h"
 #include "protocol/Commands.h"
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 #include "support/HexBytes.h"
 
 namespace qv {
@@ -65,21 +65,21 @@ TEST_F(SendenTest, UnavailablePortKeepsTheNewestFramePendingQuietlyUntilItOpens)
   EXPECT_TRUE(EnsurePortOpen(ctx));
   EXPECT_EQ(link.port.openCount(), 1);
   EXPECT_EQ(link.port.sent().back().bytes, GetTimeFrame());
-  EXPECT_EQ(ctx.LastFrame, GetTimeFrame());
+  EXPECT_EQ(ctx.frames.LastFrame, GetTimeFrame());
   ClosePort(ctx);
   link.port.setPortInUse(1, true);
 
   Senden(ctx, SetModeFrame(true));
   Senden(ctx, SetBaudFrame(38400));
-  EXPECT_EQ(ctx.PendingFrame, SetBaudFrame(38400));
-  EXPECT_EQ(ctx.LastFrame, GetTimeFrame());
+  EXPECT_EQ(ctx.frames.PendingFrame, SetBaudFrame(38400));
+  EXPECT_EQ(ctx.frames.LastFrame, GetTimeFrame());
   EXPECT_EQ(link.port.sent().size(), 1u);
   EXPECT_TRUE(link.view.boxes().empty());
 
   link.port.setPortInUse(1, false);
-  Senden(ctx, ctx.PendingFrame);  // the argument is a copy, not cleared under the caller
-  EXPECT_TRUE(ctx.PendingFrame.empty());
-  EXPECT_EQ(ctx.LastFrame, SetBaudFrame(38400));
+  Senden(ctx, ctx.frames.PendingFrame);  // the argument is a copy, not cleared under the caller
+  EXPECT_TRUE(ctx.frames.PendingFrame.empty());
+  EXPECT_EQ(ctx.frames.LastFrame, SetBaudFrame(38400));
   EXPECT_EQ(link.port.sent().back().bytes, SetBaudFrame(38400));
 }
 
@@ -87,8 +87,8 @@ TEST_F(SendenTest, EmptyFrameOnlyClearsPending) {
   link.port.setPortMissing(1, true);
   Senden(ctx, GetTimeFrame());
   Senden(ctx, InitUpdateFrame(std::string(300, 'x')));
-  EXPECT_TRUE(ctx.PendingFrame.empty());
-  EXPECT_TRUE(ctx.LastFrame.empty());
+  EXPECT_TRUE(ctx.frames.PendingFrame.empty());
+  EXPECT_TRUE(ctx.frames.LastFrame.empty());
   EXPECT_EQ(link.port.openCount(), 0);
 }
 
@@ -99,8 +99,8 @@ TEST_F(SendenTest, RequestSystemDataArmsTheWatchdogEvenOnAMissingPort) {
     const std::uint8_t count = missing ? kShortIdentification : kFullIdentification;
     RequestSystemData(ctx, count);
     EXPECT_TRUE(link.timer2.Enabled());
-    EXPECT_EQ(ctx.LastFrame, ReadSysDataFrame(count));
-    EXPECT_EQ(ctx.PendingFrame, missing ? ctx.LastFrame : Bytes{});
+    EXPECT_EQ(ctx.frames.LastFrame, ReadSysDataFrame(count));
+    EXPECT_EQ(ctx.frames.PendingFrame, missing ? ctx.frames.LastFrame : Bytes{});
     EXPECT_EQ(link.port.sent().size(), 1u);
     ClosePort(ctx);
   }

@@ -2,7 +2,7 @@
 
 #include "app/MlStringModule.h"
 #include "protocol/ReceiveReply.h"
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 #include "support/HexBytes.h"
 
 namespace qv {
@@ -26,16 +26,16 @@ class ReceiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WireStationLink(ctx);
-    ctx.StationSerial = 12345678;
+    ctx.station.StationSerial = 12345678;
     link.port.setSettings("38400,n,8,1");
     link.port.setPortOpen(true);
     for (const int code : {0x70, 0x71, 0x7E, 0x80, 0x83, 0x8F, 0xF6, 0xF7, int{kNak}}) Handle(code);
   }
 
   void Handle(int code, ReplyOutcome outcome = ReplyOutcome::Continue) {
-    ctx.handlers[static_cast<std::size_t>(code)] = [this, code, outcome](Context& c) {
+    replies.byCode[static_cast<std::size_t>(code)] = [this, code, outcome](Context& c) {
       codes.push_back(code);
-      stored.emplace_back(c.RxBuffer.begin(), c.RxBuffer.begin() + c.RxCount);
+      stored.emplace_back(c.rx.RxBuffer.begin(), c.rx.RxBuffer.begin() + c.rx.RxCount);
       return outcome;
     };
   }
@@ -58,10 +58,11 @@ class ReceiveTest : public ::testing::Test {
     EXPECT_TRUE(codes.empty()) << trace;
     ASSERT_EQ(link.view.boxes().size(), 1u) << trace;
     EXPECT_EQ(link.view.boxes()[0].prompt, GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"));
-    EXPECT_FALSE(ctx.bUpdateRun) << trace;
+    EXPECT_FALSE(ctx.run.bUpdateRun) << trace;
   }
 
-  sim::VirtualPlatform link;
+  ReplyTable replies;
+  sim::VirtualPlatform link{replies};
   Context& ctx = link.ctx;
   Codes codes;
   std::vector<Bytes> stored;  // RxBuffer[0 .. RxCount) at each handler
@@ -100,7 +101,7 @@ TEST_F(ReceiveTest, RepliesAreStoredWithoutTheirFraming) {
 }
 
 TEST_F(ReceiveTest, Code0xC4IsAssembledShortButChecked) {
-  ctx.bUpdateRun = true;
+  ctx.run.bUpdateRun = true;
   Receive({Hex("02 C4 10 02 41 03")});
   ExpectChecksumFailure("C4");
 }
@@ -108,7 +109,7 @@ TEST_F(ReceiveTest, Code0xC4IsAssembledShortButChecked) {
 TEST_F(ReceiveTest, WrongChecksumShowsOneMessageRunsNoHandlerAndDropsTheRead) {
   Bytes bad = kIdent116;
   bad[6] ^= 0x01;
-  ctx.bUpdateRun = true;
+  ctx.run.bUpdateRun = true;
   link.view.setEnabled(Control::Master, false);
   Receive({JoinBytes(bad, kTimeEmpty)});
 
@@ -116,7 +117,7 @@ TEST_F(ReceiveTest, WrongChecksumShowsOneMessageRunsNoHandlerAndDropsTheRead) {
   EXPECT_EQ(link.view.boxes()[0].style, vbInformation | vbOKOnly);
   EXPECT_EQ(link.view.boxes()[0].title, "QV-Boot 12345678");
   EXPECT_TRUE(link.view.isEnabled(Control::Master));
-  EXPECT_FALSE(ctx.bFrameComplete);
+  EXPECT_FALSE(ctx.rx.bFrameComplete);
 
   Receive({kTimeEmpty});  // the link recovers with the next reply
   EXPECT_EQ(codes, Codes{0xF7});
@@ -178,7 +179,7 @@ TEST_F(ReceiveTest, AReplyThatEndedTheEventIsNotInterpretedAgain) {
 }
 
 TEST_F(ReceiveTest, ABytePastAHandlerBoxDoesNotRunTheSameReplyAgain) {
-  ctx.handlers[0x83] = [this](Context& c) {
+  replies.byCode[0x83] = [this](Context& c) {
     codes.push_back(0x83);
     std::string title;
     c.view.HookedMsgBox("?", vbYesNo, title);
@@ -210,7 +211,7 @@ TEST_F(ReceiveTest, ExtendedLengthUpTo253FitsTheBufferBeyondFailsTheChecksum) {
   // after the length byte must not be taken for the "length next" mark.
   for (const std::size_t len : {253u, 254u, 255u}) {
     Clear();
-    ctx.bUpdateRun = true;
+    ctx.run.bUpdateRun = true;
     Bytes data(len);
     for (std::size_t i = 0; i < len; ++i) data[i] = static_cast<std::uint8_t>(i * 7);
     Receive({JoinBytes(Reply(0x83, data), kTimeEmpty)});
@@ -238,14 +239,14 @@ TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
   link.port.sendToLoader(Hex("74"), 1800);
   link.scheduler.advanceBy(2700);
   EXPECT_EQ(link.timer1.tickCount(), 0);
-  EXPECT_FALSE(ctx.bFrameComplete);
+  EXPECT_FALSE(ctx.rx.bFrameComplete);
 
   link.port.preload(Hex("3D"));  // arrived but not yet read: the tick discards it
   link.scheduler.advanceBy(100);
   EXPECT_EQ(link.timer1.tickCount(), 1);
-  EXPECT_TRUE(ctx.bFrameComplete);
-  EXPECT_FALSE(ctx.bExpectCommand);
-  EXPECT_EQ(ctx.RxRemaining, 0);
+  EXPECT_TRUE(ctx.rx.bFrameComplete);
+  EXPECT_FALSE(ctx.rx.bExpectCommand);
+  EXPECT_EQ(ctx.rx.RxRemaining, 0);
   EXPECT_EQ(link.port.InBufferCount(), 0);
 
   // The next byte that is not STX closes the truncated reply: it fails its checksum.
@@ -257,7 +258,7 @@ TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
 TEST_F(ReceiveTest, StxAfterTheTimeoutDropsTheTruncatedReply) {
   Receive({Hex("02 83 02 00")});
   link.scheduler.advanceBy(1000);
-  EXPECT_TRUE(ctx.bFrameComplete);
+  EXPECT_TRUE(ctx.rx.bFrameComplete);
   Receive({kIdent116});
   EXPECT_EQ(codes, Codes{0x83});
   EXPECT_TRUE(link.view.boxes().empty());
@@ -269,20 +270,20 @@ TEST_F(ReceiveTest, LineErrorEvents) {
                           comEventOverrun, comEventRxOver, comEventRxParity, comEventTxFull, comEventDCB,
                           comEvRing, comEvSend, comEvEOF}) {
     const bool acts = std::find(ignored.begin(), ignored.end(), event) == ignored.end();
-    ctx.bUpdateRun = true;
-    ctx.TransferOffset = 0x300;
-    ctx.LastErrorOffset = 0x200;
-    ctx.RetryCount = 5;
+    ctx.run.bUpdateRun = true;
+    ctx.run.TransferOffset = 0x300;
+    ctx.run.LastErrorOffset = 0x200;
+    ctx.run.RetryCount = 5;
     link.view.setEnabled(Control::Master, false);
     link.port.preload(Hex("02 80"));
     link.port.injectEvent(event);
     link.scheduler.runDue();
 
-    EXPECT_EQ(ctx.bUpdateRun, !acts) << event;
+    EXPECT_EQ(ctx.run.bUpdateRun, !acts) << event;
     EXPECT_EQ(link.port.InBufferCount(), acts ? 0 : 2) << event;
     EXPECT_EQ(link.view.isEnabled(Control::Master), acts) << event;
-    EXPECT_EQ(ctx.LastErrorOffset, acts ? 0x300 : 0x200) << event;
-    EXPECT_EQ(ctx.RetryCount, acts ? 0 : 5) << event;
+    EXPECT_EQ(ctx.run.LastErrorOffset, acts ? 0x300 : 0x200) << event;
+    EXPECT_EQ(ctx.run.RetryCount, acts ? 0 : 5) << event;
     link.port.Input();
   }
   EXPECT_TRUE(link.view.boxes().empty());
@@ -290,20 +291,20 @@ TEST_F(ReceiveTest, LineErrorEvents) {
 }
 
 TEST_F(ReceiveTest, LineErrorsAtTheSameOffsetCountAsRetries) {
-  ctx.TransferOffset = 0x1200;
+  ctx.run.TransferOffset = 0x1200;
   for (int i = 0; i < 3; ++i) link.port.injectEvent(comEventFrame, i);
   link.scheduler.advanceBy(5);
-  EXPECT_EQ(ctx.LastErrorOffset, 0x1200);
-  EXPECT_EQ(ctx.RetryCount, 2);
-  ctx.TransferOffset = 0x1280;
+  EXPECT_EQ(ctx.run.LastErrorOffset, 0x1200);
+  EXPECT_EQ(ctx.run.RetryCount, 2);
+  ctx.run.TransferOffset = 0x1280;
   link.port.injectEvent(comEventRxParity);
   link.scheduler.runDue();
-  EXPECT_EQ(ctx.RetryCount, 0);
-  EXPECT_EQ(ctx.LastErrorOffset, 0x1280);
+  EXPECT_EQ(ctx.run.RetryCount, 0);
+  EXPECT_EQ(ctx.run.LastErrorOffset, 0x1280);
 }
 
 TEST_F(ReceiveTest, HandlerBoxLetsTheNextReplyInWhileOpen) {
-  ctx.handlers[0x83] = [this](Context& c) {
+  replies.byCode[0x83] = [this](Context& c) {
     codes.push_back(0x83);
     std::string title;
     c.view.HookedMsgBox("?", vbOKCancel, title);

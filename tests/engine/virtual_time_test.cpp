@@ -3,7 +3,7 @@
 #include <string>
 #include <tuple>
 
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 
 namespace qv::sim {
 namespace {

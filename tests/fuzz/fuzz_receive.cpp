@@ -8,7 +8,7 @@
 
 #include "protocol/Commands.h"
 #include "protocol/ReceiveReply.h"
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 
 namespace {
 
@@ -16,28 +16,29 @@ using qv::Context;
 using qv::ReplyOutcome;
 
 ReplyOutcome ReadLikeAHandler(Context& ctx, volatile std::uint32_t& sink) {
-  const auto& rx = ctx.RxBuffer;
+  const auto& rx = ctx.rx.RxBuffer;
   std::uint32_t sum = 0;
   // Identification, acknowledgement, result and clock replies read these.
   for (const std::size_t i : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 11u, 15u, 16u, 84u, 85u, 100u, 103u, 118u, 119u})
     sum += rx[i];
-  for (std::int16_t i = 0; i < ctx.RxCount; ++i) sum += rx[static_cast<std::size_t>(i)];
+  for (std::int16_t i = 0; i < ctx.rx.RxCount; ++i) sum += rx[static_cast<std::size_t>(i)];
   sink = sink + sum;  // keeps the reads from being optimised away
   if (sum % 7 == 0) return ReplyOutcome::EndEvent;
-  if (sum % 5 == 0) qv::Senden(ctx, ctx.LastFrame);
+  if (sum % 5 == 0) qv::Senden(ctx, ctx.frames.LastFrame);
   return ReplyOutcome::Continue;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  qv::sim::VirtualPlatform link;
+  qv::ReplyTable replies;
+  qv::sim::VirtualPlatform link{replies};
   Context& ctx = link.ctx;
   qv::WireStationLink(ctx);
   volatile std::uint32_t sink = 0;
-  for (auto& handler : ctx.handlers) handler = [&sink](Context& c) { return ReadLikeAHandler(c, sink); };
+  for (auto& handler : replies.byCode) handler = [&sink](Context& c) { return ReadLikeAHandler(c, sink); };
   link.port.setPortOpen(true);
-  ctx.LastFrame = qv::GetTimeFrame();
+  ctx.frames.LastFrame = qv::GetTimeFrame();
 
   qv::Bytes chunk;
   auto flush = [&] {
@@ -58,6 +59,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   flush();
   link.scheduler.advanceBy(5000);
-  if (ctx.RxCount < 0 || ctx.RxCount > qv::kRxCapacity) __builtin_trap();
+  if (ctx.rx.RxCount < 0 || ctx.rx.RxCount > qv::kRxCapacity) __builtin_trap();
   return 0;
 }

@@ -14,7 +14,7 @@
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 #include "config/Settings.h"
-#include "sim/VirtualPlatform.h"
+#include "sim/virtual/VirtualPlatform.h"
 #include "tests/config/TempFolder.h"
 
 namespace {
@@ -87,8 +87,8 @@ void FuzzStartAndClose(const std::string& content) {
   });
   Check(qv::LocateSettingsFile(ini) == path);
   qv::WindowRect window{0, 0, 9000, 6000};
-  qv::ReadSettings(station.ctx, ini, folder + "/program", {19200, 14400}, window);
-  qv::WriteSettings(station.ctx, ini, window, false);
+  qv::ReadSettings(station.ctx.settings, ini, folder + "/program", {19200, 14400}, window);
+  qv::WriteSettings(station.ctx.settings, ini, window, false);
 
   const std::string after = qv::testing::ReadFile(path);
   const bool writable = content.size() <= qv::kProfileFileMax &&
@@ -101,7 +101,7 @@ void FuzzStartAndClose(const std::string& content) {
   // Sections other than the program's two keep every value.
   Check(OtherValues(ProfileText(after), {"SETTINGS", "COMCTRL"}) ==
         OtherValues(ProfileText(content), {"SETTINGS", "COMCTRL"}));
-  Check(station.ctx.InitLang == 0 || station.ctx.InitLang == 1000 || station.ctx.InitLang == 2000);
+  Check(station.ctx.settings.InitLang == 0 || station.ctx.settings.InitLang == 1000 || station.ctx.settings.InitLang == 2000);
 }
 
 }  // namespace

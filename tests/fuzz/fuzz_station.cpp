@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "sim/Station.h"
-#include "sim/VirtualClock.h"
+#include "sim/station/Station.h"
+#include "sim/virtual/VirtualClock.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   qv::sim::VirtualScheduler scheduler;

@@ -5,7 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "app/View.h"
+#include "core/View.h"
 #include "app/qt/TwipsGeometry.h"
 #include "app/qt/modHook.h"
 #include "support/QtApp.h"

@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-#include "app/PlatformError.h"
+#include "core/Errors.h"
 #include "serial/PortMap.h"
 #include "serial/qt/QtSerialComm.h"
 #include "support/QtApp.h"

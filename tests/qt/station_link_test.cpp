@@ -2,13 +2,13 @@
 // leave through Senden and replies reach ctx.handlers on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include "app/Context.h"
+#include "core/Context.h"
 #include "app/qt/QtClock.h"
 #include "app/qt/QtTimer.h"
 #include "protocol/Commands.h"
 #include "protocol/ReceiveReply.h"
 #include "pty_port.h"
-#include "sim/ScriptedView.h"
+#include "sim/virtual/ScriptedView.h"
 
 namespace qv {
 namespace {
@@ -22,7 +22,7 @@ class StationLinkTest : public test::PtyPortTest {
     Comm(5, "");
     comm_->setSettings("4800,n,8,1");
     ctx_.emplace(
-        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_});
+        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_, &replies_});
     WireStationLink(*ctx_);
   }
   void TearDown() override {
@@ -33,6 +33,7 @@ class StationLinkTest : public test::PtyPortTest {
   QtTimer timers_[4];
   QtClock clock_;
   sim::ScriptedView view_;
+  ReplyTable replies_;
   std::optional<Context> ctx_;
 };
 
@@ -45,12 +46,12 @@ TEST_F(StationLinkTest, RequestLeavesAndRepliesInPiecesReachTheirHandlers) {
   const Bytes modeReply = {SET_MODE, 0x01, 0x00, 0x41};  // short: stuffed below 0x20
   std::vector<Bytes> seen;
   const auto record = [&seen](Context& ctx) {
-    const Bytes data(ctx.RxBuffer.begin(), ctx.RxBuffer.begin() + ctx.RxCount);
-    seen.push_back(JoinBytes(static_cast<std::uint8_t>(ctx.RxCommand), data));
+    const Bytes data(ctx.rx.RxBuffer.begin(), ctx.rx.RxBuffer.begin() + ctx.rx.RxCount);
+    seen.push_back(JoinBytes(static_cast<std::uint8_t>(ctx.rx.RxCommand), data));
     return ReplyOutcome::Continue;
   };
-  ctx_->handlers[READ_SYSDATA] = record;
-  ctx_->handlers[SET_MODE] = record;
+  replies_.byCode[READ_SYSDATA] = record;
+  replies_.byCode[SET_MODE] = record;
   const Bytes request = ReadSysDataFrame(kFullIdentification);
   Senden(*ctx_, request);  // opens the port on demand
   EXPECT_EQ(ReadMaster(request.size()), request);

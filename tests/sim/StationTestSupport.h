@@ -6,7 +6,7 @@
 
 #include "protocol/Commands.h"
 #include "protocol/stdFunc.h"
-#include "sim/Station.h"
+#include "sim/station/Station.h"
 
 namespace qv::test {
 

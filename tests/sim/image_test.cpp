@@ -2,8 +2,8 @@
 
 #include <tuple>
 
-#include "sim/StationClock.h"
-#include "sim/UpgradeImage.h"
+#include "sim/station/StationClock.h"
+#include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
 
 namespace qv::test {

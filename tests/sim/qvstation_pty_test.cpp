@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "StationTestSupport.h"
-#include "sim/StationClock.h"
-#include "sim/UpgradeImage.h"
+#include "sim/station/StationClock.h"
+#include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
 
 namespace qv::test {

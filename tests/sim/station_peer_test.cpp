@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "StationTestSupport.h"
-#include "app/PlatformError.h"
-#include "sim/StationPeer.h"
-#include "sim/VirtualPlatform.h"
+#include "core/Errors.h"
+#include "sim/virtual/StationPeer.h"
+#include "sim/virtual/VirtualPlatform.h"
 #include "support/HexBytes.h"
 
 namespace qv::test {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "StationTestSupport.h"
-#include "sim/StationClock.h"
-#include "sim/UpgradeImage.h"
+#include "sim/station/StationClock.h"
+#include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
 
 namespace qv::test {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/UpgradeImage.h"
+#include "sim/station/UpgradeImage.h"
 
 namespace {
 

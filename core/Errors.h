@@ -19,7 +19,9 @@ class PlatformError : public std::runtime_error {
 
 // Error numbers the program raises itself.
 inline constexpr int kErrInvalidPortNumber = 8002;  // port number outside 1..16
+inline constexpr int kErrInvalidValue = 380;        // a settings text or mode the port cannot take
 inline constexpr int kErrPortOpen = 8005;           // port already open / in use
+inline constexpr int kErrPortFailed = 8010;         // the device refused to open or to take the settings
 inline constexpr int kErrPortNotFound = 8012;       // device missing
 inline constexpr int kErrPortDenied = 8015;         // no permission
 inline constexpr int kErrPathAccess = 75;           // path or file access error

@@ -1,4 +1,4 @@
-#include "sim/VirtualScheduler.h"
+#include "sim/virtual/VirtualScheduler.h"
 
 #include <algorithm>
 

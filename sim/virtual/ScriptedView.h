@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/View.h"
-#include "sim/VirtualScheduler.h"
+#include "core/View.h"
+#include "sim/virtual/VirtualScheduler.h"
 
 namespace qv::sim {
 

@@ -6,9 +6,9 @@
 // timing, rounded up to whole virtual milliseconds). A reply sent at another
 // speed than the port's is unreadable and never arrives. When the station
 // disappears the port number goes missing, so reopening it fails.
-#include "sim/Station.h"
-#include "sim/VirtualScheduler.h"
-#include "sim/VirtualSerialPort.h"
+#include "sim/station/Station.h"
+#include "sim/virtual/VirtualScheduler.h"
+#include "sim/virtual/VirtualSerialPort.h"
 
 namespace qv::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/VirtualTimer.h"
+#include "sim/virtual/VirtualTimer.h"
 
 namespace qv::sim {
 

@@ -3,7 +3,7 @@
 // 2000-01-01 00:00: dates of the station's records and the virtual clock.
 #include <cstdint>
 
-#include "app/Clock.h"
+#include "core/Clock.h"
 
 namespace qv {
 

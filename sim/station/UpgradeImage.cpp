@@ -1,4 +1,4 @@
-#include "sim/UpgradeImage.h"
+#include "sim/station/UpgradeImage.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,9 +1,9 @@
-#include "sim/VirtualSerialPort.h"
+#include "sim/virtual/VirtualSerialPort.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/PlatformError.h"
+#include "core/Errors.h"
 
 namespace qv::sim {
 

@@ -1,6 +1,6 @@
-#include "sim/VirtualClock.h"
+#include "sim/virtual/VirtualClock.h"
 
-#include "app/Calendar.h"
+#include "core/Calendar.h"
 
 namespace qv::sim {
 

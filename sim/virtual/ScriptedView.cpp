@@ -1,4 +1,4 @@
-#include "sim/ScriptedView.h"
+#include "sim/virtual/ScriptedView.h"
 
 namespace qv::sim {
 

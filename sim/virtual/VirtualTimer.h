@@ -4,8 +4,8 @@
 // countdown; enabling a timer that is already enabled changes nothing (so a
 // caller that wants a fresh countdown disables it first). A tick re-arms the
 // timer before OnTick runs, so OnTick may disable or re-arm it.
-#include "app/Timer.h"
-#include "sim/VirtualScheduler.h"
+#include "core/Timer.h"
+#include "sim/virtual/VirtualScheduler.h"
 
 namespace qv::sim {
 

@@ -3,8 +3,8 @@
 // virtual milliseconds. A pause moves virtual time on without running events
 // (they fall due and run at the next processEvents or scheduler run), as a
 // blocking pause on the GUI thread does.
-#include "app/Clock.h"
-#include "sim/VirtualScheduler.h"
+#include "core/Clock.h"
+#include "sim/virtual/VirtualScheduler.h"
 
 namespace qv::sim {
 

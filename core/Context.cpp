@@ -1,4 +1,4 @@
-#include "app/Context.h"
+#include "core/Context.h"
 
 #include <stdexcept>
 
@@ -19,6 +19,7 @@ Context::Context(const Platform& platform)
       Timer3(Require(platform.Timer3, "Timer3")),
       TimerEfi(Require(platform.TimerEfi, "TimerEfi")),
       clock(Require(platform.clock, "a clock")),
-      view(Require(platform.view, "a view")) {}
+      view(Require(platform.view, "a view")),
+      replies(Require(platform.replies, "a reply table")) {}
 
 }  // namespace qv

@@ -4,12 +4,13 @@
 // window's do: Timer1 disabled with interval 0, Timer2 enabled with interval 0
 // (inactive until the first acknowledged block), Timer3 disabled, TimerEfi
 // disabled with 1500 ms.
-#include "app/Context.h"
-#include "sim/ScriptedView.h"
-#include "sim/VirtualClock.h"
-#include "sim/VirtualScheduler.h"
-#include "sim/VirtualSerialPort.h"
-#include "sim/VirtualTimer.h"
+#include "core/Context.h"
+#include "protocol/ReplyHandlers.h"
+#include "sim/virtual/ScriptedView.h"
+#include "sim/virtual/VirtualClock.h"
+#include "sim/virtual/VirtualScheduler.h"
+#include "sim/virtual/VirtualSerialPort.h"
+#include "sim/virtual/VirtualTimer.h"
 
 namespace qv::sim {
 
@@ -22,9 +23,11 @@ struct VirtualPlatform {
   VirtualTimer timerEfi{scheduler, 1500, false};
   VirtualClock clock{scheduler};
   ScriptedView view{&scheduler};
-  Context ctx{Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &clock, &view}};
+  Context ctx;
 
-  VirtualPlatform() = default;
+  // The program's reply handlers unless a test brings its own table.
+  explicit VirtualPlatform(const ReplyTable& replies = StationReplies())
+      : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &clock, &view, &replies}) {}
   VirtualPlatform(const VirtualPlatform&) = delete;
   VirtualPlatform& operator=(const VirtualPlatform&) = delete;
 };

@@ -1,6 +1,6 @@
-#include "sim/StationClock.h"
+#include "sim/station/StationClock.h"
 
-#include "app/Calendar.h"
+#include "core/Calendar.h"
 
 namespace qv::sim {
 

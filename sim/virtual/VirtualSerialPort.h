@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "serial/SerialComm.h"
-#include "sim/VirtualScheduler.h"
+#include "sim/virtual/VirtualScheduler.h"
 
 namespace qv::sim {
 

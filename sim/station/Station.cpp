@@ -1,10 +1,10 @@
-#include "sim/Station.h"
+#include "sim/station/Station.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "sim/StationClock.h"
-#include "sim/UpgradeImage.h"
+#include "sim/station/StationClock.h"
+#include "sim/station/UpgradeImage.h"
 
 namespace qv::sim {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/Calendar.h"
-#include "app/Clock.h"
+#include "core/Calendar.h"
+#include "core/Clock.h"
 #include "protocol/stdFunc.h"
 
 namespace qv::sim {

@@ -1,4 +1,4 @@
-#include "sim/StationPeer.h"
+#include "sim/virtual/StationPeer.h"
 
 namespace qv::sim {
 

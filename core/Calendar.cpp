@@ -1,4 +1,4 @@
-#include "app/Calendar.h"
+#include "core/Calendar.h"
 
 namespace qv {
 

@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
+#include "core/Clock.h"
 #include "protocol/stdFunc.h"
 
 namespace qv::sim {

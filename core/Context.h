@@ -1,0 +1,168 @@
+#pragma once
+// All state the main window and the modules share, for one station link,
+// grouped by the subsystem that owns it. The program owns one context for its
+// whole life; tests make as many as they like. No procedure keeps state
+// anywhere else.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/Bytes.h"
+#include "core/Clock.h"
+#include "core/Timer.h"
+#include "core/View.h"
+#include "serial/SerialComm.h"
+
+namespace qv {
+
+// What a reply handler tells the receive procedure.
+enum class ReplyOutcome {
+  Continue,  // go on with the next received byte
+  EndEvent,  // the handler ended the receive event; drop the rest of this read
+};
+
+class Context;
+using ReplyHandler = std::function<ReplyOutcome(Context&)>;
+
+// Reply handlers by command code; entry 0x15 is the NAK byte's handler. A
+// context gets its table when it is made and never changes it.
+struct ReplyTable {
+  std::array<ReplyHandler, 256> byCode{};
+};
+
+struct Platform {
+  SerialComm* MSComm = nullptr;
+  Timer* Timer1 = nullptr;    // receive timeout
+  Timer* Timer2 = nullptr;    // block and identification watchdog
+  Timer* Timer3 = nullptr;    // mode-command retry
+  Timer* TimerEfi = nullptr;  // no-reply and clock watchdog
+  Clock* clock = nullptr;
+  View* view = nullptr;
+  const ReplyTable* replies = nullptr;
+};
+
+// Assembly of the station's replies.
+struct ReceiveState {
+  bool bExpectCommand = false;
+  bool bEscapeNext = false;
+  bool bFrameComplete = false;
+  std::int16_t RxCommand = 0;
+  std::array<std::uint8_t, 257> RxBuffer{};
+  std::int16_t RxCount = 0;
+  std::int32_t RxRemaining = 0;
+};
+
+// The update run and its data transfer.
+struct TransferState {
+  bool bUpdateRun = false;
+  bool bStopRequested = false;
+  bool bResumePending = false;
+  bool bLinkIdle = false;
+  bool bIdentifyAfterMode = false;
+  std::int32_t TransferOffset = 0;
+  std::int32_t BlockSize = 128;
+  std::int32_t RetryCount = 0;
+  std::int32_t LastErrorOffset = 0;
+  // 0 nothing pending, 9 choose the file at the next identification, 8 file
+  // chosen automatically, 1 clock read and compared, -1 clock command waiting
+  // for the mode reply.
+  std::int16_t OperationMode = 0;
+};
+
+// The frames kept for resending.
+struct FrameStore {
+  Bytes LastFrame;
+  Bytes PendingFrame;
+  Bytes BaudUpFrame;
+};
+
+// The loaded upgrade image and where it came from.
+struct LoadedImage {
+  Bytes UpgradeData;
+  std::int32_t FileBoot = 0;
+  std::int32_t FileHardware = 0;
+  std::string FileTitle;
+  std::string FileFirmware;
+  std::string UpdateKey;
+  std::string FoundFileName;
+  std::string UpgradeFileBase;
+};
+
+// The station on the line, as its last identification described it.
+struct StationState {
+  double StationSerial = 0;
+  double RememberedSerial = 0;
+  bool bUsbStation = false;
+};
+
+// The texts read from and written to the settings file.
+struct SettingsTexts {
+  std::string PortList = "COM1";
+  std::string ProtocolList = "None";
+  std::string ProtocolListIndex = "0";
+  std::string BaudList = "4800";
+  std::string ParityList = "None";
+  std::string StopBitList = "1";
+  std::string DataBitList = "8";
+  std::int32_t InitLang = 1000;
+  std::string HwOverride = "False";
+  std::string UpgradeFolder;  // the folder that holds one subfolder per hardware version
+};
+
+// The port, its speed and the direct/remote mode.
+struct LinkState {
+  std::int32_t CurrentBaud = 0;
+  std::int32_t StartBaud = 0;
+  std::int16_t ModeRetryCount = 0;
+  std::int16_t PortNumber = 0;
+  bool bNoSerialPort = false;
+};
+
+// Setting the station's clock, alone or after an update.
+struct TimeSetState {
+  bool bVerifyAfterUpgrade = false;
+  bool bSettingTime = false;
+  std::int16_t TimeSetCount = 0;
+  std::int16_t TimeReplyState = 0;
+};
+
+// Texts filled at start-up and on a change of language.
+struct LanguageTexts {
+  std::array<std::string, 33> ErrorTexts{};
+  std::string RemoteText = "Remote";
+  std::string DirectText = "Direct";
+};
+
+// The main window's own flags.
+struct WindowState {
+  bool bClosing = false;
+  bool bTaskbarAvailable = false;
+};
+
+class Context {
+ public:
+  explicit Context(const Platform& platform);
+
+  SerialComm& MSComm;
+  Timer& Timer1;
+  Timer& Timer2;
+  Timer& Timer3;
+  Timer& TimerEfi;
+  Clock& clock;
+  View& view;
+  const ReplyTable& replies;
+
+  ReceiveState rx;
+  TransferState run;
+  FrameStore frames;
+  LoadedImage image;
+  StationState station;
+  SettingsTexts settings;
+  LinkState link;
+  TimeSetState timeSet;
+  LanguageTexts texts;
+  WindowState window;
+};
+
+}  // namespace qv
