@@ -1,6 +1,7 @@
 #pragma once
 // What the engine needs of the main window: control states, texts and modal
 // message boxes. The Qt main window implements it; tests record it.
+#include <cstdint>
 #include <string>
 
 namespace qv {
@@ -53,6 +54,14 @@ class View {
   virtual void setText(Control control, const std::string& text) = 0;
   virtual std::string text(Control control) const = 0;
   virtual void setVisible(Control control, bool visible) = 0;
+  virtual void setToolTip(Control control, const std::string& text) = 0;
+  // The path shortened with an ellipsis to the control's width in pixels.
+  virtual std::string CompactPath(Control control, const std::string& path) = 0;
+  // The folder dialog owned by the main window; empty when cancelled.
+  virtual std::string BrowseForFolder(const std::string& prompt) = 0;
+  // Transfer progress on the progress bar and the taskbar entry.
+  virtual void setProgressMaximum(std::int32_t maximum) = 0;
+  virtual void ShowProgress(std::int32_t value) = 0;
   // Modal box; timers and serial events keep running while it is open.
   // An empty title stands for the program title; the caller's title
   // receives the title as shown. Returns vbOK, vbCancel, vbYes or vbNo.

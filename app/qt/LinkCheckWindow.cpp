@@ -36,7 +36,13 @@ class WindowView : public View {
     const auto it = texts_.find(control);
     return it == texts_.end() ? std::string() : it->second;
   }
+  // The link-check window has no labels, progress or folder of its own.
   void setVisible(Control, bool) override {}
+  void setToolTip(Control, const std::string&) override {}
+  std::string CompactPath(Control, const std::string& path) override { return path; }
+  std::string BrowseForFolder(const std::string&) override { return {}; }
+  void setProgressMaximum(std::int32_t) override {}
+  void ShowProgress(std::int32_t) override {}
   int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
     return boxes_.HookedMsgBox(prompt, style, title);
   }

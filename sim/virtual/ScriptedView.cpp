@@ -17,6 +17,19 @@ bool ScriptedView::isVisible(Control control) const {
   return it == visible_.end() || it->second;
 }
 
+std::string ScriptedView::toolTip(Control control) const {
+  const auto it = toolTips_.find(control);
+  return it == toolTips_.end() ? std::string() : it->second;
+}
+
+std::string ScriptedView::BrowseForFolder(const std::string& prompt) {
+  folderPrompts_.push_back(prompt);
+  if (folders_.empty()) return {};
+  std::string folder = folders_.front();
+  folders_.pop_front();
+  return folder;
+}
+
 int ScriptedView::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
   boxes_.push_back({prompt, style, title});
   if (title.empty()) title = kAppTitle;

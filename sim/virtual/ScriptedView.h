@@ -35,11 +35,19 @@ class ScriptedView : public View {
   void setVisible(Control control, bool visible) override { visible_[control] = visible; }
   bool isVisible(Control control) const;
   int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
+  void setToolTip(Control control, const std::string& text) override { toolTips_[control] = text; }
+  // A label wide enough for any path.
+  std::string CompactPath(Control, const std::string& path) override { return path; }
+  std::string BrowseForFolder(const std::string& prompt) override;
+  void setProgressMaximum(std::int32_t maximum) override { progressMaximum_ = maximum; }
+  void ShowProgress(std::int32_t value) override { progress_.push_back(value); }
 
   // Script.
   void answer(int result) { answers_.push_back(result); }
   void setDefaultAnswer(int result) { defaultAnswer_ = result; }
   void openFor(std::optional<VirtualMs> milliseconds) { openFor_ = milliseconds; }
+  // The folder the next folder dialog returns (empty: cancelled).
+  void chooseFolder(std::string folder) { folders_.push_back(std::move(folder)); }
 
   // Record.
   const std::vector<Box>& boxes() const { return boxes_; }
@@ -48,12 +56,22 @@ class ScriptedView : public View {
   void clearBoxes() { boxes_.clear(); }
   // Whether the control was ever given a state (controls start enabled and visible).
   bool wasSet(Control control) const { return enabled_.count(control) != 0; }
+  std::string toolTip(Control control) const;
+  const std::vector<std::string>& folderPrompts() const { return folderPrompts_; }
+  std::int32_t progressMaximum() const { return progressMaximum_; }
+  // Every value ShowProgress was given, in order.
+  const std::vector<std::int32_t>& progress() const { return progress_; }
 
  private:
   VirtualScheduler* scheduler_;
   std::map<Control, bool> enabled_;
   std::map<Control, bool> visible_;
   std::map<Control, std::string> texts_;
+  std::map<Control, std::string> toolTips_;
+  std::deque<std::string> folders_;
+  std::vector<std::string> folderPrompts_;
+  std::int32_t progressMaximum_ = 0;
+  std::vector<std::int32_t> progress_;
   std::deque<int> answers_;
   int defaultAnswer_ = vbOK;
   int unscripted_ = 0;
