@@ -1,5 +1,7 @@
 #pragma once
 // The PC clock and the blocking pauses of the loader.
+#include <cstdint>
+
 namespace qv {
 
 struct LocalDateTime {
@@ -21,6 +23,9 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual LocalDateTime now() const = 0;
+  // Milliseconds on a clock that never steps (NTP, daylight saving time):
+  // for measuring waits. Its zero means nothing.
+  virtual std::int64_t monotonicMs() const = 0;
   // Blocks the thread; events that fall due meanwhile run afterwards.
   virtual void sleep(int milliseconds) = 0;
   // Lets the events already waiting run once (a nested event loop pass).

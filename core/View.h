@@ -62,6 +62,9 @@ class View {
   // Transfer progress on the progress bar and the taskbar entry.
   virtual void setProgressMaximum(std::int32_t maximum) = 0;
   virtual void ShowProgress(std::int32_t value) = 0;
+  // The decimal separator of the system's locale, which numbers shown to the
+  // operator use whatever the program's language.
+  virtual char DecimalSeparator() const = 0;
   // Modal box; timers and serial events keep running while it is open.
   // An empty title stands for the program title; the caller's title
   // receives the title as shown. Returns vbOK, vbCancel, vbYes or vbNo.

@@ -1,5 +1,7 @@
 #include "app/qt/LinkCheckWindow.h"
 
+#include <QLocale>
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,6 +45,10 @@ class WindowView : public View {
   std::string BrowseForFolder(const std::string&) override { return {}; }
   void setProgressMaximum(std::int32_t) override {}
   void ShowProgress(std::int32_t) override {}
+  char DecimalSeparator() const override {
+    const QString point = QLocale::system().decimalPoint();
+    return point.isEmpty() ? '.' : point.at(0).toLatin1();
+  }
   int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
     return boxes_.HookedMsgBox(prompt, style, title);
   }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QThread>
+#include <chrono>
 
 namespace qv {
 
@@ -20,6 +21,12 @@ LocalDateTime QtClock::now() const {
   local.millisecond = time.msec();
   local.dayOfWeek = date.dayOfWeek() % 7;  // Qt counts Monday 1 .. Sunday 7
   return local;
+}
+
+std::int64_t QtClock::monotonicMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
 
 void QtClock::sleep(int milliseconds) {

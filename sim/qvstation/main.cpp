@@ -99,6 +99,11 @@ class SystemClock : public Clock {
     t.dayOfWeek = local.tm_wday;
     return t;
   }
+  std::int64_t monotonicMs() const override {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1'000'000;
+  }
   void sleep(int milliseconds) override { usleep(static_cast<useconds_t>(milliseconds) * 1000); }
   void processEvents() override {}
 };

@@ -41,6 +41,8 @@ class ScriptedView : public View {
   std::string BrowseForFolder(const std::string& prompt) override;
   void setProgressMaximum(std::int32_t maximum) override { progressMaximum_ = maximum; }
   void ShowProgress(std::int32_t value) override { progress_.push_back(value); }
+  char DecimalSeparator() const override { return decimalSeparator_; }
+  void setDecimalSeparator(char separator) { decimalSeparator_ = separator; }
 
   // Script.
   void answer(int result) { answers_.push_back(result); }
@@ -71,6 +73,7 @@ class ScriptedView : public View {
   std::deque<std::string> folders_;
   std::vector<std::string> folderPrompts_;
   std::int32_t progressMaximum_ = 0;
+  char decimalSeparator_ = '.';
   std::vector<std::int32_t> progress_;
   std::deque<int> answers_;
   int defaultAnswer_ = vbOK;

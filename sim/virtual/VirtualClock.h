@@ -17,6 +17,7 @@ class VirtualClock : public Clock {
   void setNow(const LocalDateTime& start);
 
   LocalDateTime now() const override;
+  std::int64_t monotonicMs() const override { return scheduler_.now(); }
   void sleep(int milliseconds) override;
   void processEvents() override;
 

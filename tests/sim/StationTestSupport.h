@@ -14,6 +14,7 @@ class FixedClock : public Clock {
  public:
   LocalDateTime time{2026, 12, 6, 10, 0, 0, 0, 0};
   LocalDateTime now() const override { return time; }
+  std::int64_t monotonicMs() const override { return 0; }
   void sleep(int) override {}
   void processEvents() override {}
 };
