@@ -1,5 +1,7 @@
 #pragma once
 // Port procedures every subsystem calls before sending or when releasing the line.
+#include <string>
+
 namespace qv {
 
 class Context;
@@ -11,5 +13,13 @@ bool EnsurePortOpen(Context& ctx);
 
 // Closes the port if it is open.
 void ClosePort(Context& ctx);
+
+// Reads everything waiting on the port and drops it.
+void DiscardInput(Context& ctx);
+
+// Message boxes titled with the program title alone, and with the program
+// title, a blank and the station's serial number. Return the button pressed.
+int AppBox(Context& ctx, int style, const std::string& prompt);
+int StationBox(Context& ctx, int style, const std::string& prompt);
 
 }  // namespace qv

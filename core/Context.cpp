@@ -18,6 +18,7 @@ Context::Context(const Platform& platform)
       Timer2(Require(platform.Timer2, "Timer2")),
       Timer3(Require(platform.Timer3, "Timer3")),
       TimerEfi(Require(platform.TimerEfi, "TimerEfi")),
+      TimerKeyWait(Require(platform.TimerKeyWait, "TimerKeyWait")),
       clock(Require(platform.clock, "a clock")),
       view(Require(platform.view, "a view")),
       replies(Require(platform.replies, "a reply table")) {}

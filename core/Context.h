@@ -37,6 +37,7 @@ struct Platform {
   Timer* Timer2 = nullptr;    // block and identification watchdog
   Timer* Timer3 = nullptr;    // mode-command retry
   Timer* TimerEfi = nullptr;  // no-reply and clock watchdog
+  Timer* TimerKeyWait = nullptr;  // the pause after the update key, events running
   Clock* clock = nullptr;
   View* view = nullptr;
   const ReplyTable* replies = nullptr;
@@ -68,6 +69,18 @@ struct TransferState {
   // chosen automatically, 1 clock read and compared, -1 clock command waiting
   // for the mode reply.
   std::int16_t OperationMode = 0;
+  // A data block is on its way and not yet acknowledged: a mode reply then
+  // sends no block of its own, so there is never a second one in flight.
+  bool bBlockAwaitingAck = false;
+  // Every data byte is acknowledged; only the key is left to send.
+  bool bAllDataAcknowledged = false;
+  // Acknowledgements for another address, counted per 256-byte page.
+  std::int32_t RewindPage = -1;
+  std::int32_t RewindCount = 0;
+  // Between the update key and the operator's prompt; the station's result
+  // character once it has answered (0 before).
+  bool bKeyWait = false;
+  std::uint8_t KeyResult = 0;
 };
 
 // The frames kept for resending.
@@ -112,6 +125,9 @@ struct SettingsTexts {
 
 // The port, its speed and the direct/remote mode.
 struct LinkState {
+  // The mode list's entry last chosen: 0 direct, 1 remote. The mode frame
+  // follows it even while the list shows no text.
+  std::int16_t MasterListIndex = 0;
   std::int32_t CurrentBaud = 0;
   std::int32_t StartBaud = 0;
   std::int16_t ModeRetryCount = 0;
@@ -149,6 +165,7 @@ class Context {
   Timer& Timer2;
   Timer& Timer3;
   Timer& TimerEfi;
+  Timer& TimerKeyWait;
   Clock& clock;
   View& view;
   const ReplyTable& replies;

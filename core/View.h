@@ -30,6 +30,12 @@ enum class Control {
   imgBaudWarning,
   lblDescConn,
   StatusPanel,  // first panel of the status bar
+  // The toolbar's buttons.
+  tbOpen,
+  tbStart,
+  tbSelectPort,
+  tbSetTime,
+  tbCancel,
 };
 
 // Message-box styles and results.
@@ -55,6 +61,10 @@ class View {
   virtual std::string text(Control control) const = 0;
   virtual void setVisible(Control control, bool visible) = 0;
   virtual void setToolTip(Control control, const std::string& text) = 0;
+  // Opens a list's drop-down, so that the operator picks an entry.
+  virtual void DropDown(Control control) = 0;
+  // The modal port-settings dialog; false when the operator cancelled it.
+  virtual bool ShowPortDialog() = 0;
   // The path shortened with an ellipsis to the control's width in pixels.
   virtual std::string CompactPath(Control control, const std::string& path) = 0;
   // The folder dialog owned by the main window; empty when cancelled.

@@ -5,8 +5,11 @@
 
 #include "core/Context.h"
 #include "app/MlStringModule.h"
+#include "app/QvBoot.h"
 #include "core/Errors.h"
+#include "protocol/TransferReplies.h"
 #include "protocol/stdFunc.h"
+#include "update/UpdateRun.h"
 
 namespace qv {
 
@@ -14,15 +17,6 @@ namespace {
 
 // RxRemaining's mark for "the length byte comes next".
 constexpr std::int32_t kLengthNext = 255;
-
-void DiscardInput(Context& ctx) {
-  try {
-    ctx.MSComm.setInputLen(0);
-    ctx.MSComm.Input();
-  } catch (const PlatformError&) {
-    // Nothing can be read from a port that is gone; nothing is waiting either.
-  }
-}
 
 void RestartReplyTimeout(Context& ctx) {
   ctx.Timer1.setEnabled(false);
@@ -202,7 +196,16 @@ void ErrorRequest(Context& ctx, [[maybe_unused]] std::int16_t code) {
     ++ctx.run.RetryCount;
   }
   DiscardInput(ctx);
-  ctx.run.bUpdateRun = false;
+  if (!ctx.run.bUpdateRun) return;
+  // During a transfer the damaged block is sent again, within the block's
+  // allowance: ending the run here would leave it stalled with only Stop.
+  if (ctx.run.RetryCount > kRetryLimit) {
+    AskAfterTooManyErrors(ctx);
+    return;
+  }
+  ctx.Timer2.setEnabled(false);
+  SendDataBlock(ctx);
+  ctx.Timer2.setEnabled(true);
 }
 
 void ReceiveReply(Context& ctx) {
@@ -220,6 +223,9 @@ void ReceiveReply(Context& ctx) {
 }
 
 void Timer1_Timer(Context& ctx) {
+  // One tick per reply cut short: a timer left running would discard, a
+  // second later, the start of the next reply.
+  ctx.Timer1.setEnabled(false);
   DiscardInput(ctx);
   ctx.rx.bFrameComplete = true;
   ctx.rx.bExpectCommand = false;

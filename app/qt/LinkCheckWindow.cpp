@@ -41,6 +41,8 @@ class WindowView : public View {
   // The link-check window has no labels, progress or folder of its own.
   void setVisible(Control, bool) override {}
   void setToolTip(Control, const std::string&) override {}
+  void DropDown(Control) override {}
+  bool ShowPortDialog() override { return false; }
   std::string CompactPath(Control, const std::string& path) override { return path; }
   std::string BrowseForFolder(const std::string&) override { return {}; }
   void setProgressMaximum(std::int32_t) override {}
@@ -75,12 +77,13 @@ LinkCheckWindow::LinkCheckWindow(std::int32_t initLang)
       timer2_(std::make_unique<QtTimer>()),
       timer3_(std::make_unique<QtTimer>()),
       timerEfi_(std::make_unique<QtTimer>()),
+      timerKeyWait_(std::make_unique<QtTimer>()),
       clock_(std::make_unique<QtClock>()),
       boxes_(std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); })) {
   view_ = std::make_unique<WindowView>(*boxes_);
   replies_ = LinkCheckReplies();
   ctx_ = std::make_unique<Context>(Platform{serial_.get(), timer1_.get(), timer2_.get(), timer3_.get(),
-                                            timerEfi_.get(), clock_.get(), view_.get(), &replies_});
+                                            timerEfi_.get(), timerKeyWait_.get(), clock_.get(), view_.get(), &replies_});
   ctx_->settings.InitLang = initLang;
   WireStationLink(*ctx_);
 

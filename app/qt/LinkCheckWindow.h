@@ -38,7 +38,7 @@ class LinkCheckWindow : public QWidget {
   QPushButton* identify_;
   QPlainTextEdit* log_;
   std::unique_ptr<QtSerialComm> serial_;
-  std::unique_ptr<QtTimer> timer1_, timer2_, timer3_, timerEfi_;
+  std::unique_ptr<QtTimer> timer1_, timer2_, timer3_, timerEfi_, timerKeyWait_;
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<MessageBoxHost> boxes_;
   std::unique_ptr<WindowView> view_;

@@ -36,6 +36,8 @@ class ScriptedView : public View {
   bool isVisible(Control control) const;
   int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
   void setToolTip(Control control, const std::string& text) override { toolTips_[control] = text; }
+  void DropDown(Control control) override { droppedDown_.push_back(control); }
+  bool ShowPortDialog() override { return ++portDialogs_, portDialogAnswer_; }
   // A label wide enough for any path.
   std::string CompactPath(Control, const std::string& path) override { return path; }
   std::string BrowseForFolder(const std::string& prompt) override;
@@ -48,6 +50,7 @@ class ScriptedView : public View {
   void answer(int result) { answers_.push_back(result); }
   void setDefaultAnswer(int result) { defaultAnswer_ = result; }
   void openFor(std::optional<VirtualMs> milliseconds) { openFor_ = milliseconds; }
+  void setPortDialogAnswer(bool ok) { portDialogAnswer_ = ok; }
   // The folder the next folder dialog returns (empty: cancelled).
   void chooseFolder(std::string folder) { folders_.push_back(std::move(folder)); }
 
@@ -59,6 +62,8 @@ class ScriptedView : public View {
   // Whether the control was ever given a state (controls start enabled and visible).
   bool wasSet(Control control) const { return enabled_.count(control) != 0; }
   std::string toolTip(Control control) const;
+  const std::vector<Control>& droppedDown() const { return droppedDown_; }
+  int portDialogCount() const { return portDialogs_; }
   const std::vector<std::string>& folderPrompts() const { return folderPrompts_; }
   std::int32_t progressMaximum() const { return progressMaximum_; }
   // Every value ShowProgress was given, in order.
@@ -70,6 +75,9 @@ class ScriptedView : public View {
   std::map<Control, bool> visible_;
   std::map<Control, std::string> texts_;
   std::map<Control, std::string> toolTips_;
+  std::vector<Control> droppedDown_;
+  int portDialogs_ = 0;
+  bool portDialogAnswer_ = false;
   std::deque<std::string> folders_;
   std::vector<std::string> folderPrompts_;
   std::int32_t progressMaximum_ = 0;

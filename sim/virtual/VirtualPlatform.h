@@ -1,9 +1,8 @@
 #pragma once
 // Everything a Context needs, on virtual time, owned together: one station
-// link for a test or for the in-memory station. The timers start as the main
-// window's do: Timer1 disabled with interval 0, Timer2 enabled with interval 0
-// (inactive until the first acknowledged block), Timer3 disabled, TimerEfi
-// disabled with 1500 ms.
+// link for a test or for the in-memory station. The timers start disabled, as
+// the window's timers do before the engine starts (StartEngine gives each its
+// interval).
 #include "core/Context.h"
 #include "protocol/ReplyHandlers.h"
 #include "sim/virtual/ScriptedView.h"
@@ -18,16 +17,17 @@ struct VirtualPlatform {
   VirtualScheduler scheduler;
   VirtualSerialPort port{scheduler};
   VirtualTimer timer1{scheduler, 0, false};
-  VirtualTimer timer2{scheduler, 0, true};
+  VirtualTimer timer2{scheduler, 0, false};
   VirtualTimer timer3{scheduler, 2000, false};
   VirtualTimer timerEfi{scheduler, 1500, false};
+  VirtualTimer timerKeyWait{scheduler, 4000, false};
   VirtualClock clock{scheduler};
   ScriptedView view{&scheduler};
   Context ctx;
 
   // The program's reply handlers unless a test brings its own table.
   explicit VirtualPlatform(const ReplyTable& replies = StationReplies())
-      : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &clock, &view, &replies}) {}
+      : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view, &replies}) {}
   VirtualPlatform(const VirtualPlatform&) = delete;
   VirtualPlatform& operator=(const VirtualPlatform&) = delete;
 };

@@ -22,7 +22,7 @@ class StationLinkTest : public test::PtyPortTest {
     Comm(5, "");
     comm_->setSettings("4800,n,8,1");
     ctx_.emplace(
-        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &clock_, &view_, &replies_});
+        Platform{&*comm_, &timers_[0], &timers_[1], &timers_[2], &timers_[3], &timers_[4], &clock_, &view_, &replies_});
     WireStationLink(*ctx_);
   }
   void TearDown() override {
@@ -30,7 +30,7 @@ class StationLinkTest : public test::PtyPortTest {
     PtyPortTest::TearDown();
   }
 
-  QtTimer timers_[4];
+  QtTimer timers_[5];
   QtClock clock_;
   sim::ScriptedView view_;
   ReplyTable replies_;

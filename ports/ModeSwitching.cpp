@@ -1,0 +1,156 @@
+#include "ports/ModeSwitching.h"
+
+#include <charconv>
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "core/Context.h"
+#include "core/Errors.h"
+#include "protocol/Commands.h"
+
+namespace qv {
+
+namespace {
+
+std::int32_t LeadingNumber(std::string_view text) {
+  std::int32_t value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+std::int32_t PortSpeed(const Context& ctx) { return LeadingNumber(ctx.MSComm.Settings()); }
+
+void ApplyBaud(Context& ctx, const std::string& baudText) {
+  const std::int32_t current = PortSpeed(ctx);
+  const std::int32_t wanted = LeadingNumber(baudText);
+  if (current == 4800 && wanted == 38400 && ctx.link.CurrentBaud == 4800) {
+    ctx.view.setVisible(Control::imgBaudWarning, true);
+    ctx.view.setVisible(Control::lblDescConn, true);
+  } else if (current == 38400 && wanted == 4800) {
+    ctx.view.setVisible(Control::imgBaudWarning, false);
+    ctx.view.setVisible(Control::lblDescConn, false);
+  }
+  const std::string text = (baudText == "4800" || baudText == "38400") ? baudText : "4800";
+  ctx.view.setText(Control::lblBaudrate, text);
+  try {
+    ctx.MSComm.setSettings(text + ",n,8,1");
+  } catch (const PlatformError&) {
+    // A port that refuses the speed keeps its old one; the next reply tells.
+  }
+}
+
+void SetBaudList(Context& ctx, const std::string& baudText) {
+  ctx.settings.BaudList = baudText;
+  if (baudText == "38400") ctx.view.setText(Control::btnSetBaud, "&Baud 38400->4800");
+  if (baudText == "4800") ctx.view.setText(Control::btnSetBaud, "&Baud 4800->38400");
+}
+
+void SelectMasterEntry(Context& ctx, int index) {
+  ctx.link.MasterListIndex = static_cast<std::int16_t>(index == 0 ? 0 : 1);
+  ctx.view.setText(Control::Master, index == 0 ? ctx.texts.DirectText : ctx.texts.RemoteText);
+  Master_Click(ctx);
+}
+
+void Master_Click(Context& ctx) {
+  ctx.run.bLinkIdle = false;
+  ctx.Timer3.setInterval(kModeReplyTimeoutMs);
+  ctx.Timer3.setEnabled(true);
+  const std::int32_t speed = PortSpeed(ctx);
+  if (ctx.window.bClosing && speed != ctx.link.StartBaud) {
+    if (ctx.link.StartBaud == 38400) Baud38400_Click(ctx);
+    else Baud4800_Click(ctx);
+    return;
+  }
+  ctx.view.setEnabled(Control::Master, false);
+  SendMasterMode(ctx);
+}
+
+void SendMasterMode(Context& ctx) {
+  // The entry chosen decides, not the list's text: the text is cleared below
+  // until the reply, and a repeated frame must not turn a direct link into a
+  // relayed one.
+  const bool relayed = ctx.link.MasterListIndex != 0;
+  if (ctx.run.OperationMode != -1) ctx.view.setText(Control::Master, "");
+  Bytes frame = SetModeFrame(relayed);
+  ctx.frames.LastFrame = frame;
+  Senden(ctx, std::move(frame));
+}
+
+void Baud38400_Click(Context& ctx) {
+  ctx.run.bLinkIdle = false;
+  Bytes frame = SetBaudFrame(38400);
+  ctx.frames.LastFrame = frame;
+  ctx.frames.BaudUpFrame = frame;
+  Senden(ctx, std::move(frame));
+}
+
+void Baud4800_Click(Context& ctx) {
+  ctx.run.bLinkIdle = false;
+  Bytes frame = SetBaudFrame(4800);
+  ctx.frames.LastFrame = frame;
+  Senden(ctx, std::move(frame));
+}
+
+void btnSetBaud_Click(Context& ctx) {
+  EnsurePortOpen(ctx);
+  ctx.TimerEfi.setInterval(kBaudReplyTimeoutMs);
+  ctx.TimerEfi.setEnabled(true);
+  if (!ctx.MSComm.PortOpen()) {
+    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, " Anschluß konnte nicht geöffnet werden"));
+    return;
+  }
+  if (ctx.settings.BaudList == "4800") Baud38400_Click(ctx);
+  else if (ctx.settings.BaudList == "38400") Baud4800_Click(ctx);
+}
+
+bool CommPortFromPortList(Context& ctx) {
+  const std::string& port = ctx.settings.PortList;
+  if (port.size() < 4) return false;
+  try {
+    ctx.MSComm.setCommPort(LeadingNumber(std::string_view(port).substr(3)));
+  } catch (const PlatformError&) {
+    return false;
+  }
+  return true;
+}
+
+void Timer3_Timer(Context& ctx) {
+  ctx.Timer3.setEnabled(false);
+  if (!ctx.MSComm.PortOpen()) {
+    // Nothing more will be tried; the list must not stay locked.
+    ctx.view.setEnabled(Control::Master, true);
+    return;
+  }
+  ClosePort(ctx);
+  SetBaudList(ctx, ctx.settings.BaudList != "4800" ? "4800" : "38400");
+  try {
+    const std::string& port = ctx.settings.PortList;
+    ctx.MSComm.setCommPort(LeadingNumber(port.size() > 3 ? std::string_view(port).substr(3) : ""));
+  } catch (const PlatformError& e) {
+    ctx.view.setEnabled(Control::Master, true);
+    AppBox(ctx, vbCritical, std::to_string(e.number()) + " " + e.description());
+    return;
+  }
+  ApplyBaud(ctx, ctx.settings.BaudList);
+  EnsurePortOpen(ctx);
+  ctx.clock.sleep(kReopenPauseMs);
+  if (ctx.link.ModeRetryCount < kModeRetries) {
+    ++ctx.link.ModeRetryCount;
+    Master_Click(ctx);
+    return;
+  }
+  ctx.link.ModeRetryCount = 0;
+  ctx.view.setEnabled(Control::Master, true);
+  AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station nicht bereit!"));
+}
+
+int MasterArrowKey(Context& ctx) {
+  const int index = ctx.view.text(Control::Master) != ctx.texts.RemoteText ? 1 : 0;
+  SelectMasterEntry(ctx, index);
+  ctx.view.setEnabled(Control::Master, false);
+  return index;
+}
+
+}  // namespace qv

@@ -1,0 +1,191 @@
+#include "protocol/IdentificationReply.h"
+
+#include <optional>
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "protocol/Identification.h"
+#include "protocol/LinkReplies.h"
+#include "protocol/TransferReplies.h"
+#include "protocol/stdFunc.h"
+#include "update/UpdateRun.h"
+#include "update/UpgradeFile.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kOverrideCode = "TorwartFeldLinse";
+
+std::string Text(const Context& ctx, int id, const char* fallback) { return GetMlString(ctx, id, fallback); }
+
+// Every refusal of the file ends the run the same way.
+ReplyOutcome RefuseFile(Context& ctx) {
+  ctx.run.bUpdateRun = false;
+  ctx.image.UpgradeFileBase.clear();
+  ClosePort(ctx);
+  return ReplyOutcome::Continue;
+}
+
+bool BatteryAccepted(Context& ctx, const StationInfo& info) {
+  const bool checked = ctx.view.text(Control::Master) == ctx.texts.RemoteText || !ctx.station.bUsbStation;
+  if (!checked || info.voltage > 3.0f) return true;
+  const std::string prompt = Text(ctx, 1222, "Voltage too low =") + " " +
+                             VoltageText(info.voltage, ctx.view.DecimalSeparator()) + " " +
+                             Text(ctx, 1223, "Volts!") + "\r" + Text(ctx, 1235, "Firmware will be loaded anyway!");
+  if (AppBox(ctx, vbCritical | vbOKCancel | vbDefaultButton2, prompt) != vbCancel) return true;
+  ctx.run.bUpdateRun = false;
+  ClosePort(ctx);
+  return false;
+}
+
+// Chooses and checks the file for this station: nothing when the run goes on
+// with it, else how the reply ends.
+std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
+  if (!FindUpgradeFile(ctx, info.hardwareText, info.bootText) || ctx.image.FileFirmware.empty()) {
+    // The load has said why; nothing of an earlier load may be sent instead.
+    AppBox(ctx, vbCritical, Text(ctx, 1203, "Please select valid update file first"));
+    return RefuseFile(ctx);
+  }
+  const std::string unusable =
+      " " + Text(ctx, 1236, "the firmware cannot be used for this type of hardware!");
+  const HardwareGroup group = HardwareGroupOf(info.hardwareText);
+  if (group == HardwareGroup::None) {
+    AppBox(ctx, vbCritical, "Firmware " + ctx.image.FileFirmware + unusable);
+    return RefuseFile(ctx);
+  }
+  if (group == HardwareGroup::A && FirmwareBelow560(ctx.image.FileFirmware) &&
+      IsNewHardware(info.productionDate, ctx.clock.now())) {
+    AppBox(ctx, vbCritical,
+           "Firmware:" + ctx.image.FileFirmware + unusable + "\r\n" +
+               Text(ctx, 1237, "Please select firmware version 560 and later!"));
+    return RefuseFile(ctx);
+  }
+  if (info.firmware == ctx.image.FileFirmware) {
+    const std::string prompt = Text(ctx, 1231, "The station already has the firmware:") + " " +
+                               ctx.image.FileFirmware + ", " + Text(ctx, 1232, "Reprogram anyway?");
+    if (AppBox(ctx, vbQuestion | vbOKCancel | vbDefaultButton2, prompt) == vbCancel) return RefuseFile(ctx);
+  }
+  if (ctx.image.FoundFileName.empty()) {
+    ctx.run.bUpdateRun = false;
+    return ReplyOutcome::EndEvent;
+  }
+  if (!ctx.image.UpgradeFileBase.empty()) {
+    const std::string shown = ctx.image.UpgradeFileBase + "upd";
+    ctx.view.setText(Control::LabelFileLoad, ctx.view.CompactPath(Control::LabelFileLoad, shown));
+    ctx.view.setToolTip(Control::LabelFileLoad, shown);
+    ctx.view.setText(Control::StatusPanel, Text(ctx, 1126, "Status") + " " + ctx.settings.UpgradeFolder);
+  }
+  ctx.image.UpgradeFileBase.clear();
+  return std::nullopt;
+}
+
+void StationChanged(Context& ctx) {
+  StationBox(ctx, vbCritical,
+             Text(ctx, 1214, "Different station detected.") + " " + PlainNumber(ctx.station.RememberedSerial) +
+                 " " + PlainNumber(ctx.station.StationSerial));
+  ctx.run.bResumePending = false;
+  StopUpdateRun(ctx);
+  ctx.run.TransferOffset = 0;
+  ctx.run.LastErrorOffset = 0;
+  ctx.run.RetryCount = 0;
+  ctx.run.bLinkIdle = true;
+  ctx.view.setText(Control::labProgress, "");
+  ctx.view.ShowProgress(0);
+}
+
+// False when the run does not go on to the boot check.
+bool HardwareMismatch(Context& ctx, const StationInfo& info) {
+  const std::string fileHardware = LongToHex(static_cast<std::uint32_t>(ctx.image.FileHardware), 2);
+  if (ctx.settings.HwOverride == kOverrideCode) {
+    const std::string prompt = Text(ctx, 1192, "The station has hardware version ") + info.hardwareText + "\r\n" +
+                               Text(ctx, 1193, "The loaded file is for version") + fileHardware + "\r\n" +
+                               Text(ctx, 1194, "load it anyway?");
+    if (StationBox(ctx, vbYesNo | vbQuestion, prompt) == vbYes) return true;
+    ctx.run.bUpdateRun = false;
+    ClosePort(ctx);
+    ctx.view.setEnabled(Control::Master, true);
+    return false;
+  }
+  ctx.run.bUpdateRun = false;
+  ctx.view.setEnabled(Control::Master, true);
+  const std::string version = Text(ctx, 1215, "  the hardware version");
+  const std::string prompt = Text(ctx, 1216, "The station has") + " " + version + " " + info.hardwareText + "\r\n" +
+                             Text(ctx, 1217, "the loaded file is however for the version") + " " + fileHardware +
+                             "!!\r\n\r\n" + Text(ctx, 1218, "The file will be changed to") + " " + version + " " +
+                             info.hardwareText + "\r\n" + Text(ctx, 1219, " ");
+  if (StationBox(ctx, vbOKCancel | vbQuestion | vbDefaultButton2, prompt) == vbCancel) {
+    ClosePort(ctx);
+    return false;
+  }
+  ctx.view.setText(Control::LabelFileLoad, "");
+  ctx.image.FoundFileName.clear();
+  ctx.image.UpgradeFileBase.clear();
+  StartUpdateRun(ctx);
+  return false;
+}
+
+void BootCheck(Context& ctx, const StationInfo& info) {
+  if (!ctx.run.bUpdateRun) return;
+  if (info.bootValue != ctx.image.FileBoot) {
+    StationBox(ctx, vbCritical,
+               Text(ctx, 1195, "The station has boot version ") + info.bootText + "\r\n" +
+                   Text(ctx, 1193, "The loaded file is for version") +
+                   LongToHex(static_cast<std::uint32_t>(ctx.image.FileBoot), 2) + "!!");
+    ctx.run.bUpdateRun = false;
+    ctx.view.setEnabled(Control::Master, true);
+    return;
+  }
+  if (ctx.settings.BaudList != "38400") {
+    RaiseStationSpeed(ctx);
+  } else {
+    BeginTransfer(ctx);
+  }
+}
+
+}  // namespace
+
+ReplyOutcome IdentificationReply(Context& ctx) {
+  ctx.timeSet.TimeReplyState = 0;
+  ctx.Timer2.setEnabled(false);
+  ctx.view.setText(Control::lblStationsInfo, "");
+  ctx.run.bUpdateRun = true;
+  if (ctx.timeSet.bVerifyAfterUpgrade) {
+    ctx.run.bUpdateRun = false;
+    ConfirmUpgrade(ctx);
+    return ReplyOutcome::Continue;
+  }
+  if (ctx.rx.RxBuffer[0] != kIdentificationLength || ctx.rx.RxBuffer[3] != 0) {
+    ctx.run.bUpdateRun = false;
+    return ReplyOutcome::Continue;
+  }
+  const StationInfo info = ReadStationInfo(ctx.rx.RxBuffer);
+  ctx.station.StationSerial = info.serial;
+  if (!ctx.run.bResumePending) ctx.station.RememberedSerial = info.serial;
+  ctx.station.bUsbStation = info.bUsb;
+  ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
+  if (!BatteryAccepted(ctx, info)) return ReplyOutcome::Continue;
+  if (!ctx.run.bResumePending && ctx.run.OperationMode == 9) {
+    if (const auto ended = ChooseFile(ctx, info)) return *ended;
+  }
+  ctx.view.setText(Control::Caption, StationCaption(info, ctx.image.FileTitle, ctx.image.FileFirmware));
+  const bool sameHardware = info.HwWord == ctx.image.FileHardware;
+  if (ctx.run.bResumePending) {
+    if (!sameHardware || info.serial != ctx.station.RememberedSerial) {
+      StationChanged(ctx);
+      return ReplyOutcome::Continue;
+    }
+    // Same station: the transfer goes on from the start of the page. The
+    // station has just identified itself, so the mode reply only sends the
+    // block (a second identification would put a second block in flight).
+    ctx.run.bResumePending = false;
+    ContactStation(ctx);
+    ctx.run.bIdentifyAfterMode = false;
+    return ReplyOutcome::EndEvent;
+  }
+  if (!sameHardware && !HardwareMismatch(ctx, info)) return ReplyOutcome::Continue;
+  BootCheck(ctx, info);
+  return ReplyOutcome::Continue;
+}
+
+}  // namespace qv

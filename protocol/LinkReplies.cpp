@@ -1,0 +1,144 @@
+#include "protocol/LinkReplies.h"
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "ports/ModeSwitching.h"
+#include "protocol/Commands.h"
+#include "protocol/ReceiveReply.h"
+#include "update/ClockCommand.h"
+#include "update/StationClock.h"
+#include "update/UpdateRun.h"
+
+namespace qv {
+
+namespace {
+
+// A short reply carries a status byte, then its value: both must have come.
+bool HasValue(const Context& ctx) { return ctx.rx.RxCount >= 2; }
+
+}  // namespace
+
+void RaiseStationSpeed(Context& ctx) {
+  ctx.TimerEfi.setInterval(kBaudReplyTimeoutMs);
+  ctx.TimerEfi.setEnabled(true);
+  Baud38400_Click(ctx);
+}
+
+ReplyOutcome ModeReply(Context& ctx) {
+  if (!HasValue(ctx)) return ReplyOutcome::Continue;
+  ctx.link.ModeRetryCount = 0;
+  ctx.view.setEnabled(Control::Master, true);
+  ctx.Timer3.setEnabled(false);
+  if (ctx.run.OperationMode == -1) {
+    SendClockCommand(ctx, 2);
+    return ReplyOutcome::Continue;
+  }
+  ctx.link.CurrentBaud = PortSpeed(ctx);
+  if (ctx.link.StartBaud == 0) {
+    ctx.link.StartBaud = ctx.link.CurrentBaud;
+    if (ctx.link.StartBaud != 38400) {
+      RaiseStationSpeed(ctx);
+      return ReplyOutcome::EndEvent;
+    }
+  }
+  // One block in flight at a time: a second mode reply (a retry answered
+  // late) must not start the transfer twice.
+  if (ctx.run.bUpdateRun && !ctx.run.bBlockAwaitingAck) SendDataBlock(ctx);
+  ctx.view.setText(Control::Master, ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
+  if (ctx.run.bIdentifyAfterMode) {
+    ctx.run.bIdentifyAfterMode = false;
+    RequestSystemData(ctx, kFullIdentification);
+  } else if (!ctx.run.bUpdateRun) {
+    ClosePort(ctx);
+  }
+  return ReplyOutcome::Continue;
+}
+
+ReplyOutcome BaudSwitchConfirmed(Context& ctx) {
+  ctx.TimerEfi.setEnabled(false);
+  ctx.view.setEnabled(Control::Master, true);
+  return ReplyOutcome::Continue;
+}
+
+ReplyOutcome BaudReply(Context& ctx) {
+  if (!HasValue(ctx)) return ReplyOutcome::Continue;
+  ClosePort(ctx);
+  SetBaudList(ctx, ctx.rx.RxBuffer[1] == 1 ? "38400" : "4800");
+  CommPortFromPortList(ctx);
+  ApplyBaud(ctx, ctx.settings.BaudList);
+  EnsurePortOpen(ctx);
+  ctx.clock.sleep(kReopenPauseMs);
+  if (ctx.run.bUpdateRun) {
+    // The key goes out only after every data byte is acknowledged; a station
+    // that stays at 4800 is updated at 4800. BeginTransfer sends the one mode
+    // frame this switch needs.
+    if (ctx.settings.BaudList == "4800" && ctx.run.bAllDataAcknowledged) {
+      FinishUpgrade(ctx);
+    } else {
+      BeginTransfer(ctx);
+    }
+    return ReplyOutcome::EndEvent;
+  }
+  if (!ctx.frames.PendingFrame.empty()) {
+    Senden(ctx, ctx.frames.PendingFrame);
+  } else if (PortSpeed(ctx) != ctx.link.StartBaud) {
+    SendMasterMode(ctx);
+  }
+  return ReplyOutcome::Continue;
+}
+
+ReplyOutcome ClockReply(Context& ctx) {
+  if (ctx.rx.RxBuffer[0] < 9) return ReplyOutcome::Continue;
+  auto& mode = ctx.run.OperationMode;
+  if (ctx.rx.RxCommand == SET_TIME) {
+    ClosePort(ctx);
+    ctx.timeSet.bVerifyAfterUpgrade = mode == 8;
+  } else {
+    if (mode == -1) mode = 0;
+    ClosePort(ctx);
+    if (ctx.settings.BaudList == "38400" && mode == 8 && PortSpeed(ctx) == 4800) ApplyBaud(ctx, "38400");
+  }
+  ctx.TimerEfi.setEnabled(false);
+
+  const LocalDateTime pc = ctx.clock.now();
+  const char separator = ctx.view.DecimalSeparator();
+  const ClockCheck check = CheckStationClock(pc, ctx.rx.RxBuffer, separator);
+  const std::string pcTime = GetMlString(ctx, 1198, "PC time ");
+  const std::string stationWord = GetMlString(ctx, 1199, "Station");
+  const bool commandModes = mode == 0 || mode == 1 || mode == 8;
+  const std::string p = commandModes ? check.pcText : std::string();
+  const std::string t =
+      commandModes ? p + " " + pcTime + "\r\n"
+                   : pcTime + PcDateTimeText(pc) + "  " + PlainFractionText(pc.millisecond, separator) + "\r\n" +
+                         stationWord + std::to_string(ReadStationTime(ctx.rx.RxBuffer).codeNumber) + " ";
+
+  if (mode == 1 && ctx.timeSet.TimeSetCount == 0) {
+    std::string text = t + check.stationText + " " + stationWord + " ";
+    if (check.agree) {
+      AppBox(ctx, vbInformation | vbOKOnly, text);
+      return ReplyOutcome::Continue;
+    }
+    text += "\r\n\r\n" + GetMlString(ctx, 1208, "Set station time with PC time");
+    if (AppBox(ctx, vbQuestion | vbYesNo | vbDefaultButton2, text) == vbYes) {
+      SendClockCommand(ctx, 0);
+      mode = 0;
+    }
+    return ReplyOutcome::Continue;
+  }
+  if (mode != 8 && mode != 0 && ctx.timeSet.TimeSetCount < 1) {
+    StationBox(ctx, vbInformation | vbOKOnly,
+               t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
+    return ReplyOutcome::Continue;
+  }
+  mode = 0;
+  ctx.view.setText(Control::StatusPanel,
+                   GetMlString(ctx, 1126, "Status") + " " + GetMlString(ctx, 1207, "Time set: ") + p);
+  if (ctx.timeSet.bVerifyAfterUpgrade || ctx.timeSet.TimeSetCount >= 1) {
+    ctx.timeSet.TimeReplyState = 1;
+    ctx.Timer2.setEnabled(true);
+    RequestSystemData(ctx, kShortIdentification);
+  }
+  return ReplyOutcome::Continue;
+}
+
+}  // namespace qv

@@ -1,0 +1,202 @@
+#include "protocol/TransferReplies.h"
+
+#include <algorithm>
+
+#include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
+#include "app/QvBoot.h"
+#include "protocol/Commands.h"
+#include "update/UpdateRun.h"
+
+namespace qv {
+
+namespace {
+
+// Data bytes of an extended reply (its length byte), so that a short reply is
+// never read past its end.
+int ReplyLength(const Context& ctx) { return ctx.rx.RxBuffer[0]; }
+
+void RearmBlockWatchdog(Context& ctx) {
+  if (!ctx.run.bBlockAwaitingAck) return;
+  ctx.Timer2.setInterval(kBlockTimeoutMs);
+  ctx.Timer2.setEnabled(true);
+}
+
+// The station confirmed another block than the one sent: back to the start of
+// the page. A station that never confirms the page would make this go on for
+// ever, so rewinds of one page count like NAKs of one block.
+void RewindToPage(Context& ctx) {
+  const std::int32_t page = ctx.run.TransferOffset & ~0xFF;
+  if (page == ctx.run.RewindPage) {
+    ++ctx.run.RewindCount;
+  } else {
+    ctx.run.RewindPage = page;
+    ctx.run.RewindCount = 1;
+  }
+  ctx.run.bUpdateRun = true;
+  if (ctx.run.RewindCount > kRetryLimit) {
+    AskAfterTooManyErrors(ctx);
+    return;
+  }
+  ctx.run.TransferOffset = page;
+  ctx.run.BlockSize = kFullBlock;
+  ctx.run.RetryCount = 0;
+  SendDataBlock(ctx);
+  RearmBlockWatchdog(ctx);
+}
+
+void Advance(Context& ctx) {
+  ctx.run.RetryCount = 0;
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.view.ShowProgress(ctx.run.TransferOffset);
+  ShowTransferProgress(ctx);
+  if (ctx.run.bStopRequested) {
+    ctx.run.bUpdateRun = false;
+    ctx.view.setEnabled(Control::Master, true);
+    return;
+  }
+  ctx.run.TransferOffset += ctx.run.BlockSize;
+  ctx.run.BlockSize = kFullBlock - (ctx.run.TransferOffset % kFullBlock);
+  SendDataBlock(ctx);
+  RearmBlockWatchdog(ctx);
+}
+
+std::string ResultText(const Context& ctx, std::uint8_t code) {
+  const std::string fallback = "Error INIT_UPDATE";
+  const int index = code - 0x30;
+  if (index < 0 || index >= static_cast<int>(ctx.texts.ErrorTexts.size())) return fallback;
+  const std::string& text = ctx.texts.ErrorTexts[static_cast<std::size_t>(index)];
+  // An empty entry would show an empty box: say at least which code came.
+  if (text.empty()) return fallback + " " + static_cast<char>(code);
+  return text;
+}
+
+std::string Substitute(std::string text, const std::string& first, const std::string& second) {
+  for (const auto& [mark, value] : {std::pair{std::string("%1"), first}, std::pair{std::string("%2"), second}}) {
+    const auto at = text.find(mark);
+    if (at != std::string::npos) text.replace(at, mark.size(), value);
+  }
+  return text;
+}
+
+}  // namespace
+
+void ResetReceiveState(Context& ctx) {
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.RxRemaining = 0;
+  ctx.rx.RxCommand = 0;
+}
+
+ReplyOutcome BlockAcknowledged(Context& ctx) {
+  if (ReplyLength(ctx) < 5) return ReplyOutcome::Continue;
+  // An acknowledgement with no block outstanding (late, or after the key) must
+  // not restart the transfer.
+  if (!ctx.run.bBlockAwaitingAck) return ReplyOutcome::Continue;
+  ctx.Timer2.setEnabled(false);
+  const std::int32_t address = ctx.rx.RxBuffer[3] << 16 | ctx.rx.RxBuffer[4] << 8 | ctx.rx.RxBuffer[5];
+  if (address != ctx.run.TransferOffset + kStationBase) {
+    ctx.run.bUpdateRun = false;
+    ctx.view.setEnabled(Control::Master, true);
+    if (!ctx.run.bStopRequested) RewindToPage(ctx);
+  } else {
+    Advance(ctx);
+  }
+  set_ButtonsAktiv(ctx, !(ctx.run.bUpdateRun || ctx.run.bKeyWait));
+  return ReplyOutcome::EndEvent;
+}
+
+ReplyOutcome NakReceived(Context& ctx) {
+  if (ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) {
+    if (ctx.run.RetryCount > kRetryLimit) {
+      ctx.TimerEfi.setEnabled(false);
+      ctx.Timer2.setEnabled(false);
+      AppBox(ctx, vbInformation | vbOKOnly,
+             GetMlString(ctx, 1212, "Error setting time!") + "\r\n" +
+                 GetMlString(ctx, 1213, "Please retry the operation."));
+      return ReplyOutcome::Continue;
+    }
+    ++ctx.run.RetryCount;
+    const bool watchdog = ctx.Timer2.Enabled();
+    const bool clockWatchdog = ctx.TimerEfi.Enabled();
+    ctx.Timer2.setEnabled(false);
+    ctx.TimerEfi.setEnabled(false);
+    ctx.clock.sleep(1000);
+    ctx.Timer2.setEnabled(watchdog);
+    ctx.TimerEfi.setEnabled(clockWatchdog);
+    Senden(ctx, ctx.frames.LastFrame);
+    return ReplyOutcome::Continue;
+  }
+  if (!ctx.run.bUpdateRun) {
+    if (ctx.run.bLinkIdle) {
+      DiscardInput(ctx);
+      ResetReceiveState(ctx);
+      return ReplyOutcome::EndEvent;
+    }
+    if (ctx.run.RetryCount > kRetryLimit) {
+      StationBox(ctx, vbInformation | vbOKOnly,
+                 GetMlString(ctx, 1187, "Error in data transmission (NAK received)!"));
+      StopUpdateRun(ctx);
+      return ReplyOutcome::Continue;
+    }
+    ++ctx.run.RetryCount;
+    Senden(ctx, ctx.frames.LastFrame);
+    return ReplyOutcome::Continue;
+  }
+  if (ctx.run.RetryCount > kRetryLimit) {
+    AskAfterTooManyErrors(ctx);
+    return ReplyOutcome::Continue;
+  }
+  ++ctx.run.RetryCount;
+  ctx.run.BlockSize = std::max(ctx.run.BlockSize / 2, kSmallestBlock);
+  ctx.Timer2.setEnabled(false);
+  SendDataBlock(ctx);
+  ctx.Timer2.setEnabled(true);
+  return ReplyOutcome::Continue;
+}
+
+ReplyOutcome UpdateResult(Context& ctx) {
+  if (ReplyLength(ctx) < 1) return ReplyOutcome::Continue;
+  const std::uint8_t code = ctx.rx.RxBuffer[1];
+  if (ctx.run.bKeyWait && code == '0') {
+    ctx.run.KeyResult = code;  // the prompt follows when the pause ends
+    return ReplyOutcome::Continue;
+  }
+  // Any other verdict ends the run here: the operator must not be told that
+  // the firmware was loaded.
+  ctx.run.bKeyWait = false;
+  ctx.run.KeyResult = code;
+  ctx.TimerKeyWait.setEnabled(false);
+  StationBox(ctx, vbInformation | vbOKCancel, ResultText(ctx, code));
+  ctx.Timer1.setEnabled(false);
+  ctx.Timer2.setEnabled(false);
+  ctx.Timer3.setEnabled(false);
+  StopUpdateRun(ctx);
+  return ReplyOutcome::Continue;
+}
+
+void ConfirmUpgrade(Context& ctx) {
+  if (!ctx.timeSet.bVerifyAfterUpgrade) return;
+  ctx.timeSet.bVerifyAfterUpgrade = false;
+  ctx.run.bUpdateRun = false;
+  ctx.Timer1.setEnabled(false);
+  ctx.Timer3.setEnabled(false);
+  if (ReplyLength(ctx) < 11) return;
+  const auto& rx = ctx.rx.RxBuffer;
+  const std::string running{static_cast<char>(rx[9]), static_cast<char>(rx[10]), static_cast<char>(rx[11])};
+  ClosePort(ctx);
+  if (running != ctx.image.FileFirmware) {
+    // The station restarted with other firmware than the file's: the update
+    // did not take, and the operator must hear it.
+    AppBox(ctx, vbCritical,
+           Substitute(NamedText(ctx, "update.firmwareMismatch"), running, ctx.image.FileFirmware));
+    return;
+  }
+  ctx.view.setText(Control::Caption, ctx.view.text(Control::Caption) + " ok");
+  AppBox(ctx, vbInformation | vbOKOnly,
+         GetMlString(ctx, 1239, "The stations time has been set, the upgrade has successfully completed!") +
+             "\r\n\r\n" + GetMlString(ctx, 1240, "The station now has firmware: ") + " " +
+             ctx.image.FileFirmware + ".");
+}
+
+}  // namespace qv

@@ -1,0 +1,38 @@
+#include "update/ClockCommand.h"
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "core/Context.h"
+#include "ports/ModeSwitching.h"
+#include "protocol/Commands.h"
+#include "update/StationClock.h"
+#include "update/UpdateRun.h"
+
+namespace qv {
+
+void mnuCommandSetTime_Click(Context& ctx) {
+  ctx.timeSet.TimeSetCount = 0;
+  if (ctx.view.text(Control::Master).empty()) return;
+  ResetClockState(ctx);
+  ctx.run.OperationMode = -1;
+  Master_Click(ctx);
+}
+
+void SendClockCommand(Context& ctx, std::int16_t mode) {
+  ctx.run.bLinkIdle = true;
+  ctx.run.bUpdateRun = false;
+  EnsurePortOpen(ctx);
+  if (!ctx.MSComm.PortOpen()) {
+    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, "Could not open port"));
+    return;
+  }
+  const bool relayed = ctx.link.MasterListIndex != 0;
+  Bytes frame = mode != 0 ? GetTimeFrame() : SetTimeFrame(MakeTimeData(ctx.clock, PortSpeed(ctx), relayed));
+  DiscardInput(ctx);
+  if (mode == 2) ctx.run.OperationMode = 1;
+  ctx.TimerEfi.setInterval(kClockTimeoutMs);
+  ctx.TimerEfi.setEnabled(true);
+  Senden(ctx, std::move(frame));
+}
+
+}  // namespace qv

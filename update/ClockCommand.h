@@ -1,0 +1,18 @@
+#pragma once
+// The operator's "Set time" command and the clock frames: GET_TIME to read
+// the station's clock, SET_TIME to set it from the PC clock.
+#include <cstdint>
+
+namespace qv {
+
+class Context;
+
+// Reads the station's clock first (through the mode command); the clock
+// reply compares it with the PC's and offers to set it.
+void mnuCommandSetTime_Click(Context& ctx);
+
+// mode 0 sets the clock; any other value reads it, and 2 marks the clock
+// command as read (OperationMode 1).
+void SendClockCommand(Context& ctx, std::int16_t mode);
+
+}  // namespace qv

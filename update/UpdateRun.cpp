@@ -1,0 +1,268 @@
+#include "update/UpdateRun.h"
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "core/Context.h"
+#include "core/Errors.h"
+#include "ports/ModeSwitching.h"
+#include "protocol/Commands.h"
+#include "update/ClockCommand.h"
+#include "update/Progress.h"
+
+namespace qv {
+
+namespace {
+
+std::string Percent(const Context& ctx, const char* whole) {
+  return std::string(whole) + ctx.view.DecimalSeparator() + "0%";
+}
+
+}  // namespace
+
+void mnuCommandStartUpdate_Click(Context& ctx) {
+  ctx.timeSet.TimeSetCount = 0;
+  ctx.timeSet.TimeReplyState = 0;
+  ctx.timeSet.bVerifyAfterUpgrade = false;
+  if (ctx.view.text(Control::lblCOM) == GetMlString(ctx, 1149, "N/A")) {
+    mnuCommandInitComm_Click(ctx);
+    return;
+  }
+  if (ctx.view.text(Control::Master).empty()) {
+    ctx.view.setEnabled(Control::Master, true);
+    ctx.view.DropDown(Control::Master);
+    return;
+  }
+  EnsurePortOpen(ctx);
+  ResetClockState(ctx);
+  StartUpdateRun(ctx);
+}
+
+void mnuCommandInitComm_Click(Context& ctx) {
+  ResetClockState(ctx);
+  if (!ctx.view.ShowPortDialog()) return;
+  SelectMasterEntry(ctx, ctx.link.MasterListIndex);
+  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
+}
+
+void mnuCommandStop_Click(Context& ctx) {
+  ctx.image.UpgradeFileBase.clear();
+  ClosePort(ctx);
+  ctx.Timer2.setEnabled(false);
+  ResetClockState(ctx);
+  StopUpdateRun(ctx);
+  ctx.run.TransferOffset = 0;
+  ctx.run.LastErrorOffset = 0;
+  ctx.run.RetryCount = 0;
+  ctx.run.bLinkIdle = true;
+  ctx.view.setText(Control::labProgress, "");
+  ctx.view.ShowProgress(0);
+}
+
+void StartUpdateRun(Context& ctx) {
+  ctx.view.setText(Control::StatusPanel, "");
+  ctx.run.bResumePending = false;
+  ctx.run.bLinkIdle = false;
+  ctx.run.bStopRequested = false;
+  ctx.run.LastErrorOffset = ctx.run.TransferOffset;
+  ctx.run.RetryCount = 0;
+  ctx.run.RewindPage = -1;
+  ctx.run.RewindCount = 0;
+  ctx.run.OperationMode = ctx.image.UpgradeFileBase.empty() ? 9 : 0;
+  ctx.TimerEfi.setInterval(kStartTimeoutMs);
+  ctx.TimerEfi.setEnabled(true);
+  ContactStation(ctx);
+}
+
+void ContactStation(Context& ctx) {
+  const bool fileLoaded = ctx.image.UpdateKey.size() >= kMinKeyLength && ctx.image.FileHardware != 0;
+  if (!fileLoaded && ctx.run.OperationMode != 9) {
+    // Nothing goes out, so the no-reply watchdog would only add a second,
+    // wrong message ("Station not ready!").
+    ctx.TimerEfi.setEnabled(false);
+    AppBox(ctx, vbCritical, GetMlString(ctx, 1203, "Please select valid update file first"));
+    ctx.run.bUpdateRun = false;
+    return;
+  }
+  if (!EnsurePortOpen(ctx)) return;  // TimerEfi reports the missing station
+  ctx.run.bIdentifyAfterMode = true;
+  SendMasterMode(ctx);
+}
+
+void BeginTransfer(Context& ctx) {
+  if (ctx.image.UpdateKey.size() < kMinKeyLength) {
+    ctx.run.bUpdateRun = false;
+    StationBox(ctx, vbCritical,
+               GetMlString(ctx, 1196, "No valid update key. Must be at least 8 chars long."));
+    return;
+  }
+  if (!ctx.MSComm.PortOpen()) {
+    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, "Could not open port"));
+    return;
+  }
+  DiscardInput(ctx);
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.RxRemaining = 0;
+  ctx.run.RetryCount = 0;
+  ctx.run.BlockSize = kFullBlock;
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.run.bAllDataAcknowledged = false;
+  const auto size = static_cast<std::int32_t>(ctx.image.UpgradeData.size());
+  ctx.view.setProgressMaximum(size > 0 ? size - 1 : 0);
+  ctx.view.setVisible(Control::ProgressBar, true);
+  ctx.view.ShowProgress(0);
+  ctx.view.setText(Control::labProgress, "");
+  // The mode reply sends the first block.
+  SelectMasterEntry(ctx, ctx.link.MasterListIndex);
+}
+
+void SendDataBlock(Context& ctx) {
+  ctx.view.setEnabled(Control::Master, false);
+  const auto length = static_cast<std::int32_t>(ctx.image.UpgradeData.size());
+  std::int32_t count = ctx.run.BlockSize;
+  if (length < ctx.run.TransferOffset + ctx.run.BlockSize) count = length - ctx.run.TransferOffset;
+  if (count <= 0) {
+    ctx.run.bAllDataAcknowledged = true;
+    FinishUpgrade(ctx);
+    return;
+  }
+  Bytes frame = WriteBlockFrame(ctx.image.UpgradeData, ctx.run.TransferOffset, count);
+  ctx.view.ShowProgress(ctx.run.TransferOffset);
+  ctx.Timer2.setEnabled(true);
+  ctx.run.bBlockAwaitingAck = true;
+  Senden(ctx, std::move(frame));
+}
+
+void FinishUpgrade(Context& ctx) {
+  ctx.view.setText(Control::labProgress, Percent(ctx, "99"));
+  Bytes frame = InitUpdateFrame(ctx.image.UpdateKey);
+  if (frame.empty()) {
+    // A key no frame can carry is refused when the file is loaded; should one
+    // get here, the station is told nothing rather than half a key.
+    StationBox(ctx, vbCritical,
+               GetMlString(ctx, 1196, "No valid update key. Must be at least 8 chars long."));
+    StopUpdateRun(ctx);
+    return;
+  }
+  Senden(ctx, std::move(frame));
+  ctx.view.setText(Control::labProgress, Percent(ctx, "100"));
+  ctx.run.TransferOffset = 0;
+  ctx.run.LastErrorOffset = 0;
+  ctx.run.RetryCount = 0;
+  ctx.view.ShowProgress(0);
+  ctx.run.bUpdateRun = false;
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.run.bLinkIdle = true;
+  ctx.view.setEnabled(Control::Master, true);
+  ctx.view.setText(Control::labProgress, "");
+  DiscardInput(ctx);
+  // The station answers the key with its verdict; the pause lets that answer
+  // in (a refused image must not be reported as loaded) and keeps the window
+  // live. No block watchdog until the clock frame.
+  ctx.Timer2.setEnabled(false);
+  ctx.run.bKeyWait = true;
+  ctx.run.KeyResult = 0;
+  ctx.TimerKeyWait.setEnabled(false);
+  ctx.TimerKeyWait.setInterval(kKeyWaitMs);
+  ctx.TimerKeyWait.setEnabled(true);
+}
+
+void KeyWait_Timer(Context& ctx) {
+  ctx.TimerKeyWait.setEnabled(false);
+  if (!ctx.run.bKeyWait) return;
+  ctx.run.bKeyWait = false;
+  ctx.TimerEfi.setEnabled(false);
+  ClosePort(ctx);
+  ctx.run.bUpdateRun = false;
+  ctx.run.bLinkIdle = true;
+  const std::string prompt = GetMlString(ctx, 1226, "Firmware has been loaded to the station!") + "\r\r" +
+                             GetMlString(ctx, 1227, "Please do NOT remove the station yet!") + "\r" +
+                             GetMlString(ctx, 1228, "Click OK after station has beeped twice") + "\r" +
+                             GetMlString(ctx, 1229, "to set date and time to the station!") + "\r" +
+                             GetMlString(ctx, 1230, "After this the firmware upgrade is completed successfully!") +
+                             "\r";
+  if (StationBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
+    // The clock is not set; the stop command ends the run.
+    set_ButtonsAktiv(ctx, false);
+    ctx.view.setEnabled(Control::Master, true);
+    return;
+  }
+  if (!ctx.station.bUsbStation && ctx.link.MasterListIndex == 0) {
+    SetBaudList(ctx, "4800");
+    ApplyBaud(ctx, "4800");
+  }
+  EnsurePortOpen(ctx);
+  DiscardInput(ctx);
+  ctx.timeSet.TimeSetCount = 1;
+  ctx.timeSet.bSettingTime = true;
+  ctx.TimerEfi.setInterval(kClockTimeoutMs);
+  ctx.TimerEfi.setEnabled(true);
+  SendClockCommand(ctx, 0);
+  set_ButtonsAktiv(ctx, true);
+}
+
+void StopUpdateRun(Context& ctx) {
+  ClosePort(ctx);
+  ctx.TimerEfi.setEnabled(false);
+  // A stop during the pause after the key cancels the prompt.
+  ctx.TimerKeyWait.setEnabled(false);
+  ctx.run.bKeyWait = false;
+  ctx.run.bUpdateRun = false;
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.view.setEnabled(Control::Master, true);
+  ctx.run.bStopRequested = true;
+  ctx.run.TransferOffset = 0;
+  ctx.view.ShowProgress(0);
+  ctx.view.setText(Control::labProgress, "");
+  ctx.run.bLinkIdle = true;
+  set_ButtonsAktiv(ctx, true);
+  ctx.run.LastErrorOffset = 0;
+  ctx.run.RetryCount = 0;
+}
+
+void set_ButtonsAktiv(Context& ctx, bool bSet) {
+  for (const Control c : {Control::tbOpen, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
+    if (ctx.view.isEnabled(c) != bSet) ctx.view.setEnabled(c, bSet);
+  }
+  if (ctx.view.isEnabled(Control::tbCancel) != !bSet) ctx.view.setEnabled(Control::tbCancel, !bSet);
+  for (const Control c : {Control::Master, Control::btnSelectPort, Control::btnStart, Control::mnuCommandInitComm,
+                          Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuGerman,
+                          Control::mnuEnglish, Control::mnuFileOpen, Control::mnuFrench, Control::btnSetBaud}) {
+    ctx.view.setEnabled(c, bSet);
+  }
+  ctx.view.setEnabled(Control::mnuCommandStop, !bSet);
+  ctx.view.setEnabled(Control::btnCancel, !bSet);
+}
+
+void ResetClockState(Context& ctx) {
+  ctx.run.bIdentifyAfterMode = false;
+  ctx.timeSet.bSettingTime = false;
+}
+
+void AskAfterTooManyErrors(Context& ctx) {
+  ctx.run.RetryCount = 0;
+  ctx.Timer2.setEnabled(false);
+  const std::string prompt =
+      GetMlString(ctx, 1186, "Problem writing to station.") + "\r" + GetMlString(ctx, 1224, "Continue?");
+  if (AppBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
+    StopUpdateRun(ctx);
+    return;
+  }
+  ctx.run.TransferOffset &= ~0xFF;
+  ctx.run.BlockSize = kFullBlock;
+  ctx.run.RetryCount = 0;
+  ctx.run.RewindCount = 0;
+  ctx.run.bUpdateRun = false;
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.run.bResumePending = true;
+  RequestSystemData(ctx, kFullIdentification);
+}
+
+void ShowTransferProgress(Context& ctx) {
+  const auto size = static_cast<std::int32_t>(ctx.image.UpgradeData.size());
+  ctx.view.setText(Control::labProgress,
+                   ProgressText(ctx.run.TransferOffset, size > 0 ? size - 1 : 0, ctx.view.DecimalSeparator()));
+  ctx.view.setVisible(Control::ProgressBar, true);
+}
+
+}  // namespace qv

@@ -1,0 +1,45 @@
+#pragma once
+// The loader's side of an update: the operator's commands, the start of a
+// run, the contact with the station, the data blocks, the key and the end of
+// the run. The reply handlers call into these; nothing here waits for a reply.
+#include <cstdint>
+
+namespace qv {
+
+class Context;
+
+inline constexpr std::int32_t kFullBlock = 128;
+inline constexpr std::int32_t kSmallestBlock = 4;
+inline constexpr std::int32_t kStationBase = 0x100;
+inline constexpr int kStartTimeoutMs = 2000;
+inline constexpr int kClockTimeoutMs = 5000;
+inline constexpr int kBlockTimeoutMs = 2500;
+inline constexpr int kKeyWaitMs = 4000;
+inline constexpr std::size_t kMinKeyLength = 8;
+
+// The operator's commands (menu, button and toolbar).
+void mnuCommandStartUpdate_Click(Context& ctx);
+void mnuCommandInitComm_Click(Context& ctx);
+void mnuCommandStop_Click(Context& ctx);
+
+void StartUpdateRun(Context& ctx);
+void ContactStation(Context& ctx);
+void BeginTransfer(Context& ctx);
+void SendDataBlock(Context& ctx);
+// Sends the key and waits kKeyWaitMs with events running (the station's
+// result may arrive), then KeyWait_Timer asks the operator.
+void FinishUpgrade(Context& ctx);
+void KeyWait_Timer(Context& ctx);
+void StopUpdateRun(Context& ctx);
+void set_ButtonsAktiv(Context& ctx, bool bSet);
+void ResetClockState(Context& ctx);
+
+// The station failed the same block (or page) too often: the operator
+// chooses between resuming through a new identification and stopping.
+void AskAfterTooManyErrors(Context& ctx);
+
+// The progress label for the present offset ("12.5%", with the system's
+// decimal separator).
+void ShowTransferProgress(Context& ctx);
+
+}  // namespace qv

@@ -1,0 +1,78 @@
+#include "update/Watchdogs.h"
+
+#include <algorithm>
+
+#include "app/MlStringModule.h"
+#include "app/QvBoot.h"
+#include "core/Context.h"
+#include "protocol/Commands.h"
+#include "protocol/TransferReplies.h"
+#include "update/UpdateRun.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::int32_t kSilentBlockRetries = 3;
+
+std::string NotReady(const Context& ctx) { return GetMlString(ctx, 1205, "Station not ready!"); }
+
+}  // namespace
+
+void Timer2_Timer(Context& ctx) {
+  ctx.Timer2.setEnabled(false);
+  auto& replyState = ctx.timeSet.TimeReplyState;
+  if (replyState == 1 || replyState == 2) {
+    ++replyState;
+    ctx.Timer2.setEnabled(true);
+    RequestSystemData(ctx, kShortIdentification);
+    return;
+  }
+  if (replyState >= 3) {
+    AppBox(ctx, vbCritical, NotReady(ctx));
+    return;
+  }
+  EnsurePortOpen(ctx);
+  DiscardInput(ctx);
+  ResetReceiveState(ctx);
+  if (ctx.run.bUpdateRun) {
+    if (ctx.run.RetryCount > kSilentBlockRetries) {
+      AskAfterTooManyErrors(ctx);
+      return;
+    }
+    ++ctx.run.RetryCount;
+    ctx.run.BlockSize = std::max(ctx.run.BlockSize / 2, kSmallestBlock);
+    SendDataBlock(ctx);
+    return;
+  }
+  if (ctx.timeSet.bVerifyAfterUpgrade) {
+    if (ctx.run.RetryCount > kSilentBlockRetries) {
+      ClosePort(ctx);
+      AppBox(ctx, vbCritical, NotReady(ctx));
+    } else {
+      ++ctx.run.RetryCount;
+    }
+    return;
+  }
+  ClosePort(ctx);
+  // A station that never answered the identification must not be left
+  // without a word.
+  if (ctx.frames.LastFrame == ReadSysDataFrame(kFullIdentification)) AppBox(ctx, vbCritical, NotReady(ctx));
+}
+
+void TimerEfi_Timer(Context& ctx) {
+  ClosePort(ctx);
+  ctx.TimerEfi.setEnabled(false);
+  // The port is closed: nothing of the run can go on, and the controls must
+  // not wait for it.
+  ctx.run.bUpdateRun = false;
+  ctx.view.setEnabled(Control::Master, true);
+  const std::string timeError = GetMlString(ctx, 1212, "Error setting time!");
+  if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) && !ctx.run.bLinkIdle) {
+    AppBox(ctx, vbInformation, timeError + "\r\n" + GetMlString(ctx, 1213, "Please retry the operation."));
+    return;
+  }
+  AppBox(ctx, vbCritical, (ctx.run.bLinkIdle ? timeError + "\r\n" : std::string()) + NotReady(ctx));
+}
+
+}  // namespace qv
