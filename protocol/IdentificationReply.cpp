@@ -6,6 +6,7 @@
 #include "app/QvBoot.h"
 #include "protocol/Identification.h"
 #include "protocol/LinkReplies.h"
+#include "protocol/ReceiveReply.h"
 #include "protocol/TransferReplies.h"
 #include "protocol/stdFunc.h"
 #include "update/UpdateRun.h"
