@@ -4,8 +4,8 @@
 // reports what it received, per-block turnaround and throughput.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <pty.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,6 +26,8 @@
 
 #include "sim/station/Station.h"
 #include "sim/station/StationClock.h"
+#include "sim/station/StationCodec.h"
+#include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 
 namespace {
@@ -125,8 +127,8 @@ TimeUs MonotonicUs() {
 
 std::uint32_t BaudOf(speed_t speed) {
   static const std::map<speed_t, std::uint32_t> kSpeeds = {
-      {B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200}, {B38400, 38400},
-      {B57600, 57600}, {B115200, 115200}};
+      {B1200, 1200},   {B2400, 2400},   {B4800, 4800},   {B9600, 9600},
+      {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
   const auto it = kSpeeds.find(speed);
   return it == kSpeeds.end() ? 0 : it->second;
 }
@@ -170,63 +172,97 @@ void SetDate(StationIdentity& identity, const std::string& text) {
 void ExpectFile(StationOptions& options, const std::string& path) {
   const auto file = ReadWholeFile(path);
   if (!file) throw std::runtime_error("cannot read " + path);
-  const auto info = ReadUpgradeFile(*file);
-  if (!info) throw std::runtime_error(path + " is shorter than its trailer");
-  options.expectedImage = info->image;
+  const auto parts = SplitUpgradeFile(*file);
+  if (!parts) throw std::runtime_error(path + " is shorter than its trailer");
+  options.expectedImage = parts->image;
   if (!options.newFirmware) options.newFirmware = FirmwareFromFileName(path);
   if (options.expectedKey) return;
   if (const auto key = ReadWholeFile(KeyFilePath(path))) options.expectedKey = TextOf(*key);
 }
 
-void ApplyOption(const std::string& name, const std::string& value, StationOptions& o, FrontOptions& f) {
+void ApplyOption(const std::string& name, const std::string& value, StationOptions& o,
+                 FrontOptions& f) {
   StationIdentity& id = o.identity;
   const auto fault = [&](ReplyFaultKind kind) {
     const auto [code, occurrence] = NumberAndCount(value, 1);
     o.faults.replyFaults.push_back({kind, static_cast<std::uint8_t>(code), occurrence});
   };
-  if (name == "--link") f.link = value;
-  else if (name == "--transcript") f.transcript = value;
-  else if (name == "--report") f.report = value;
-  else if (name == "--dump-image") f.dumpImage = value;
-  else if (name == "--idle-exit") f.idleExitSeconds = Real(value, 0.0, 86'400.0 * 365);
-  else if (name == "--serial") id.serial = static_cast<std::uint32_t>(Number(value));
-  else if (name == "--hardware") id.hardware = static_cast<std::uint16_t>(Number(value));
+  if (name == "--link")
+    f.link = value;
+  else if (name == "--transcript")
+    f.transcript = value;
+  else if (name == "--report")
+    f.report = value;
+  else if (name == "--dump-image")
+    f.dumpImage = value;
+  else if (name == "--idle-exit")
+    f.idleExitSeconds = Real(value, 0.0, 86'400.0 * 365);
+  else if (name == "--serial")
+    id.serial = static_cast<std::uint32_t>(Number(value));
+  else if (name == "--hardware")
+    id.hardware = static_cast<std::uint16_t>(Number(value));
   else if (name == "--boot") {
     id.boot = static_cast<std::uint16_t>(Number(value));
-    if ((id.boot >> 8) > 0xCF || (id.boot & 0xFF) > 0xCF) throw std::invalid_argument("boot bytes above 0xCF");
-  } else if (name == "--firmware") id.firmware = value;
-  else if (name == "--production-date") SetDate(id, value);
-  else if (name == "--battery") id.battery = static_cast<std::uint16_t>(Number(value));
-  else if (name == "--volts") id.battery = static_cast<std::uint16_t>(Real(value, 0.0, 65535 / 13100.0) * 13100.0 + 0.5);
-  else if (name == "--code-number") id.codeNumber = static_cast<std::uint16_t>(Number(value) & 0x3FF);
-  else if (name == "--interface-bits") id.interfaceBits = static_cast<std::uint8_t>(Number(value));
-  else if (name == "--baud") o.baud = static_cast<std::uint32_t>(Number(value));
-  else if (name == "--mode") o.mode = value.empty() ? 0 : value[0];
-  else if (name == "--clock-offset-ms") o.clockOffsetMs = std::stoll(value);
-  else if (name == "--expect") ExpectFile(o, value);
-  else if (name == "--expect-key") o.expectedKey = value;
-  else if (name == "--new-firmware") o.newFirmware = value;
-  else if (name == "--reply-delay-ms") o.timing.replyDelayUs = Milliseconds(value);
-  else if (name == "--block-ms") o.timing.blockProgramUs = Milliseconds(value);
-  else if (name == "--init-ms") o.timing.initUpdateUs = Milliseconds(value);
-  else if (name == "--restart-ms") o.timing.restartUs = Milliseconds(value);
+    if ((id.boot >> 8) > 0xCF || (id.boot & 0xFF) > 0xCF)
+      throw std::invalid_argument("boot bytes above 0xCF");
+  } else if (name == "--firmware")
+    id.firmware = value;
+  else if (name == "--production-date")
+    SetDate(id, value);
+  else if (name == "--battery")
+    id.battery = static_cast<std::uint16_t>(Number(value));
+  else if (name == "--volts")
+    id.battery = static_cast<std::uint16_t>(Real(value, 0.0, 65535 / 13100.0) * 13100.0 + 0.5);
+  else if (name == "--code-number")
+    id.codeNumber = static_cast<std::uint16_t>(Number(value) & 0x3FF);
+  else if (name == "--interface-bits")
+    id.interfaceBits = static_cast<std::uint8_t>(Number(value));
+  else if (name == "--baud")
+    o.baud = static_cast<std::uint32_t>(Number(value));
+  else if (name == "--mode")
+    o.mode = value.empty() ? 0 : value[0];
+  else if (name == "--clock-offset-ms")
+    o.clockOffsetMs = std::stoll(value);
+  else if (name == "--expect")
+    ExpectFile(o, value);
+  else if (name == "--expect-key")
+    o.expectedKey = value;
+  else if (name == "--new-firmware")
+    o.newFirmware = value;
+  else if (name == "--reply-delay-ms")
+    o.timing.replyDelayUs = Milliseconds(value);
+  else if (name == "--block-ms")
+    o.timing.blockProgramUs = Milliseconds(value);
+  else if (name == "--init-ms")
+    o.timing.initUpdateUs = Milliseconds(value);
+  else if (name == "--restart-ms")
+    o.timing.restartUs = Milliseconds(value);
   else if (name == "--nak-block") {
     const auto [row, times] = NumberAndCount(value, 1);
     o.faults.nakBlocks.push_back({row, times});
-  } else if (name == "--nak-probability") o.faults.nakProbability = std::stod(value);
-  else if (name == "--seed") o.faults.seed = static_cast<std::uint32_t>(Number(value));
-  else if (name == "--silent") fault(ReplyFaultKind::Silent);
-  else if (name == "--bad-checksum") fault(ReplyFaultKind::CorruptChecksum);
-  else if (name == "--cut-short") fault(ReplyFaultKind::CutShort);
+  } else if (name == "--nak-probability")
+    o.faults.nakProbability = std::stod(value);
+  else if (name == "--seed")
+    o.faults.seed = static_cast<std::uint32_t>(Number(value));
+  else if (name == "--silent")
+    fault(ReplyFaultKind::Silent);
+  else if (name == "--bad-checksum")
+    fault(ReplyFaultKind::CorruptChecksum);
+  else if (name == "--cut-short")
+    fault(ReplyFaultKind::CutShort);
   else if (name == "--wrong-address") {
-    o.faults.replyFaults.push_back({ReplyFaultKind::WrongAddress, WRITE_BLOCK, static_cast<int>(Number(value))});
-  } else if (name == "--silent-after-block") o.faults.silentAfterBlock = static_cast<int>(Number(value));
-  else if (name == "--disappear-after-block") o.faults.disappearAfterBlock = static_cast<int>(Number(value));
+    o.faults.replyFaults.push_back(
+        {ReplyFaultKind::WrongAddress, wire::WRITE_BLOCK, static_cast<int>(Number(value))});
+  } else if (name == "--silent-after-block")
+    o.faults.silentAfterBlock = static_cast<int>(Number(value));
+  else if (name == "--disappear-after-block")
+    o.faults.disappearAfterBlock = static_cast<int>(Number(value));
   else if (name == "--swap-serial") {
     const auto [serial, from] = NumberAndCount(value, 2);
     o.faults.swappedSerial = static_cast<std::uint32_t>(serial);
     o.faults.swapFrom = from;
-  } else throw std::invalid_argument("unknown option " + name);
+  } else
+    throw std::invalid_argument("unknown option " + name);
 }
 
 bool ParseArguments(int argc, char** argv, StationOptions& options, FrontOptions& front) {
@@ -278,7 +314,8 @@ class Server {
         return false;
       }
     }
-    std::cout << "qvstation: serving " << path_ << (front_.link.empty() ? "" : " as " + front_.link) << std::endl;
+    std::cout << "qvstation: serving " << path_ << (front_.link.empty() ? "" : " as " + front_.link)
+              << std::endl;
     if (front_.transcript == "-") {
       transcript_ = &std::cout;
     } else if (!front_.transcript.empty()) {
@@ -298,7 +335,9 @@ class Server {
       flushDue(now);
       writeLog();
       if (station_.gone() && pending_.empty()) return closeLine();
-      if (front_.idleExitSeconds > 0 && now - lastInput > static_cast<TimeUs>(front_.idleExitSeconds * 1e6)) return;
+      if (front_.idleExitSeconds > 0 &&
+          now - lastInput > static_cast<TimeUs>(front_.idleExitSeconds * 1e6))
+        return;
       if (readInput(waitFor(now))) lastInput = MonotonicUs() - t0_;
     }
   }
@@ -332,8 +371,10 @@ class Server {
     std::size_t lost = 0;
     while (!pending_.empty() && pending_.front().dueUs <= now) {
       // A loader listening at another speed receives nothing it can read.
-      if (pending_.front().baud == baud) chunk.push_back(pending_.front().byte);
-      else ++lost;
+      if (pending_.front().baud == baud)
+        chunk.push_back(pending_.front().byte);
+      else
+        ++lost;
       pending_.pop_front();
     }
     if (lost > 0) noteUnreadable(now, lost, baud);
@@ -342,8 +383,11 @@ class Server {
 
   void noteUnreadable(TimeUs now, std::size_t count, std::uint32_t baud) {
     if (!transcript_) return;
-    LogEntry entry{now, LogKind::Event, {}, std::to_string(count) + " bytes not readable: the loader listens at " +
-                                             std::to_string(baud) + " baud"};
+    LogEntry entry{now,
+                   LogKind::Event,
+                   {},
+                   std::to_string(count) + " bytes not readable: the loader listens at " +
+                       std::to_string(baud) + " baud"};
     *transcript_ << FormatLogEntry(entry) << std::endl;
   }
 
@@ -355,7 +399,8 @@ class Server {
 
   bool readInput(TimeUs timeoutUs) {
     pollfd fd{master_, POLLIN, 0};
-    const timespec timeout{static_cast<time_t>(timeoutUs / 1'000'000), static_cast<long>(timeoutUs % 1'000'000) * 1000};
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1'000'000),
+                           static_cast<long>(timeoutUs % 1'000'000) * 1000};
     if (ppoll(&fd, 1, &timeout, nullptr) <= 0 || !(fd.revents & POLLIN)) return false;
     std::uint8_t buffer[512];
     const ssize_t count = read(master_, buffer, sizeof buffer);
@@ -397,7 +442,8 @@ std::string Report(const Station& station, const StationOptions& options) {
   std::ostringstream out;
   out << "station: firmware " << station.firmware() << ", " << station.baud() << " baud, mode "
       << (station.mode() ? std::string(1, station.mode()) : std::string("none")) << "\n";
-  out << "image: " << station.image().size() << " bytes, checksum " << LongToHex(CalcCrc(station.image()), 2);
+  out << "image: " << station.image().size() << " bytes, checksum "
+      << HexWord(StationChecksum(station.image()));
   if (options.expectedImage) {
     out << ", matches expected: " << (station.image() == *options.expectedImage ? "yes" : "no");
   }

@@ -4,18 +4,17 @@
 #include <cstdio>
 
 #include "sim/station/StationClock.h"
+#include "sim/station/StationCodec.h"
 #include "sim/station/UpgradeImage.h"
 
 namespace qv::sim {
+
+using namespace wire;
 
 namespace {
 
 constexpr std::size_t kMaxShortData = 64;
 constexpr std::uint8_t kStatusOk = 0x00;
-
-std::string Hex(const Bytes& bytes) {
-  return BytesToHex(bytes, " ");
-}
 
 std::string Format(const char* pattern, auto... args) {
   char buffer[256];
@@ -36,8 +35,8 @@ std::string Printable(const Bytes& bytes) {
 }
 
 std::uint32_t Address24(const Bytes& data, std::size_t at) {
-  return (static_cast<std::uint32_t>(data[at]) << 16) | (static_cast<std::uint32_t>(data[at + 1]) << 8) |
-         data[at + 2];
+  return (static_cast<std::uint32_t>(data[at]) << 16) |
+         (static_cast<std::uint32_t>(data[at + 1]) << 8) | data[at + 2];
 }
 
 std::string DescribeClockRecord(const Bytes& d, std::size_t at) {
@@ -51,13 +50,17 @@ std::string DescribeCommand(std::uint8_t command, const Bytes& data) {
     case SET_MODE:
       return data.size() == 1 ? Format("SET_MODE '%c'", data[0]) : "SET_MODE";
     case SET_BAUD:
-      return data.size() == 1 ? Format("SET_BAUD %s", data[0] == 1 ? "38400" : data[0] == 0 ? "4800" : "?")
+      return data.size() == 1 ? Format("SET_BAUD %s", data[0] == 1   ? "38400"
+                                                      : data[0] == 0 ? "4800"
+                                                                     : "?")
                               : "SET_BAUD";
     case READ_SYSDATA:
-      return data.size() == 2 ? Format("READ_SYSDATA offset %u, %u bytes", data[0], data[1]) : "READ_SYSDATA";
+      return data.size() == 2 ? Format("READ_SYSDATA offset %u, %u bytes", data[0], data[1])
+                              : "READ_SYSDATA";
     case WRITE_BLOCK:
-      return data.size() >= 3 ? Format("WRITE_BLOCK 0x%06X, %zu bytes", Address24(data, 0), data.size() - 3)
-                              : "WRITE_BLOCK";
+      return data.size() >= 3
+                 ? Format("WRITE_BLOCK 0x%06X, %zu bytes", Address24(data, 0), data.size() - 3)
+                 : "WRITE_BLOCK";
     case INIT_UPDATE:
       return "INIT_UPDATE key \"" + Printable(data) + "\"";
     case SET_TIME:
@@ -115,7 +118,7 @@ void Station::receive(TimeUs atUs, const Bytes& bytes, std::uint32_t loaderBaud)
       continue;
     }
     if (rx_ != RxState::Idle && start - rxLastByteUs_ > timing_.frameGapUs) {
-      note(start, "unfinished frame dropped after a pause: " + Hex(rxFrame_));
+      note(start, "unfinished frame dropped after a pause: " + HexBytes(rxFrame_));
       rx_ = RxState::Idle;
       rxFrame_.clear();
     }
@@ -129,8 +132,8 @@ void Station::receive(TimeUs atUs, const Bytes& bytes, std::uint32_t loaderBaud)
   }
   if (whileRestarting) note(atUs, "restarting: " + std::to_string(bytes.size()) + " bytes lost");
   if (garbled) {
-    note(atUs, Format("not understood: %zu bytes at %u baud, the station listens at %u baud", bytes.size(),
-                      loaderBaud, baud_));
+    note(atUs, Format("not understood: %zu bytes at %u baud, the station listens at %u baud",
+                      bytes.size(), loaderBaud, baud_));
   }
 }
 
@@ -161,7 +164,7 @@ void Station::onByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
       return;
     case RxState::Command:
       rxCommand_ = byte;
-      rx_ = IsExtendedCommand(byte) ? RxState::Length : RxState::Short;
+      rx_ = IsExtendedCode(byte) ? RxState::Length : RxState::Short;
       return;
     case RxState::Length:
       rxLength_ = byte;
@@ -172,12 +175,15 @@ void Station::onByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
       if (rxData_.size() == rxLength_ + 2) rx_ = RxState::Etx;
       return;
     case RxState::Etx: {
-      if (byte != kEtx) return rejectFrame(atUs, Format("wrong length: %02X where ETX belongs", byte));
+      if (byte != kEtx)
+        return rejectFrame(atUs, Format("wrong length: %02X where ETX belongs", byte));
       Bytes covered{rxCommand_, static_cast<std::uint8_t>(rxLength_)};
-      covered.insert(covered.end(), rxData_.begin(), rxData_.begin() + static_cast<std::ptrdiff_t>(rxLength_));
+      covered.insert(covered.end(), rxData_.begin(),
+                     rxData_.begin() + static_cast<std::ptrdiff_t>(rxLength_));
       const std::uint32_t sent = rxData_[rxLength_] * 256u + rxData_[rxLength_ + 1];
-      const std::uint32_t computed = CalcCrc(covered);
-      if (sent != computed) return rejectFrame(atUs, Format("bad checksum %04X, computed %04X", sent, computed));
+      const std::uint32_t computed = StationChecksum(covered);
+      if (sent != computed)
+        return rejectFrame(atUs, Format("bad checksum %04X, computed %04X", sent, computed));
       rxData_.resize(rxLength_);
       return frameComplete(atUs);
     }
@@ -187,12 +193,14 @@ void Station::onByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
         rx_ = RxState::ShortEscape;
         return;
       }
-      if (byte < kStuffBelow) return rejectFrame(atUs, Format("bad stuffing: %02X without DLE", byte));
+      if (byte < kFirstPlainByte)
+        return rejectFrame(atUs, Format("bad stuffing: %02X without DLE", byte));
       rxData_.push_back(byte);
       if (rxData_.size() > kMaxShortData) rejectFrame(atUs, "short frame too long");
       return;
     case RxState::ShortEscape:
-      if (byte >= kStuffBelow) return rejectFrame(atUs, Format("bad stuffing: DLE before %02X", byte));
+      if (byte >= kFirstPlainByte)
+        return rejectFrame(atUs, Format("bad stuffing: DLE before %02X", byte));
       rxData_.push_back(byte);
       rx_ = RxState::Short;
       return;
@@ -221,7 +229,8 @@ void Station::onIdleByte(TimeUs startUs, TimeUs atUs, std::uint8_t byte) {
 }
 
 void Station::rejectFrame(TimeUs atUs, const std::string& why) {
-  log_.push_back({rxFrameStartUs_, LogKind::FromLoader, rxFrame_, DescribeCommand(rxCommand_, {}) + " (damaged)"});
+  log_.push_back({rxFrameStartUs_, LogKind::FromLoader, rxFrame_,
+                  DescribeCommand(rxCommand_, {}) + " (damaged)"});
   rx_ = RxState::Idle;
   rxFrame_.clear();
   if (silent_) return note(atUs, "silent: " + why);
@@ -229,7 +238,8 @@ void Station::rejectFrame(TimeUs atUs, const std::string& why) {
 }
 
 void Station::frameComplete(TimeUs atUs) {
-  log_.push_back({rxFrameStartUs_, LogKind::FromLoader, rxFrame_, DescribeCommand(rxCommand_, rxData_)});
+  log_.push_back(
+      {rxFrameStartUs_, LogKind::FromLoader, rxFrame_, DescribeCommand(rxCommand_, rxData_)});
   rx_ = RxState::Idle;
   rxFrame_.clear();
   if (silent_) return note(atUs, "silent: no reply");
@@ -260,7 +270,8 @@ void Station::dispatch(TimeUs atUs, std::uint8_t command, const Bytes& data) {
 
 void Station::onSetMode(TimeUs atUs, const Bytes& data) {
   const TimeUs ready = atUs + timing_.replyDelayUs;
-  if (data.size() != 1 || (data[0] != 'M' && data[0] != 'S')) return sendNak(ready, "mode must be 'M' or 'S'");
+  if (data.size() != 1 || (data[0] != 'M' && data[0] != 'S'))
+    return sendNak(ready, "mode must be 'M' or 'S'");
   mode_ = static_cast<char>(data[0]);
   reply(ready, Bytes{SET_MODE, kStatusOk, data[0]}, Format("mode reply '%c'", mode_));
 }
@@ -269,7 +280,8 @@ void Station::onSetBaud(TimeUs atUs, const Bytes& data) {
   const TimeUs ready = atUs + timing_.replyDelayUs;
   if (data.size() != 1 || data[0] > 1) return sendNak(ready, "speed code must be 0 or 1");
   const std::uint32_t newBaud = data[0] == 1 ? 38400 : 4800;
-  const auto end = reply(ready, Bytes{SET_BAUD, kStatusOk, data[0]}, Format("baud reply %u", newBaud));
+  const auto end =
+      reply(ready, Bytes{SET_BAUD, kStatusOk, data[0]}, Format("baud reply %u", newBaud));
   pendingBaud_ = {end.value_or(ready), newBaud};
 }
 
@@ -278,7 +290,8 @@ void Station::onReadSysData(TimeUs atUs, const Bytes& data) {
   if (data.size() != 2) return sendNak(ready, "READ_SYSDATA needs offset and count");
   const std::size_t offset = data[0];
   const std::size_t count = data[1];
-  if (count == 0 || offset + count > kSystemDataSize) return sendNak(ready, "system data request out of range");
+  if (count == 0 || offset + count > kSystemDataSize)
+    return sendNak(ready, "system data request out of range");
   ++identifications_;
   const Bytes system = systemData(identifications_);
   Bytes payload{READ_SYSDATA};
@@ -293,7 +306,8 @@ void Station::onReadSysData(TimeUs atUs, const Bytes& data) {
                identity_.firmware.c_str(), identity_.hardware));
 }
 
-std::optional<std::string> Station::checkBlockAddress(std::uint32_t address, std::size_t length) const {
+std::optional<std::string> Station::checkBlockAddress(std::uint32_t address,
+                                                      std::size_t length) const {
   if (address < kStationBase) return Format("address 0x%06X below 0x%06X", address, kStationBase);
   const std::uint32_t offset = address - kStationBase;
   if (offset % kRowSize + length > kRowSize) {
@@ -321,12 +335,14 @@ bool Station::nakThisBlock(std::uint32_t address) {
 
 void Station::onWriteBlock(TimeUs atUs, const Bytes& data) {
   const TimeUs ready = atUs + timing_.replyDelayUs;
-  if (data.size() < 4 || data.size() > 3 + kRowSize) return sendNak(ready, "block length out of range");
+  if (data.size() < 4 || data.size() > 3 + kRowSize)
+    return sendNak(ready, "block length out of range");
   if (mode_ == 0) return sendNak(ready, "data block before SET_MODE");
   const std::uint32_t address = Address24(data, 0);
   const std::size_t length = data.size() - 3;
   if (auto problem = checkBlockAddress(address, length)) return sendNak(ready, *problem);
-  if (nakThisBlock(address)) return sendNak(ready, Format("injected NAK for block 0x%06X", address));
+  if (nakThisBlock(address))
+    return sendNak(ready, Format("injected NAK for block 0x%06X", address));
 
   image_.resize(address - kStationBase);
   image_.insert(image_.end(), data.begin() + 3, data.end());
@@ -342,7 +358,8 @@ void Station::onWriteBlock(TimeUs atUs, const Bytes& data) {
   Bytes payload{WRITE_BLOCK};
   PushWord(payload, identity_.codeNumber);
   payload.insert(payload.end(), data.begin(), data.begin() + 3);
-  const auto end = reply(ready + timing_.blockProgramUs, payload, Format("block ack 0x%06X", address));
+  const auto end =
+      reply(ready + timing_.blockProgramUs, payload, Format("block ack 0x%06X", address));
   if (end) {
     summary_.blocks.push_back({address, length, *end, std::nullopt});
     summary_.lastAckEndUs = *end;
@@ -371,10 +388,13 @@ void Station::onInitUpdate(TimeUs atUs, const Bytes& data) {
     std::size_t at = 0;
     const std::size_t common = expectedImage_ ? std::min(image_.size(), expectedImage_->size()) : 0;
     while (at < common && image_[at] == (*expectedImage_)[at]) ++at;
-    note(atUs, Format("image check failed: %zu bytes written, %zu expected, first difference at offset %zu",
-                      image_.size(), expectedImage_ ? expectedImage_->size() : std::size_t{0}, at));
+    note(atUs,
+         Format(
+             "image check failed: %zu bytes written, %zu expected, first difference at offset %zu",
+             image_.size(), expectedImage_ ? expectedImage_->size() : std::size_t{0}, at));
   } else {
-    note(atUs, Format("image check passed: %zu bytes, checksum %04X", image_.size(), CalcCrc(image_)));
+    note(atUs, Format("image check passed: %zu bytes, checksum %04X", image_.size(),
+                      StationChecksum(image_)));
   }
   summary_.result = result;
   const auto end = reply(ready, Bytes{INIT_UPDATE, static_cast<std::uint8_t>(result)},
@@ -398,7 +418,8 @@ void Station::restart(TimeUs atUs) {
   summary_.updated = true;
   rx_ = RxState::Idle;
   rxFrame_.clear();
-  note(atUs, Format("beep beep: restarted with firmware %s at %u baud", identity_.firmware.c_str(), baud_));
+  note(atUs, Format("beep beep: restarted with firmware %s at %u baud", identity_.firmware.c_str(),
+                    baud_));
 }
 
 void Station::onSetTime(TimeUs atUs, const Bytes& data) {
@@ -408,11 +429,12 @@ void Station::onSetTime(TimeUs atUs, const Bytes& data) {
   const std::int64_t target = MsFromRecord(*record);
   const LocalDateTime named = DateTimeFromMs(target);
   if (named.dayOfWeek != record->dayOfWeek) {
-    note(atUs, Format("clock record names weekday %d for a day that is weekday %d", record->dayOfWeek,
-                      named.dayOfWeek));
+    note(atUs, Format("clock record names weekday %d for a day that is weekday %d",
+                      record->dayOfWeek, named.dayOfWeek));
   }
   clockOffsetMs_ = target - MsSince2000(pcClock_.now());
-  note(atUs, Format("clock set, %+lld ms from the PC clock", static_cast<long long>(clockOffsetMs_)));
+  note(atUs,
+       Format("clock set, %+lld ms from the PC clock", static_cast<long long>(clockOffsetMs_)));
   onGetTime(atUs, SET_TIME);
 }
 
@@ -434,10 +456,12 @@ Bytes Station::systemData(int identification) const {
   Bytes data(kSystemDataSize, 0);
   std::uint32_t serial = identity_.serial;
   if (faults_.swappedSerial && identification >= faults_.swapFrom) serial = *faults_.swappedSerial;
-  for (int i = 0; i < 4; ++i) data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(serial >> (24 - 8 * i));
+  for (int i = 0; i < 4; ++i)
+    data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(serial >> (24 - 8 * i));
   data[4] = identity_.interfaceBits;
   for (std::size_t i = 0; i < 3; ++i) {
-    data[5 + i] = static_cast<std::uint8_t>(i < identity_.firmware.size() ? identity_.firmware[i] : ' ');
+    data[5 + i] =
+        static_cast<std::uint8_t>(i < identity_.firmware.size() ? identity_.firmware[i] : ' ');
   }
   data[8] = static_cast<std::uint8_t>(identity_.productionYear % 100);
   data[9] = static_cast<std::uint8_t>(identity_.productionMonth);
@@ -464,12 +488,14 @@ void Station::sendNak(TimeUs atUs, const std::string& why) {
 std::optional<ReplyFaultKind> Station::faultFor(std::uint8_t command) {
   const int count = ++repliesByCommand_[command];
   for (const ReplyFault& fault : faults_.replyFaults) {
-    if (fault.command == command && (fault.occurrence == 0 || fault.occurrence == count)) return fault.kind;
+    if (fault.command == command && (fault.occurrence == 0 || fault.occurrence == count))
+      return fault.kind;
   }
   return std::nullopt;
 }
 
-std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload, const std::string& text) {
+std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload,
+                                     const std::string& text) {
   Bytes body = payload;
   const auto fault = faultFor(payload[0]);
   if (fault == ReplyFaultKind::Silent) {
@@ -484,8 +510,7 @@ std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload, const
     body[5] = static_cast<std::uint8_t>(wrong);
     label = Format("block ack 0x%06X for another block (injected)", wrong);
   }
-  Bytes frame = MakeFrame(body);
-  frame.erase(frame.begin());  // the station sends no wake-up byte
+  Bytes frame = BuildReply(body);
   if (fault == ReplyFaultKind::CorruptChecksum) {
     frame[frame.size() - 2] ^= 0x5A;
     label += " with a corrupted checksum (injected)";
@@ -521,8 +546,9 @@ std::string FormatLogEntry(const LogEntry& entry) {
   constexpr std::size_t kPerLine = 32;
   for (std::size_t at = 0; at < entry.bytes.size(); at += kPerLine) {
     const auto from = entry.bytes.begin() + static_cast<std::ptrdiff_t>(at);
-    const auto to = entry.bytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + kPerLine, entry.bytes.size()));
-    line += "\n" + std::string(30, ' ') + Hex(Bytes(from, to));
+    const auto to = entry.bytes.begin() +
+                    static_cast<std::ptrdiff_t>(std::min(at + kPerLine, entry.bytes.size()));
+    line += "\n" + std::string(30, ' ') + HexBytes(Bytes(from, to));
   }
   return line;
 }
@@ -543,22 +569,27 @@ std::string FormatSummary(const TransferSummary& summary) {
     }
   }
   if (counted > 0) {
-    text += Format("mean turnaround: %.3f ms over %d blocks\n", static_cast<double>(total) / 1000.0 / counted,
-                   counted);
+    text += Format("mean turnaround: %.3f ms over %d blocks\n",
+                   static_cast<double>(total) / 1000.0 / counted, counted);
   }
   if (summary.firstBlockStartUs && summary.lastAckEndUs && summary.transferBaud > 0) {
-    const double seconds = static_cast<double>(*summary.lastAckEndUs - *summary.firstBlockStartUs) / 1e6;
+    const double seconds =
+        static_cast<double>(*summary.lastAckEndUs - *summary.firstBlockStartUs) / 1e6;
     const double lineLimit = summary.transferBaud / 10.0;
     // A full block costs its frame (wake-up, STX, code, length, address, 128
     // bytes, checksum, ETX) and its acknowledgement on the line.
     const double frameLimit = lineLimit * 128.0 / (138.0 + 10.0);
-    const double effective = seconds > 0 ? static_cast<double>(summary.acceptedBytes) / seconds : 0.0;
-    text += Format("transfer: %.3f s at %u baud, %.0f bytes/s effective; line limit %.0f bytes/s, "
-                   "with framing and acknowledgements %.0f bytes/s (%.0f%% reached)\n",
-                   seconds, summary.transferBaud, effective, lineLimit, frameLimit,
-                   frameLimit > 0 ? 100.0 * effective / frameLimit : 0.0);
+    const double effective =
+        seconds > 0 ? static_cast<double>(summary.acceptedBytes) / seconds : 0.0;
+    text += Format(
+        "transfer: %.3f s at %u baud, %.0f bytes/s effective; line limit %.0f bytes/s, "
+        "with framing and acknowledgements %.0f bytes/s (%.0f%% reached)\n",
+        seconds, summary.transferBaud, effective, lineLimit, frameLimit,
+        frameLimit > 0 ? 100.0 * effective / frameLimit : 0.0);
   }
-  if (summary.result) text += Format("update result: '%c'%s\n", *summary.result, summary.updated ? ", restarted" : "");
+  if (summary.result)
+    text +=
+        Format("update result: '%c'%s\n", *summary.result, summary.updated ? ", restarted" : "");
   return text;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // A model of the station's boot loader, as the loader meets it on the line.
 //
-// It decodes what arrives itself, byte by byte (it shares no receive code with
-// the loader, so a mistake on one side is not hidden by the same mistake on
-// the other), answers each command, keeps the image written by the data
-// blocks and judges the transfer when the key arrives. Time is the caller's:
+// It decodes what arrives itself, byte by byte, and frames its replies with
+// its own codec (it shares no frame code with the loader, so a mistake on one
+// side is not hidden by the same mistake on the other), answers each command, keeps the image
+// written by the data blocks and judges the transfer when the key arrives. Time is the caller's:
 // every input carries the moment it reached the line, and every reply says
 // when its first byte leaves. A byte takes ten bit times at the station's
 // speed in both directions.
@@ -47,8 +47,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Bytes.h"
 #include "core/Clock.h"
-#include "protocol/stdFunc.h"
 
 namespace qv::sim {
 
@@ -66,10 +66,10 @@ struct StationIdentity {
   std::uint16_t hardware = 0x8115;
   std::uint16_t boot = 0x0102;  // each byte at most 0xCF (sent as "0"-based characters)
   std::string firmware = "550";
-  int productionYear = 2015;    // 1930 … 2029
+  int productionYear = 2015;  // 1930 … 2029
   int productionMonth = 6;
   int productionDay = 1;
-  std::uint16_t battery = 47'160;  // 3.6 V at 13100 per volt
+  std::uint16_t battery = 47'160;     // 3.6 V at 13100 per volt
   std::uint8_t interfaceBits = 0x08;  // bits 3–5 equal to 0x30: a USB station
   std::uint16_t codeNumber = 1;       // 10 bits
 
@@ -77,11 +77,11 @@ struct StationIdentity {
 };
 
 struct StationTiming {
-  TimeUs replyDelayUs = 1'000;       // from a frame's last byte to its reply
-  TimeUs blockProgramUs = 4'000;     // programming a data block, before its acknowledgement
-  TimeUs initUpdateUs = 300'000;     // checking the image before the result
-  TimeUs restartUs = 1'500'000;      // silent after a successful update
-  TimeUs frameGapUs = 200'000;       // an unfinished frame older than this is dropped
+  TimeUs replyDelayUs = 1'000;    // from a frame's last byte to its reply
+  TimeUs blockProgramUs = 4'000;  // programming a data block, before its acknowledgement
+  TimeUs initUpdateUs = 300'000;  // checking the image before the result
+  TimeUs restartUs = 1'500'000;   // silent after a successful update
+  TimeUs frameGapUs = 200'000;    // an unfinished frame older than this is dropped
 };
 
 enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress };
@@ -104,8 +104,8 @@ struct StationFaults {
   double nakProbability = 0.0;  // for every data block, from a seeded generator
   std::uint32_t seed = 1;
   std::vector<ReplyFault> replyFaults;
-  int silentAfterBlock = 0;      // n > 0: answers nothing after acknowledging the n-th block
-  int disappearAfterBlock = 0;   // n > 0: closes the line after acknowledging the n-th block
+  int silentAfterBlock = 0;     // n > 0: answers nothing after acknowledging the n-th block
+  int disappearAfterBlock = 0;  // n > 0: closes the line after acknowledging the n-th block
   std::optional<std::uint32_t> swappedSerial;  // reported from identification `swapFrom` on
   int swapFrom = 2;
 };
@@ -113,7 +113,7 @@ struct StationFaults {
 struct StationOptions {
   StationIdentity identity;
   std::uint32_t baud = 4800;
-  char mode = 0;  // 'M', 'S' or 0 (none yet)
+  char mode = 0;                   // 'M', 'S' or 0 (none yet)
   std::int64_t clockOffsetMs = 0;  // station clock minus PC clock
   StationTiming timing;
   StationFaults faults;

@@ -55,8 +55,7 @@ std::int64_t MsFromRecord(const ClockRecord& record) {
   t.month = record.month;
   t.day = record.day;
   const int seconds = record.halfDaySeconds + (record.afternoon ? 43200 : 0);
-  return MsSince2000(t) + seconds * 1000LL +
-         record.fraction * 1000LL / 256;
+  return MsSince2000(t) + seconds * 1000LL + record.fraction * 1000LL / 256;
 }
 
 }  // namespace qv::sim

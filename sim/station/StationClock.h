@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/Bytes.h"
 #include "core/Calendar.h"
 #include "core/Clock.h"
-#include "protocol/stdFunc.h"
 
 namespace qv::sim {
-
 
 struct ClockRecord {
   int year = 0;  // two digits

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "sim/station/StationCodec.h"
+
 namespace qv::sim {
 
 namespace {
@@ -10,10 +12,6 @@ namespace {
 void AppendWord(Bytes& out, std::uint32_t word) {
   out.push_back(static_cast<std::uint8_t>((word >> 8) & 0xFF));
   out.push_back(static_cast<std::uint8_t>(word & 0xFF));
-}
-
-std::uint16_t WordAt(const Bytes& data, std::size_t index) {
-  return static_cast<std::uint16_t>((data[index] << 8) | data[index + 1]);
 }
 
 // A small xorshift generator: the same seed gives the same image everywhere.
@@ -37,20 +35,8 @@ Bytes BuildUpgradeFile(const Bytes& image, std::uint16_t boot, std::uint16_t har
   Bytes file = image;
   AppendWord(file, boot);
   AppendWord(file, hardware);
-  AppendWord(file, CalcCrc(file));
+  AppendWord(file, StationChecksum(file));
   return file;
-}
-
-std::optional<UpgradeFileInfo> ReadUpgradeFile(const Bytes& file) {
-  if (file.size() < kTrailerSize) return std::nullopt;
-  const std::size_t length = file.size();
-  UpgradeFileInfo info;
-  info.image.assign(file.begin(), file.end() - static_cast<std::ptrdiff_t>(kTrailerSize));
-  info.boot = WordAt(file, length - 6);
-  info.hardware = WordAt(file, length - 4);
-  info.storedChecksum = WordAt(file, length - 2);
-  info.computedChecksum = static_cast<std::uint16_t>(CalcCrc(file.data(), length - 2));
-  return info;
 }
 
 Bytes MakeSyntheticImage(std::size_t size, std::string_view firmware, std::uint32_t seed) {
@@ -95,12 +81,13 @@ std::string MakeKey(std::uint32_t seed, std::size_t length) {
   static constexpr std::string_view kAlphabet = "ABCDEFGHJKLMNPQRSTUVWXYZ23456789";
   std::uint32_t state = seed == 0 ? 0x2545F491u : seed ^ 0x5A5A5A5Au;
   std::string key;
-  for (std::size_t i = 0; i < length; ++i) key.push_back(kAlphabet[NextRandom(state) % kAlphabet.size()]);
+  for (std::size_t i = 0; i < length; ++i)
+    key.push_back(kAlphabet[NextRandom(state) % kAlphabet.size()]);
   return key;
 }
 
 std::string HardwareFolderName(std::uint16_t hardware) {
-  return "0x" + LongToHex(hardware, 2);
+  return "0x" + HexWord(hardware);
 }
 
 std::optional<Bytes> ReadWholeFile(const std::string& path) {

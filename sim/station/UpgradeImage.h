@@ -1,8 +1,9 @@
 #pragma once
-// Upgrade files and key files as the loader reads them: the image, then a
-// six-byte trailer (boot version, hardware version, checksum; each a 16-bit
-// word, most significant byte first). The checksum covers the image and both
-// version words. Used by the image tool, the station simulator and tests.
+// Making upgrade files and key files: the image, then a six-byte trailer
+// (boot version, hardware version, checksum; each a 16-bit word, most
+// significant byte first). The checksum, the station's own, covers the image
+// and both version words. Used by the image tool, the station simulator and
+// tests; StationImage.h reads such a file back.
 //
 // Synthetic images (for stations without real firmware) start with our own
 // eight-byte header: the five characters "QVIMG" and the three firmware
@@ -13,26 +14,14 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/stdFunc.h"
+#include "core/Bytes.h"
 
 namespace qv::sim {
 
-inline constexpr std::size_t kTrailerSize = 6;
 inline constexpr std::string_view kSyntheticMagic = "QVIMG";
 inline constexpr std::size_t kSyntheticHeaderSize = 8;
 
-struct UpgradeFileInfo {
-  Bytes image;
-  std::uint16_t boot = 0;
-  std::uint16_t hardware = 0;
-  std::uint16_t storedChecksum = 0;
-  std::uint16_t computedChecksum = 0;
-  bool checksumOk() const { return storedChecksum == computedChecksum; }
-};
-
 Bytes BuildUpgradeFile(const Bytes& image, std::uint16_t boot, std::uint16_t hardware);
-// Nothing for a file shorter than its trailer.
-std::optional<UpgradeFileInfo> ReadUpgradeFile(const Bytes& file);
 
 // `size` bytes: the header (when `firmware` is three characters and the size
 // allows it) followed by deterministic filler that includes every byte value,

@@ -1,6 +1,7 @@
 #pragma once
 // Drives the station model frame by frame and reads its replies with the
-// project's own frame code.
+// loader's frame code: the station frames with a codec of its own, so every
+// reply read here is also a check of the two against each other.
 #include <optional>
 #include <vector>
 
@@ -19,7 +20,7 @@ class FixedClock : public Clock {
   void processEvents() override {}
 };
 
-// The payload of a station reply, if the reply is exactly what the project's
+// The payload of a station reply, if the reply is exactly what the loader's
 // MakeFrame gives for it (without the loader's wake-up byte): layout, length,
 // stuffing and checksum all agree.
 inline std::optional<Bytes> PayloadOf(const Bytes& reply) {

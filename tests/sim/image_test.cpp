@@ -2,7 +2,9 @@
 
 #include <tuple>
 
+#include "protocol/stdFunc.h"
 #include "sim/station/StationClock.h"
+#include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
 
@@ -20,19 +22,24 @@ TEST(UpgradeFile, TrailerCarriesVersionsAndTheChecksumOfAllButItself) {
   const Bytes file = BuildUpgradeFile(image, 0x0102, 0x8115);
   ASSERT_EQ(file.size(), image.size() + 6);
   EXPECT_EQ(Bytes(file.end() - 6, file.end() - 2), Hex("01 02 81 15"));
+  // Made with the station's checksum, checked with the loader's.
   const std::uint32_t crc = CalcCrc(file.data(), file.size() - 2);
   EXPECT_EQ(file[file.size() - 2] * 256u + file.back(), crc);
 
-  const auto info = ReadUpgradeFile(file);
+  const auto info = SplitUpgradeFile(file);
   ASSERT_TRUE(info);
   EXPECT_EQ(std::tuple(info->image, info->boot, info->hardware, info->checksumOk()),
             std::tuple(image, 0x0102, 0x8115, true));
 
   Bytes damaged = file;
   damaged[3] ^= 0x01;
-  EXPECT_FALSE(ReadUpgradeFile(damaged)->checksumOk());
-  EXPECT_FALSE(ReadUpgradeFile(Hex("01 02 03 04 05")));
-  EXPECT_TRUE(ReadUpgradeFile(Hex("01 02 03 04 05 06"))->image.empty());
+  const auto damagedParts = SplitUpgradeFile(damaged);
+  ASSERT_TRUE(damagedParts);
+  EXPECT_FALSE(damagedParts->checksumOk());
+  EXPECT_FALSE(SplitUpgradeFile(Hex("01 02 03 04 05")));
+  const auto trailerOnly = SplitUpgradeFile(Hex("01 02 03 04 05 06"));
+  ASSERT_TRUE(trailerOnly);
+  EXPECT_TRUE(trailerOnly->image.empty());
 }
 
 TEST(UpgradeFile, NamesOfKeyFileFirmwareAndFolder) {
@@ -69,18 +76,21 @@ TEST(StationClockRecord, EncodesTheHalfDayTheWeekdayAndTheFraction) {
   };
   for (const auto& c : cases) EXPECT_EQ(EncodeSetRecord(RecordFromTime(c.time)), c.record);
 
-  for (const Bytes& bad : {Hex("1A 0D 06 00 00 00 00"), Hex("1A 00 06 00 00 00 00"), Hex("1A 0C 20 00 00 00 00"),
-                           Hex("1A 0C 06 0E 00 00 00"), Hex("1A 0C 06 00 A8 C1 00"), Hex("1A 0C 06 00 00 00")}) {
+  for (const Bytes& bad :
+       {Hex("1A 0D 06 00 00 00 00"), Hex("1A 00 06 00 00 00 00"), Hex("1A 0C 20 00 00 00 00"),
+        Hex("1A 0C 06 0E 00 00 00"), Hex("1A 0C 06 00 A8 C1 00"), Hex("1A 0C 06 00 00 00")}) {
     EXPECT_FALSE(DecodeSetRecord(bad)) << BytesToHex(bad);
   }
   const auto record = DecodeSetRecord(Hex("2C 0C 1F 0D 31 38 80"));
   ASSERT_TRUE(record);
-  EXPECT_EQ(Fields(DateTimeFromMs(MsFromRecord(*record))), std::tuple(2044, 12, 31, 15, 30, 0, 500, 6));
+  EXPECT_EQ(Fields(DateTimeFromMs(MsFromRecord(*record))),
+            std::tuple(2044, 12, 31, 15, 30, 0, 500, 6));
 }
 
 TEST(StationClockRecord, CalendarRoundTripsAcrossLeapDaysAndCenturies) {
-  for (const LocalDateTime& t : {LocalDateTime{2000, 1, 1, 0, 0, 0, 0, 6}, LocalDateTime{2028, 2, 29, 23, 59, 59, 999, 2},
-                                 LocalDateTime{2100, 3, 1, 12, 0, 0, 0, 1}, LocalDateTime{1999, 12, 31, 1, 2, 3, 4, 5}}) {
+  for (const LocalDateTime& t :
+       {LocalDateTime{2000, 1, 1, 0, 0, 0, 0, 6}, LocalDateTime{2028, 2, 29, 23, 59, 59, 999, 2},
+        LocalDateTime{2100, 3, 1, 12, 0, 0, 0, 1}, LocalDateTime{1999, 12, 31, 1, 2, 3, 4, 5}}) {
     EXPECT_EQ(Fields(DateTimeFromMs(MsSince2000(t))), Fields(t));
   }
 }

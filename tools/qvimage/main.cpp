@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/station/StationCodec.h"
+#include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 
 namespace {
@@ -99,7 +101,8 @@ int Make(int argc, char** argv) {
   if (argc < 3) throw std::invalid_argument("make needs an output file");
   const std::string out = argv[2];
   const Options options = ParseOptions(argc, argv, 3);
-  const std::string firmware = Optional(options, "--firmware", FirmwareFromFileName(out).value_or(""));
+  const std::string firmware =
+      Optional(options, "--firmware", FirmwareFromFileName(out).value_or(""));
   WriteUpgrade(out, options, firmware);
   return 0;
 }
@@ -136,19 +139,22 @@ int Show(int argc, char** argv) {
   const auto file = ReadWholeFile(path);
   if (!file) throw std::runtime_error("cannot read " + path);
   std::cout << "file:      " << path << " (" << file->size() << " bytes)\n";
-  const auto info = ReadUpgradeFile(*file);
+  const auto info = SplitUpgradeFile(*file);
   if (!info) {
     std::cout << "trailer:   missing, the file is shorter than 6 bytes\n";
     return 1;
   }
   std::cout << "image:     " << info->image.size() << " bytes\n"
-            << "boot:      " << LongToHex(info->boot, 2) << "\n"
-            << "hardware:  " << LongToHex(info->hardware, 2) << " (folder " << HardwareFolderName(info->hardware)
-            << ")\n"
-            << "checksum:  stored " << LongToHex(info->storedChecksum, 2) << ", computed "
-            << LongToHex(info->computedChecksum, 2) << (info->checksumOk() ? " (right)" : " (WRONG)") << "\n";
-  if (const auto firmware = FirmwareFromFileName(path)) std::cout << "firmware:  " << *firmware << " (file name)\n";
-  if (const auto header = SyntheticFirmware(info->image)) std::cout << "header:    QVIMG, firmware " << *header << "\n";
+            << "boot:      " << HexWord(info->boot) << "\n"
+            << "hardware:  " << HexWord(info->hardware) << " (folder "
+            << HardwareFolderName(info->hardware) << ")\n"
+            << "checksum:  stored " << HexWord(info->storedChecksum) << ", computed "
+            << HexWord(info->computedChecksum) << (info->checksumOk() ? " (right)" : " (WRONG)")
+            << "\n";
+  if (const auto firmware = FirmwareFromFileName(path))
+    std::cout << "firmware:  " << *firmware << " (file name)\n";
+  if (const auto header = SyntheticFirmware(info->image))
+    std::cout << "header:    QVIMG, firmware " << *header << "\n";
   const auto key = ReadWholeFile(KeyFilePath(path));
   if (!key) {
     std::cout << "key:       " << KeyFilePath(path) << " missing\n";
