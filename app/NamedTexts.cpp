@@ -16,7 +16,9 @@ struct NamedRow {
   std::string_view french;
 };
 
-// Sorted by name. Keep the three languages side by side.
+// Sorted by name. Keep the three languages side by side; %1 .. %9 are the
+// values the caller fills in, the same ones in every language.
+// clang-format off
 constexpr NamedRow kRows[] = {
     {"file.changedWhileRead", "Die Datei hat sich beim Lesen geändert",
      "The file changed while it was read", "Le fichier a changé pendant la lecture"},
@@ -39,7 +41,96 @@ constexpr NamedRow kRows[] = {
      "Le fichier fait moins de 6 octets"},
     {"file.unreadable", "Pfad- oder Dateizugriffsfehler", "Path/File access error",
      "Erreur d'accès au chemin ou au fichier"},
+    {"serial.alreadyOpen",
+     "%1 ist bereits geöffnet.",
+     "%1 is already open.",
+     "%1 est déjà ouvert."},
+    {"serial.denied",
+     "Keine Berechtigung, %1 (%2) zu öffnen. Serielle Geräte stehen den Mitgliedern der Gruppe 'dialout' offen: Führen Sie 'sudo usermod -aG dialout $USER' aus, dann melden Sie sich ab und wieder an.",
+     "No permission to open %1 (%2). Serial devices are open to the members of the 'dialout' group: run 'sudo usermod -aG dialout $USER', then log out and in again.",
+     "Pas d'autorisation pour ouvrir %1 (%2). Les appareils série sont ouverts aux membres du groupe 'dialout' : exécutez 'sudo usermod -aG dialout $USER', puis fermez la session et ouvrez-la à nouveau."},
+    {"serial.deniedGroup",
+     "Dieses Gerät gehört der Gruppe '%1'; treten Sie stattdessen dieser bei.",
+     "This device belongs to the group '%1'; join that one instead.",
+     "Cet appareil appartient au groupe '%1' ; rejoignez plutôt celui-ci."},
+    {"serial.gone",
+     "%1 ist %2, aber dieses Gerät ist nicht mehr da. Schließen Sie den Adapter wieder an, oder %3.",
+     "%1 is %2, but that device is gone. Connect the adapter again, or %3.",
+     "%1 est %2, mais cet appareil a disparu. Rebranchez l'adaptateur, ou %3."},
+    {"serial.handshakingRefused",
+     "%1 kann den Handshake %2 nicht verwenden: %3",
+     "%1 cannot use handshaking %2: %3",
+     "%1 ne peut pas utiliser le contrôle de flux %2 : %3"},
+    {"serial.inUse",
+     "%1 (%2) wird von einem anderen Programm benutzt. Schließen Sie dieses Programm (ein Terminal wie minicom oder screen, oder ein anderes QV-Boot) und versuchen Sie es erneut.",
+     "%1 (%2) is in use by another program. Close that program (a terminal such as minicom or screen, or another QV-Boot) and try again.",
+     "%1 (%2) est utilisé par un autre programme. Fermez ce programme (un terminal comme minicom ou screen, ou un autre QV-Boot) et réessayez."},
+    {"serial.invalidHandshaking",
+     "Ungültiger Handshake %1: erwartet wird 0 bis 3.",
+     "Invalid handshaking %1: expected 0 to 3.",
+     "Contrôle de flux %1 non valable : 0 à 3 attendu."},
+    {"serial.invalidInputLen",
+     "Ungültige InputLen %1.",
+     "Invalid InputLen %1.",
+     "InputLen %1 non valable."},
+    {"serial.invalidPort",
+     "Ungültige Portnummer %1: Der Lader erreicht nur COM1 bis COM16.",
+     "Invalid port number %1: the loader reaches COM1 to COM16 only.",
+     "Numéro de port %1 non valable : le chargeur n'atteint que COM1 à COM16."},
+    {"serial.invalidSettings",
+     "Ungültige Porteinstellungen '%1': erwartet werden Geschwindigkeit, Parität, Datenbits und Stoppbits, etwa 38400,n,8,1.",
+     "Invalid port settings '%1': expected speed, parity, data bits and stop bits such as 38400,n,8,1.",
+     "Réglages de port '%1' non valables : vitesse, parité, bits de données et bits d'arrêt attendus, par exemple 38400,n,8,1."},
+    {"serial.lineRefused",
+     "%1 (%2) nimmt die Einstellungen %3 nicht an: %4",
+     "%1 (%2) does not take the settings %3: %4",
+     "%1 (%2) n'accepte pas les réglages %3 : %4"},
+    {"serial.mapHint",
+     "tragen Sie das Gerät in %1 mit einer Zeile wie %2 ein (ls -l /dev/serial/by-id zeigt die Adapter)",
+     "name the device in %1 with a line such as %2 (ls -l /dev/serial/by-id shows the adapters)",
+     "indiquez l'appareil dans %1 avec une ligne telle que %2 (ls -l /dev/serial/by-id affiche les adaptateurs)"},
+    {"serial.mapHintVariable",
+     "tragen Sie das Gerät mit einer Zeile wie %2 in eine Port-Zuordnungsdatei ein, die die Variable %1 nennt",
+     "name the device in a port map file given by the variable %1, with a line such as %2",
+     "indiquez l'appareil dans un fichier de correspondance des ports désigné par la variable %1, avec une ligne telle que %2"},
+    {"serial.missing",
+     "%1 ist %2, aber dieses Gerät gibt es nicht.",
+     "%1 is %2, but that device does not exist.",
+     "%1 est %2, mais cet appareil n'existe pas."},
+    {"serial.missingMapped",
+     "%1 ist %2 (%3 Zeile %4), aber dieses Gerät gibt es nicht. Schließen Sie den Adapter an, oder ändern Sie diese Zeile auf den Pfad des Geräts (ls -l /dev/serial/by-id zeigt die Adapter).",
+     "%1 is %2 (%3 line %4), but that device does not exist. Connect the adapter, or correct that line to the device's path (ls -l /dev/serial/by-id shows the adapters).",
+     "%1 est %2 (%3 ligne %4), mais cet appareil n'existe pas. Branchez l'adaptateur, ou corrigez cette ligne avec le chemin de l'appareil (ls -l /dev/serial/by-id affiche les adaptateurs)."},
+    {"serial.noDevice",
+     "kein serielles Gerät gefunden",
+     "no serial device found",
+     "aucun appareil série trouvé"},
+    {"serial.openBeforeChoosing",
+     "%1 ist geöffnet; schließen Sie ihn, bevor Sie %2 wählen.",
+     "%1 is open; close it before choosing %2.",
+     "%1 est ouvert ; fermez-le avant de choisir %2."},
+    {"serial.openFailed",
+     "%1 (%2) konnte nicht geöffnet werden: %3",
+     "Could not open %1 (%2): %3",
+     "Impossible d'ouvrir %1 (%2) : %3"},
+    {"serial.portIs",
+     "%1 ist %2",
+     "%1 is %2",
+     "%1 est %2"},
+    {"serial.settingsRefused",
+     "%1 kann nicht mit %2 arbeiten: %3",
+     "%1 cannot run with %2: %3",
+     "%1 ne peut pas fonctionner avec %2 : %3"},
+    {"serial.unmapped",
+     "Kein serielles Gerät hat die Nummer %1 (%2). Schließen Sie das Kabel der Station an, oder %3.",
+     "No serial device is numbered %1 (%2). Connect the station's cable, or %3.",
+     "Aucun appareil série ne porte le numéro %1 (%2). Branchez le câble de la station, ou %3."},
+    {"update.firmwareMismatch",
+     "Die Station meldet nach dem Update die Firmware %1, die Datei hat %2: Das Update hat nicht gewirkt. Starten Sie es erneut.",
+     "After the update the station reports firmware %1, the file has %2: the update did not take. Start it again.",
+     "Après la mise à jour, la station indique le firmware %1, le fichier a %2 : la mise à jour n'a pas pris effet. Relancez-la."},
 };
+// clang-format on
 
 static_assert(std::ranges::is_sorted(kRows, {}, &NamedRow::name));
 
@@ -51,6 +142,12 @@ std::string NamedText(std::int32_t initLang, std::string_view name) {
   if (initLang == 0) return std::string(row->german);
   if (initLang == 2000) return std::string(row->french);
   return std::string(row->english);
+}
+
+std::vector<std::string_view> NamedTextNames() {
+  std::vector<std::string_view> names;
+  for (const NamedRow& row : kRows) names.push_back(row.name);
+  return names;
 }
 
 std::string NamedText(const Context& ctx, std::string_view name) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv {
 
@@ -15,5 +16,8 @@ class Context;
 // itself, so a missing row shows up instead of an empty box.
 std::string NamedText(std::int32_t initLang, std::string_view name);
 std::string NamedText(const Context& ctx, std::string_view name);
+
+// Every name of the table, in order.
+std::vector<std::string_view> NamedTextNames();
 
 }  // namespace qv

@@ -1,14 +1,13 @@
 #include "config/IniAccess.h"
 
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/Errors.h"
-#include "core/View.h"
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
+#include "core/Errors.h"
+#include "core/TextRules.h"
+#include "core/View.h"
 
 namespace qv {
 
@@ -186,13 +185,13 @@ bool IniAccess::CreateFolder(const std::string& sPath) {
 
 std::string IniAccess::ReadEntry(const std::string& Section, const std::string& Key,
                                  const std::string& Default) const {
-  return TrimBlanks(ProfileGetString(Section, Key, Default, iniFile_));
+  return std::string(TrimControl(ProfileGetString(Section, Key, Default, iniFile_)));
 }
 
 void IniAccess::WriteEntry(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
   // A settings file that cannot be written is not worth a message.
-  ProfileWriteString(Section, Key, CutUtf8(Value, kProfileValueMax), iniFile_);
+  ProfileWriteString(Section, Key, CutCharacters(Value, kProfileValueMax), iniFile_);
 }
 
 void IniAccess::ClearSection(const std::string& Section) {
@@ -207,7 +206,8 @@ std::string IniAccess::Array2String(const std::vector<std::string>& ss, const st
     if (i > 0) joined += sep;
     // A number that holds the separator (a decimal comma) must be quoted too,
     // or String2Array would split it.
-    const bool bare = ParseNumber(ss[i]) && (sep.empty() || ss[i].find(sep) == std::string::npos);
+    const bool bare =
+        DecimalNumber(ss[i]).has_value() && (sep.empty() || ss[i].find(sep) == std::string::npos);
     if (bare) {
       joined += ss[i];
     } else {
@@ -223,7 +223,8 @@ void IniAccess::String2Array(std::vector<std::string>& ss, const std::string& se
   if (s.empty()) return;
   const char quote = static_cast<char>(txtLim);
   if (sep.empty()) {
-    ss[0] = txtLim ? Unquote(TrimBlanks(s), quote) : TrimBlanks(s);
+    const std::string whole(TrimControl(s));
+    ss[0] = txtLim ? Unquote(whole, quote) : whole;
     return;
   }
   std::size_t start = 0;
@@ -235,7 +236,7 @@ void IniAccess::String2Array(std::vector<std::string>& ss, const std::string& se
       if (close != std::string::npos) end = s.find(sep, close + 1);
     }
     if (end == std::string::npos) end = s.size();
-    std::string element = TrimBlanks(std::string_view(s).substr(start, end - start));
+    std::string element(TrimControl(std::string_view(s).substr(start, end - start)));
     if (txtLim) element = Unquote(std::move(element), quote);
     if (n >= ss.size()) ss.resize(n + 1);
     ss[n] = std::move(element);
@@ -280,25 +281,7 @@ std::string IniAccess::TrimBlanks(std::string_view text) {
 }
 
 std::optional<double> IniAccess::ParseNumber(std::string_view text) {
-  std::string number(TrimControl(text));
-  bool negative = false;
-  if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
-    negative = number.front() == '-';
-    number.erase(0, 1);
-  }
-  // A decimal comma, as a German system writes numbers.
-  const std::size_t comma = number.find(',');
-  if (comma != std::string::npos && number.find('.') == std::string::npos &&
-      number.find(',', comma + 1) == std::string::npos) {
-    number[comma] = '.';
-  }
-  // from_chars also reads "inf", "nan" and hex digits; a number starts with a digit or point.
-  if (number.empty() || !(IsDigit(number.front()) || number.front() == '.')) return std::nullopt;
-  double value = 0;
-  const char* end = number.data() + number.size();
-  const auto [ptr, ec] = std::from_chars(number.data(), end, value);
-  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
-  return negative ? -value : value;
+  return DecimalNumber(text);
 }
 
 }  // namespace qv

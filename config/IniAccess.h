@@ -67,10 +67,11 @@ class IniAccess {
   // A zero result shows error 75 with the failing call's description and the
   // context in a message box, and gives false.
   bool ApiSucceeded(std::int32_t result, const std::string& context);
+  // Settings values lose every control byte around them (TrimControl).
   static std::string TrimBlanks(std::string_view text);
 
-  // "Reads as a number": optional sign, digits with an optional decimal point
-  // ("." or ","), optional exponent, blanks around.
+  // "Reads as a number" (DecimalNumber): optional sign, digits with an
+  // optional decimal point ("." or ","), optional exponent, blanks around.
   static std::optional<double> ParseNumber(std::string_view text);
 
  private:

@@ -27,7 +27,7 @@ ProfileFileRead ReadProfileFile(const std::string& path);
 bool ReplaceFileContent(const std::string& path, std::string_view content);
 
 // The value of the key, or `fallback` when the file, section or key is missing
-// or the file cannot be read; at most 259 bytes, up to its first NUL.
+// or the file cannot be read; at most 259 characters, up to its first NUL.
 std::string ProfileGetString(std::string_view section, std::string_view key,
                              std::string_view fallback, const std::string& path);
 

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 
+#include "core/TextRules.h"
+
 namespace qv {
 
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-bool IsControl(char c) {
-  return static_cast<unsigned char>(c) < 33;
-}
 
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
@@ -51,20 +49,6 @@ std::string_view UpToNul(std::string_view text) {
 }
 
 }  // namespace
-
-std::string_view TrimControl(std::string_view text) {
-  while (!text.empty() && IsControl(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsControl(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-std::string_view CutUtf8(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return text;
-  std::size_t end = limit;
-  // Back off over continuation bytes (10xxxxxx) to the start of the character.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
-}
 
 ProfileText::ProfileText(std::string_view text) {
   if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
@@ -123,7 +107,7 @@ std::optional<std::string> ProfileText::Get(std::string_view section, std::strin
   for (std::size_t i = header + 1; i < end; ++i) {
     const Parsed parsed = Parse(lines_[i].body);
     if (parsed.kind != Kind::Entry || !SameName(parsed.name, key)) continue;
-    return std::string(CutUtf8(UpToNul(Unquoted(parsed.value)), kProfileValueMax));
+    return std::string(CutCharacters(UpToNul(Unquoted(parsed.value)), kProfileValueMax));
   }
   return std::nullopt;
 }
@@ -132,7 +116,7 @@ bool ProfileText::Set(std::string_view section, std::string_view key, std::strin
   if (!IsValidSection(section) || !IsValidKey(key)) return false;
   value = UpToNul(value);
   if (HasAny(value, "\r\n")) return false;
-  value = CutUtf8(value, kProfileValueMax);
+  value = CutCharacters(value, kProfileValueMax);
   const std::string newEntry = std::string(key) + "=" + std::string(value);
 
   const std::size_t header = FindSection(section);

@@ -13,22 +13,16 @@
 
 namespace qv {
 
-// A value holds at most this many characters (bytes); a longer one is cut.
+// A value holds at most this many characters (UTF-8 code points, not bytes);
+// a longer one is cut, never inside a character.
 inline constexpr std::size_t kProfileValueMax = 259;
-
-// Removes leading and trailing characters with a code below 33 (blanks, tabs,
-// line breaks, other control characters).
-std::string_view TrimControl(std::string_view text);
-
-// At most `limit` bytes of `text`, never ending inside a UTF-8 sequence.
-std::string_view CutUtf8(std::string_view text, std::size_t limit);
 
 class ProfileText {
  public:
   explicit ProfileText(std::string_view text = {});
 
   // The value of the first such key in the first such section, quotes
-  // removed, at most kProfileValueMax bytes; nullopt when there is none.
+  // removed, at most kProfileValueMax characters; nullopt when there is none.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
 
   // Replaces or adds the key, adding the section at the end when missing.

@@ -1,16 +1,15 @@
 #include "config/Settings.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <optional>
 
-#include "core/Context.h"
-#include "core/View.h"
 #include "config/IniAccess.h"
-#include "config/ProfileText.h"
+#include "core/Context.h"
+#include "core/TextRules.h"
+#include "core/View.h"
 
 namespace qv {
 
@@ -24,29 +23,9 @@ constexpr std::int32_t kFrench = 2000;
 // A hand-edited value that is empty or no single-precision number counts as missing.
 float ReadSingle(const IniAccess& ini, const char* key) {
   const float fallback = 1000.0f;
-  const auto number =
-      IniAccess::ParseNumber(ini.ReadEntry(kSectionSettings, key, kDefaultPosition));
+  const auto number = DecimalNumber(ini.ReadEntry(kSectionSettings, key, kDefaultPosition));
   if (!number || std::fabs(*number) > std::numeric_limits<float>::max()) return fallback;
   return static_cast<float>(*number);
-}
-
-std::optional<std::int32_t> ParseInteger(std::string_view text) {
-  text = TrimControl(text);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() ||
-      !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '-')) {
-    return std::nullopt;
-  }
-  std::int32_t value = 0;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-std::int32_t ReadLanguage(const IniAccess& ini) {
-  const auto value = ParseInteger(ini.ReadEntry(kSectionSettings, "InitLang", "1000"));
-  if (value && (*value == kGerman || *value == kFrench)) return *value;
-  return kEnglish;
 }
 
 void RestorePosition(IniAccess& ini, const ScreenSize& screen, WindowRect& window) {
@@ -69,6 +48,12 @@ void ReadPortSettings(SettingsTexts& settings, const IniAccess& ini) {
 }
 
 }  // namespace
+
+std::int32_t ReadLanguage(const IniAccess& ini) {
+  const auto value = WholeInteger(ini.ReadEntry(kSectionSettings, "InitLang", "1000"));
+  if (value && (*value == kGerman || *value == kFrench)) return *value;
+  return kEnglish;
+}
 
 std::string LocateSettingsFile(IniAccess& ini) {
   const std::string base = ini.GetAppPath(CSIDL_LOCAL_APPDATA);

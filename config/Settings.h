@@ -2,6 +2,7 @@
 // The settings keys: where the file lives, what start-up reads from it and
 // what closing writes back. Window geometry and the screen size come in as
 // twips from the caller, so these procedures need no window.
+#include <cstdint>
 #include <string>
 
 namespace qv {
@@ -32,6 +33,10 @@ struct ScreenSize {  // twips
 // when the sub-folders cannot be made. Returns the path; empty (no settings
 // file at all) when no application-data folder is known.
 std::string LocateSettingsFile(IniAccess& ini);
+
+// The language of the settings: 0 (German) or 2000 (French) as a whole
+// integer, anything else 1000 (English).
+std::int32_t ReadLanguage(const IniAccess& ini);
 
 // Start-up: the upgrade folder, the window position (kept on screen and
 // written back at once), the port settings, the language and the override

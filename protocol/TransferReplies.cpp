@@ -5,6 +5,7 @@
 #include "app/MlStringModule.h"
 #include "app/NamedTexts.h"
 #include "app/QvBoot.h"
+#include "core/TextRules.h"
 #include "protocol/Commands.h"
 #include "update/UpdateRun.h"
 
@@ -68,14 +69,6 @@ std::string ResultText(const Context& ctx, std::uint8_t code) {
   const std::string& text = ctx.texts.ErrorTexts[static_cast<std::size_t>(index)];
   // An empty entry would show an empty box: say at least which code came.
   if (text.empty()) return fallback + " " + static_cast<char>(code);
-  return text;
-}
-
-std::string Substitute(std::string text, const std::string& first, const std::string& second) {
-  for (const auto& [mark, value] : {std::pair{std::string("%1"), first}, std::pair{std::string("%2"), second}}) {
-    const auto at = text.find(mark);
-    if (at != std::string::npos) text.replace(at, mark.size(), value);
-  }
   return text;
 }
 
@@ -189,7 +182,7 @@ void ConfirmUpgrade(Context& ctx) {
     // The station restarted with other firmware than the file's: the update
     // did not take, and the operator must hear it.
     AppBox(ctx, vbCritical,
-           Substitute(NamedText(ctx, "update.firmwareMismatch"), running, ctx.image.FileFirmware));
+           FillPlaceholders(NamedText(ctx, "update.firmwareMismatch"), {running, ctx.image.FileFirmware}));
     return;
   }
   ctx.view.setText(Control::Caption, ctx.view.text(Control::Caption) + " ok");

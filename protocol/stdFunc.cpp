@@ -15,10 +15,13 @@ Bytes MakeFrame(std::uint8_t command) {
 Bytes MakeFrame(const Bytes& payload) {
   if (payload.empty()) return {};
   const std::uint8_t command = payload.front();
+  // The length byte holds at most 255 data bytes; a longer frame would carry
+  // a wrapped length the station reads as another frame. Refused here, where
+  // every sender passes, and Senden ignores the empty frame.
+  if (IsExtendedCommand(command) && payload.size() > kMaxExtendedPayload) return {};
   Bytes frame{kWakeUp, kStx, command};
   frame.reserve(payload.size() * 2 + 6);
   if (IsExtendedCommand(command)) {
-    // The length byte holds at most 255 data bytes; no caller frames more.
     const auto len = static_cast<std::uint8_t>(payload.size() - 1);
     frame.push_back(len);
     frame.insert(frame.end(), payload.begin() + 1, payload.end());

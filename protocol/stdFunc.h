@@ -2,6 +2,7 @@
 // Byte-sequence helpers of the station link: frames, checksum and hex text.
 // Pure functions without state. Typed overloads stand in for the "byte,
 // sequence or text" operands: a text's characters are taken as single bytes.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,6 +34,11 @@ inline constexpr std::uint8_t GET_TIME = 0xF7;
 
 bool IsExtendedCommand(std::uint8_t code);
 
+// Command plus at most 255 data bytes: the most one extended frame carries.
+inline constexpr std::size_t kMaxExtendedPayload = 256;
+
+// The frame for the command (payload[0]) and its data; empty for an empty
+// payload or an extended one longer than kMaxExtendedPayload.
 Bytes MakeFrame(std::uint8_t command);
 Bytes MakeFrame(const Bytes& payload);
 

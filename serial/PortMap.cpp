@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "core/TextRules.h"
+
 namespace qv {
 
 namespace {
@@ -15,14 +17,9 @@ namespace {
 // A map file is a handful of lines; anything longer is not one.
 constexpr std::size_t kMaxMapFileBytes = 64 * 1024;
 
+// Lines are split at "\n", so within one the white space is this.
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 // '#' opens a comment at the start of a line or after a blank, so a path
 // may still hold one.
@@ -37,12 +34,7 @@ std::optional<int> ParsePortName(std::string_view key) {
   if (key.size() < 4 || key.size() > 6) return std::nullopt;
   const auto lower = [](char c) { return static_cast<char>(c | 0x20); };
   if (lower(key[0]) != 'c' || lower(key[1]) != 'o' || lower(key[2]) != 'm') return std::nullopt;
-  int number = 0;
-  for (char c : key.substr(3)) {
-    if (!IsDigit(c)) return std::nullopt;
-    number = number * 10 + (c - '0');
-  }
-  return number;
+  return WholeDigits(key.substr(3));
 }
 
 std::optional<std::string> ParsePath(std::string_view value, std::string& reason) {
@@ -118,20 +110,20 @@ PortMapFile ParsePortMap(std::string_view text) {
     text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
     ++lineNumber;
 
-    line = Trim(StripComment(line));
+    line = TrimWhiteSpace(StripComment(line));
     if (line.empty()) continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
       file.problems.push_back({lineNumber, "expected a line like 'COM3 = /dev/ttyUSB0'"});
       continue;
     }
-    const auto number = ParsePortName(Trim(line.substr(0, equals)));
+    const auto number = ParsePortName(TrimWhiteSpace(line.substr(0, equals)));
     if (!number || *number < 1 || *number > kHighestMappedPort) {
       file.problems.push_back({lineNumber, "the name before '=' must be COM1 to COM255"});
       continue;
     }
     std::string reason;
-    auto path = ParsePath(Trim(line.substr(equals + 1)), reason);
+    auto path = ParsePath(TrimWhiteSpace(line.substr(equals + 1)), reason);
     if (!path) {
       file.problems.push_back({lineNumber, reason});
       continue;

@@ -1,34 +1,20 @@
 #include "serial/SerialLine.h"
 
-#include <charconv>
-
+#include "core/TextRules.h"
 #include "serial/SerialComm.h"
 
 namespace qv {
 
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 std::vector<std::string_view> SplitCommas(std::string_view text) {
   std::vector<std::string_view> parts;
   while (true) {
     const auto comma = text.find(',');
-    parts.push_back(Trim(text.substr(0, comma)));
+    parts.push_back(TrimBlanks(text.substr(0, comma)));
     if (comma == std::string_view::npos) return parts;
     text.remove_prefix(comma + 1);
   }
-}
-
-std::optional<int> WholeNumber(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
 }
 
 std::optional<StopBits> ParseStopBits(std::string_view text) {
@@ -43,8 +29,8 @@ std::optional<StopBits> ParseStopBits(std::string_view text) {
 std::optional<LineSettings> ParseLineSettings(std::string_view text) {
   const auto parts = SplitCommas(text);
   if (parts.size() != 4) return std::nullopt;
-  const auto baud = WholeNumber(parts[0]);
-  const auto dataBits = WholeNumber(parts[2]);
+  const auto baud = WholeDigits(parts[0]);
+  const auto dataBits = WholeDigits(parts[2]);
   const auto stopBits = ParseStopBits(parts[3]);
   if (!baud || *baud <= 0 || !dataBits || *dataBits < 5 || *dataBits > 8 || !stopBits) {
     return std::nullopt;

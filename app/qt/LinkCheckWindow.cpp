@@ -1,22 +1,22 @@
 #include "app/qt/LinkCheckWindow.h"
 
-#include <QLocale>
-
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <map>
 
-#include "core/Context.h"
 #include "app/MlStringModule.h"
-#include "core/Errors.h"
+#include "app/NamedTexts.h"
 #include "app/QvBoot.h"
 #include "app/qt/QtClock.h"
 #include "app/qt/QtTimer.h"
 #include "app/qt/modHook.h"
+#include "core/Context.h"
+#include "core/Errors.h"
 #include "protocol/Commands.h"
 #include "protocol/ReceiveReply.h"
 #include "serial/qt/QtPortDevices.h"
@@ -72,7 +72,8 @@ LinkCheckWindow::LinkCheckWindow(std::int32_t initLang)
       baud_(new QComboBox(this)),
       identify_(new QPushButton(this)),
       log_(new QPlainTextEdit(this)),
-      serial_(std::make_unique<QtSerialComm>(SystemPortMap())),
+      serial_(std::make_unique<QtSerialComm>(
+          SystemPortMap(), [this](std::string_view name) { return NamedText(*ctx_, name); })),
       timer1_(std::make_unique<QtTimer>()),
       timer2_(std::make_unique<QtTimer>()),
       timer3_(std::make_unique<QtTimer>()),

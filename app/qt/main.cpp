@@ -11,11 +11,7 @@ int main(int argc, char** argv) {
 
   // Only the language is taken from the settings here; nothing is written.
   qv::IniAccess ini;
-  std::int32_t initLang = 1000;
-  if (!qv::LocateSettingsFile(ini).empty()) {
-    const std::string stored = ini.ReadEntry(qv::kSectionSettings, "InitLang", "1000");
-    if (stored == "0" || stored == "2000") initLang = std::stoi(stored);
-  }
+  const std::int32_t initLang = qv::LocateSettingsFile(ini).empty() ? 1000 : qv::ReadLanguage(ini);
 
   qv::LinkCheckWindow window(initLang);
   window.show();

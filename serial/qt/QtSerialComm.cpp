@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/Errors.h"
+#include "core/TextRules.h"
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -42,43 +43,45 @@ constexpr int kLinePollMs = 100;
 constexpr int kCloseDrainMs = 500;
 constexpr int kSpeedChangeDrainMs = 1000;  // the longest frame takes 0.6 s at 4800 baud
 
+using TextLookup = QtSerialComm::TextLookup;
+
 std::string PortName(int number) { return "COM" + std::to_string(number); }
 
-std::string MapFileHint(const PortMap& ports, int number) {
+// Without a lookup the operator still sees which text it was and its values.
+std::string Say(const TextLookup& texts, std::string_view name,
+                std::initializer_list<std::string_view> args) {
+  if (texts) return FillPlaceholders(texts(name), args);
+  std::string text(name);
+  for (const std::string_view arg : args) (text += ' ') += arg;
+  return text;
+}
+
+std::string MapFileHint(const TextLookup& texts, const PortMap& ports, int number) {
   const std::string line = "'" + PortName(number) + " = /dev/ttyUSB0'";
   if (ports.mapFile().empty()) {
-    return "name the device in a port map file given by the variable " +
-           std::string(kPortMapFileVariable) + ", with a line such as " + line;
+    return Say(texts, "serial.mapHintVariable", {kPortMapFileVariable, line});
   }
-  return "name the device in " + ports.mapFile() + " with a line such as " + line +
-         " (ls -l /dev/serial/by-id shows the adapters)";
+  return Say(texts, "serial.mapHint", {ports.mapFile(), line});
 }
 
-std::string UnmappedText(const PortMap& ports, int number) {
+std::string UnmappedText(const TextLookup& texts, const PortMap& ports, int number) {
   std::string found;
   for (const auto& entry : ports.List()) {
-    found += (found.empty() ? "" : ", ") + PortName(entry.number) + " is " + entry.path;
+    if (!found.empty()) found += ", ";
+    found += Say(texts, "serial.portIs", {PortName(entry.number), entry.path});
   }
-  return "No serial device is numbered " + PortName(number) + " (" +
-         (found.empty() ? std::string("no serial device found") : found) +
-         "). Connect the station's cable, or " + MapFileHint(ports, number) + ".";
+  if (found.empty()) found = Say(texts, "serial.noDevice", {});
+  return Say(texts, "serial.unmapped",
+             {PortName(number), found, MapFileHint(texts, ports, number)});
 }
 
-std::string MissingText(const PortMap& ports, const PortEntry& entry) {
-  std::string text = PortName(entry.number) + " is " + entry.path;
+std::string MissingText(const TextLookup& texts, const PortMap& ports, const PortEntry& entry) {
+  const std::string port = PortName(entry.number);
   if (entry.origin == PortOrigin::MapFile) {
-    return text + " (" + ports.mapFile() + " line " + std::to_string(entry.line) +
-           "), but that device does not exist. Connect the adapter, or correct that line to "
-           "the device's path (ls -l /dev/serial/by-id shows the adapters).";
+    return Say(texts, "serial.missingMapped",
+               {port, entry.path, ports.mapFile(), std::to_string(entry.line)});
   }
-  return text + ", but that device is gone. Connect the adapter again, or " +
-         MapFileHint(ports, entry.number) + ".";
-}
-
-std::string InUseText(const PortEntry& entry) {
-  return PortName(entry.number) + " (" + entry.path +
-         ") is in use by another program. Close that program (a terminal such as minicom or "
-         "screen, or another QV-Boot) and try again.";
+  return Say(texts, "serial.gone", {port, entry.path, MapFileHint(texts, ports, entry.number)});
 }
 
 #ifdef Q_OS_UNIX
@@ -98,31 +101,31 @@ bool AccessDenied(const std::string&) { return false; }
 std::string GroupOf(const std::string&) { return {}; }
 #endif
 
-std::string DeniedText(const PortEntry& entry) {
-  std::string text = "No permission to open " + PortName(entry.number) + " (" + entry.path +
-                     "). Serial devices are open to the members of the 'dialout' group: run "
-                     "'sudo usermod -aG dialout $USER', then log out and in again.";
+std::string DeniedText(const TextLookup& texts, const PortEntry& entry) {
+  std::string text = Say(texts, "serial.denied", {PortName(entry.number), entry.path});
   const std::string group = GroupOf(entry.path);
   if (!group.empty() && group != "dialout" && group != "root") {
-    text += " This device belongs to the group '" + group + "'; join that one instead.";
+    text += " " + Say(texts, "serial.deniedGroup", {group});
   }
   return text;
 }
 
-PlatformError OpenFailure(const PortEntry& entry, QSerialPort::SerialPortError error,
-                          const QString& detail) {
+PlatformError OpenFailure(const TextLookup& texts, const PortEntry& entry,
+                          QSerialPort::SerialPortError error, const QString& detail) {
+  const std::string port = PortName(entry.number);
   std::error_code ignored;
   if (!std::filesystem::exists(entry.path, ignored) ||
       error == QSerialPort::DeviceNotFoundError) {
-    return PlatformError(kErrPortNotFound, PortName(entry.number) + " is " + entry.path +
-                                               ", but that device does not exist.");
+    return PlatformError(kErrPortNotFound, Say(texts, "serial.missing", {port, entry.path}));
   }
-  if (AccessDenied(entry.path)) return PlatformError(kErrPortDenied, DeniedText(entry));
+  if (AccessDenied(entry.path)) return PlatformError(kErrPortDenied, DeniedText(texts, entry));
   // Qt reports a device held by another process (exclusive open or lock
   // file) as a permission error; with access granted, that is what it means.
-  if (error == QSerialPort::PermissionError) return PlatformError(kErrPortOpen, InUseText(entry));
-  return PlatformError(kErrPortFailed, "Could not open " + PortName(entry.number) + " (" +
-                                           entry.path + "): " + detail.toStdString());
+  if (error == QSerialPort::PermissionError) {
+    return PlatformError(kErrPortOpen, Say(texts, "serial.inUse", {port, entry.path}));
+  }
+  return PlatformError(kErrPortFailed,
+                       Say(texts, "serial.openFailed", {port, entry.path, detail.toStdString()}));
 }
 
 QSerialPort::Parity QtParity(char parity) {
@@ -179,7 +182,8 @@ bool AddSoftwareFlowControl([[maybe_unused]] int descriptor) {
 
 }  // namespace
 
-QtSerialComm::QtSerialComm(PortMap ports) : ports_(std::move(ports)) {
+QtSerialComm::QtSerialComm(PortMap ports, TextLookup texts)
+    : ports_(std::move(ports)), texts_(std::move(texts)) {
   QObject::connect(&port_, &QSerialPort::readyRead, &port_, [this] { OnReadyRead(); });
   QObject::connect(&port_, &QSerialPort::errorOccurred, &port_,
                    [this](QSerialPort::SerialPortError error) { OnError(error); });
@@ -189,14 +193,22 @@ QtSerialComm::QtSerialComm(PortMap ports) : ports_(std::move(ports)) {
 
 QtSerialComm::~QtSerialComm() { Close(); }
 
+void QtSerialComm::setTexts(TextLookup texts) {
+  texts_ = std::move(texts);
+}
+
+std::string QtSerialComm::Text(std::string_view name,
+                               std::initializer_list<std::string_view> args) const {
+  return Say(texts_, name, args);
+}
+
 void QtSerialComm::setCommPort(int number) {
   if (number < 1 || number > 16) {
-    throw PlatformError(kErrInvalidPortNumber, "Invalid port number " + PortName(number) +
-                                                   ": the loader reaches COM1 to COM16 only.");
+    throw PlatformError(kErrInvalidPortNumber, Text("serial.invalidPort", {PortName(number)}));
   }
   if (port_.isOpen() && number != commPort_) {
-    throw PlatformError(kErrPortOpen, PortName(commPort_) + " is open; close it before choosing " +
-                                          PortName(number) + ".");
+    throw PlatformError(kErrPortOpen,
+                        Text("serial.openBeforeChoosing", {PortName(commPort_), PortName(number)}));
   }
   commPort_ = number;
 }
@@ -204,17 +216,16 @@ void QtSerialComm::setCommPort(int number) {
 void QtSerialComm::setSettings(const std::string& settings) {
   const auto parsed = ParseLineSettings(settings);
   if (!parsed) {
-    throw PlatformError(kErrInvalidValue, "Invalid port settings '" + settings +
-                                              "': expected speed, parity, data bits and stop "
-                                              "bits such as 38400,n,8,1.");
+    throw PlatformError(kErrInvalidValue, Text("serial.invalidSettings", {settings}));
   }
   if (port_.isOpen()) Drain();
   if (port_.isOpen() && !ApplyLine(*parsed)) {
     const QString detail = port_.errorString();
     port_.clearError();
     ApplyLine(settings_);
-    throw PlatformError(kErrPortFailed, PortName(commPort_) + " cannot run with " + settings +
-                                            ": " + detail.toStdString());
+    throw PlatformError(
+        kErrPortFailed,
+        Text("serial.settingsRefused", {PortName(commPort_), settings, detail.toStdString()}));
   }
   settings_ = *parsed;
 }
@@ -222,14 +233,15 @@ void QtSerialComm::setSettings(const std::string& settings) {
 void QtSerialComm::setHandshaking(int mode) {
   if (mode < 0 || mode > 3) {
     throw PlatformError(kErrInvalidValue,
-                        "Invalid handshaking " + std::to_string(mode) + ": expected 0 to 3.");
+                        Text("serial.invalidHandshaking", {std::to_string(mode)}));
   }
   if (port_.isOpen() && !ApplyHandshaking(mode)) {
     const QString detail = port_.errorString();
     port_.clearError();
     ApplyHandshaking(handshaking_);
-    throw PlatformError(kErrPortFailed, PortName(commPort_) + " cannot use handshaking " +
-                                            std::to_string(mode) + ": " + detail.toStdString());
+    throw PlatformError(kErrPortFailed,
+                        Text("serial.handshakingRefused",
+                             {PortName(commPort_), std::to_string(mode), detail.toStdString()}));
   }
   handshaking_ = mode;
 }
@@ -240,14 +252,14 @@ void QtSerialComm::setPortOpen(bool open) {
     return;
   }
   if (port_.isOpen()) {
-    throw PlatformError(kErrPortOpen, PortName(commPort_) + " is already open.");
+    throw PlatformError(kErrPortOpen, Text("serial.alreadyOpen", {PortName(commPort_)}));
   }
   Open();
 }
 
 void QtSerialComm::setInputLen(int length) {
   if (length < 0) {
-    throw PlatformError(kErrInvalidValue, "Invalid InputLen " + std::to_string(length) + ".");
+    throw PlatformError(kErrInvalidValue, Text("serial.invalidInputLen", {std::to_string(length)}));
   }
   inputLen_ = length;
 }
@@ -280,10 +292,10 @@ std::string QtSerialComm::DevicePath() const {
 
 void QtSerialComm::Open() {
   const auto entry = ports_.Find(commPort_);
-  if (!entry) throw PlatformError(kErrPortNotFound, UnmappedText(ports_, commPort_));
+  if (!entry) throw PlatformError(kErrPortNotFound, UnmappedText(texts_, ports_, commPort_));
   std::error_code ignored;
   if (!std::filesystem::exists(entry->path, ignored)) {
-    throw PlatformError(kErrPortNotFound, MissingText(ports_, *entry));
+    throw PlatformError(kErrPortNotFound, MissingText(texts_, ports_, *entry));
   }
   port_.setPortName(QString::fromStdString(entry->path));
   openPath_ = entry->path;
@@ -294,15 +306,15 @@ void QtSerialComm::Open() {
     const auto error = port_.error();
     const QString detail = port_.errorString();
     port_.clearError();
-    throw OpenFailure(*entry, error, detail);
+    throw OpenFailure(texts_, *entry, error, detail);
   }
   if (!ApplyLine(settings_) || !ApplyHandshaking(handshaking_)) {
     const QString detail = port_.errorString();
     port_.clearError();
     port_.close();
-    throw PlatformError(kErrPortFailed, PortName(commPort_) + " (" + entry->path +
-                                            ") does not take the settings " + Settings() + ": " +
-                                            detail.toStdString());
+    throw PlatformError(kErrPortFailed,
+                        Text("serial.lineRefused",
+                             {PortName(commPort_), entry->path, Settings(), detail.toStdString()}));
   }
   port_.clear(QSerialPort::AllDirections);
   counters_ = ReadLineCounters(static_cast<int>(port_.handle()));

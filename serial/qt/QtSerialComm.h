@@ -3,7 +3,11 @@
 // that owns this object (the GUI thread), from its event loop.
 #include <QSerialPort>
 #include <QTimer>
+#include <functional>
+#include <initializer_list>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "serial/PortMap.h"
 #include "serial/SerialComm.h"
@@ -13,7 +17,11 @@ namespace qv {
 
 class QtSerialComm : public SerialComm {
  public:
-  explicit QtSerialComm(PortMap ports);
+  // The operator text of a name in the program's language; the "%1" .. "%9"
+  // in it are filled here. Without one a text is its name and its values.
+  using TextLookup = std::function<std::string(std::string_view name)>;
+
+  explicit QtSerialComm(PortMap ports, TextLookup texts = {});
   ~QtSerialComm() override;
   QtSerialComm(const QtSerialComm&) = delete;
   QtSerialComm& operator=(const QtSerialComm&) = delete;
@@ -33,6 +41,8 @@ class QtSerialComm : public SerialComm {
   void Output(const Bytes& frame) override;
   int CommEvent() const override { return commEvent_; }
 
+  void setTexts(TextLookup texts);
+
   const PortMap& ports() const { return ports_; }
   // The device path of the open port; empty while closed.
   std::string DevicePath() const;
@@ -50,8 +60,10 @@ class QtSerialComm : public SerialComm {
   void OnError(QSerialPort::SerialPortError error);
   void PollLineCounters();
   void Raise(int event);
+  std::string Text(std::string_view name, std::initializer_list<std::string_view> args) const;
 
   PortMap ports_;
+  TextLookup texts_;
   QSerialPort port_;
   QTimer linePoll_;
   std::string openPath_;

@@ -51,6 +51,16 @@ TEST(IniAccess, ListsOfQuotedElements) {
   }
 }
 
+TEST(IniAccess, EmptyQuotedElementSurvivesBothWays) {
+  Names elements;
+  IniAccess::String2Array(elements, ",", "a,\"\",b", 34);
+  EXPECT_EQ(elements, (Names{"a", "", "b"}));
+  const std::string joined = IniAccess::Array2String(elements, ",", 34);
+  EXPECT_EQ(joined, "\"a\",\"\",\"b\"");
+  IniAccess::String2Array(elements, ",", joined, 34);
+  EXPECT_EQ(elements, (Names{"a", "", "b"}));
+}
+
 TEST(IniAccess, LikePattern) {
   const std::tuple<const char*, const char*, bool> cases[] = {
       {"SETTINGS", "set*", true}, {"COMCTRL", "SET*", false}, {"Port1", "Port#", true},

@@ -102,12 +102,18 @@ TEST(ProfileText, ValueForms) {
   EXPECT_EQ(ProfileText("[S]\nk=" + std::string(400, 'y')).Get("S", "k"), std::string(259, 'y'));
   EXPECT_EQ(ProfileText(std::string("[S]\nk=ab\0cd", 10)).Get("S", "k"), "ab");
 
-  // What is written holds at most 259 bytes, never splits a character and ends at NUL.
+  // What is written holds at most 259 characters (not bytes), never splits
+  // one and ends at NUL.
+  std::string accented;
+  for (int i = 0; i < 300; ++i) accented += "\xC3\xA9";
+  EXPECT_EQ(ProfileText("[S]\nk=" + accented).Get("S", "k"), accented.substr(0, 2 * 259));
   ProfileText text;
   ASSERT_TRUE(text.Set("S", "long", std::string(300, 'x')));
-  ASSERT_TRUE(text.Set("S", "utf8", std::string(258, 'a') + "\xC3\xA9"));
+  ASSERT_TRUE(text.Set("S", "utf8", std::string(257, 'a') + "\xC3\xA9\xF0\x9F\x99\x82!"));
+  ASSERT_TRUE(text.Set("S", "accented", accented));
   ASSERT_TRUE(text.Set("S", "nul", std::string("ab\0cd", 5)));
-  EXPECT_EQ(text.Text(), "[S]\nlong=" + std::string(259, 'x') + "\nutf8=" + std::string(258, 'a') +
+  EXPECT_EQ(text.Text(), "[S]\nlong=" + std::string(259, 'x') + "\nutf8=" + std::string(257, 'a') +
+                             "\xC3\xA9\xF0\x9F\x99\x82\naccented=" + accented.substr(0, 2 * 259) +
                              "\nnul=ab\n");
 }
 

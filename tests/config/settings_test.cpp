@@ -123,6 +123,7 @@ TEST_F(SettingsTest, LanguageAndPortSettings) {
       {" 2000 ", 2000, "", ""},
       {"2000.0", 1000, "Hardware", ""},
       {"+0", 0, "None", "0"},
+      {"+-0", 1000, "None", "0"},
       {"99999999999", 1000, "RTS", "2"}};
   for (const auto& [stored, language, protocol, index] : cases) {
     StoreSettings(std::string("[settings]\nInitLang=") + stored +
@@ -147,6 +148,20 @@ TEST_F(SettingsTest, UpgradeFolderBesideProgramWinsOverInitDir) {
   fs::create_directory(programFolder + "/KVX7_public");
   Start(after.ctx);
   EXPECT_EQ(after.ctx.settings.UpgradeFolder, programFolder + "/KVX7_public");
+}
+
+// The length limit of a value counts characters: a folder of 200 accented
+// letters (400 bytes) is read back whole on the next start.
+TEST_F(SettingsTest, AccentedUpgradeFolderSurvivesWhole) {
+  std::string accented = "/";
+  for (int i = 0; i < 200; ++i) accented += "\xC3\xA9";
+  StoreSettings("[SETTINGS]\n");
+  VirtualPlatform first, next;
+  const WindowRect window = Start(first.ctx);
+  first.ctx.settings.UpgradeFolder = accented;
+  WriteSettings(first.ctx.settings, ini, window, false);
+  Start(next.ctx);
+  EXPECT_EQ(next.ctx.settings.UpgradeFolder, accented);
 }
 
 TEST_F(SettingsTest, SettingsFileLocation) {

@@ -167,11 +167,15 @@ TEST(PortMap, ReadsTheFileAfreshOnEveryLookup) {
   PortSystem system = FakeSystem();
   system.devices = [] { return Devices({"/dev/ttyUSB0"}); };
   const PortMap map(file.string(), system);
-  EXPECT_EQ(map.Find(1)->path, "/dev/ttyUSB0");  // no file yet
-  EXPECT_FALSE(map.Find(2).has_value());
+  const auto path = [&map](int number) {
+    const auto entry = map.Find(number);
+    return entry ? entry->path : std::string("(none)");
+  };
+  EXPECT_EQ(path(1), "/dev/ttyUSB0");  // no file yet
+  EXPECT_EQ(path(2), "(none)");
   std::ofstream(file) << "COM1 = /tmp/qvstation-pty\n";
-  EXPECT_EQ(map.Find(1)->path, "/tmp/qvstation-pty");
-  EXPECT_EQ(map.Find(2)->path, "/dev/ttyUSB0");
+  EXPECT_EQ(path(1), "/tmp/qvstation-pty");
+  EXPECT_EQ(path(2), "/dev/ttyUSB0");
   std::filesystem::remove(file);
 }
 

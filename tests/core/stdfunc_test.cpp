@@ -56,6 +56,20 @@ TEST(MakeFrame, WorkedFrames) {
   EXPECT_EQ(MakeFrame(JoinBytes(0x80, Bytes(131, 0x41)))[3], 131);  // a length byte past 127
 }
 
+// A longer extended payload would wrap its length byte; the frame is refused
+// whole rather than sent with a length the station reads wrongly.
+TEST(MakeFrame, ExtendedPayloadBeyondTheLengthByteIsRefused) {
+  const Bytes fullest = MakeFrame(JoinBytes(INIT_UPDATE, Bytes(255, 0x41)));
+  ASSERT_EQ(fullest.size(), 3u + 1 + 255 + 2 + 1);
+  EXPECT_EQ(fullest[3], 255);
+  for (const std::size_t data : {256u, 257u, 511u}) {
+    EXPECT_TRUE(MakeFrame(JoinBytes(INIT_UPDATE, Bytes(data, 0x41))).empty()) << data;
+    EXPECT_TRUE(MakeFrame(JoinBytes(SET_TIME, Bytes(data, 0x00))).empty()) << data;
+  }
+  // Short frames carry no length byte and are not limited here.
+  EXPECT_EQ(MakeFrame(JoinBytes(0x70, Bytes(300, 0x41))).size(), 3u + 300 + 1);
+}
+
 TEST(ByteHelpers, OneBasedAndForgivingAtTheEnds) {
   const Bytes data = Hex("10 11 12 13 14 15 16");
   EXPECT_EQ(MidBytes(data, 1, 3), Hex("10 11 12"));

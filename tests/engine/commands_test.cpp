@@ -64,6 +64,7 @@ TEST_F(SendenTest, UnavailablePortKeepsTheNewestFramePendingQuietlyUntilItOpens)
   Senden(ctx, GetTimeFrame());
   EXPECT_TRUE(EnsurePortOpen(ctx));
   EXPECT_EQ(link.port.openCount(), 1);
+  ASSERT_FALSE(link.port.sent().empty());
   EXPECT_EQ(link.port.sent().back().bytes, GetTimeFrame());
   EXPECT_EQ(ctx.frames.LastFrame, GetTimeFrame());
   ClosePort(ctx);
@@ -80,6 +81,7 @@ TEST_F(SendenTest, UnavailablePortKeepsTheNewestFramePendingQuietlyUntilItOpens)
   Senden(ctx, ctx.frames.PendingFrame);  // the argument is a copy, not cleared under the caller
   EXPECT_TRUE(ctx.frames.PendingFrame.empty());
   EXPECT_EQ(ctx.frames.LastFrame, SetBaudFrame(38400));
+  ASSERT_EQ(link.port.sent().size(), 2u);
   EXPECT_EQ(link.port.sent().back().bytes, SetBaudFrame(38400));
 }
 

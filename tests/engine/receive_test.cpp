@@ -113,7 +113,7 @@ TEST_F(ReceiveTest, WrongChecksumShowsOneMessageRunsNoHandlerAndDropsTheRead) {
   link.view.setEnabled(Control::Master, false);
   Receive({JoinBytes(bad, kTimeEmpty)});
 
-  ExpectChecksumFailure("bad checksum");
+  ASSERT_NO_FATAL_FAILURE(ExpectChecksumFailure("bad checksum"));
   EXPECT_EQ(link.view.boxes()[0].style, vbInformation | vbOKOnly);
   EXPECT_EQ(link.view.boxes()[0].title, "QV-Boot 12345678");
   EXPECT_TRUE(link.view.isEnabled(Control::Master));
@@ -216,7 +216,7 @@ TEST_F(ReceiveTest, ExtendedLengthUpTo253FitsTheBufferBeyondFailsTheChecksum) {
     for (std::size_t i = 0; i < len; ++i) data[i] = static_cast<std::uint8_t>(i * 7);
     Receive({JoinBytes(Reply(0x83, data), kTimeEmpty)});
     if (len == 253) {
-      EXPECT_EQ(codes, (Codes{0x83, 0xF7}));
+      ASSERT_EQ(codes, (Codes{0x83, 0xF7}));
       EXPECT_EQ(stored[0].size(), 256u);
       EXPECT_TRUE(link.view.boxes().empty());
       continue;
@@ -225,6 +225,21 @@ TEST_F(ReceiveTest, ExtendedLengthUpTo253FitsTheBufferBeyondFailsTheChecksum) {
     Receive({kTimeEmpty});
     EXPECT_EQ(codes, Codes{0xF7}) << len;
   }
+}
+
+// The checksum's low byte of a reply of length 254 never gets into the
+// buffer; the slot behind the buffer holds 0, which must not pass for it.
+TEST_F(ReceiveTest, Length254FailsItsChecksumEvenWhenTheLostByteWouldBeZero) {
+  Bytes data(254, 0x5A);
+  const auto lowByte = [&] { return CalcCrc(JoinBytes(Bytes{0x83, 254}, data)) & 0xFF; };
+  for (unsigned seed = 0; seed < 0x10000 && lowByte() != 0; ++seed) {
+    data[0] = static_cast<std::uint8_t>(seed);
+    data[1] = static_cast<std::uint8_t>(seed >> 8);
+  }
+  ASSERT_EQ(lowByte(), 0u);
+  ctx.run.bUpdateRun = true;
+  Receive({Reply(0x83, data)});
+  ExpectChecksumFailure("254, low byte 0");
 }
 
 TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
@@ -262,6 +277,18 @@ TEST_F(ReceiveTest, StxAfterTheTimeoutDropsTheTruncatedReply) {
   Receive({kIdent116});
   EXPECT_EQ(codes, Codes{0x83});
   EXPECT_TRUE(link.view.boxes().empty());
+}
+
+// The timeout leaves the reply closed; the NAK is acted on when it arrives
+// and is not taken for that closed reply's code as well.
+TEST_F(ReceiveTest, NakRightAfterAReceiveTimeoutRunsItsHandlerOnce) {
+  Receive({Hex("02 83 02 00")});
+  link.scheduler.advanceBy(1000);
+  ASSERT_EQ(link.timer1.tickCount(), 1);
+  Receive({Hex("15")});
+  EXPECT_EQ(codes, Codes{kNak});
+  Receive({kTimeEmpty});
+  EXPECT_EQ(codes, (Codes{kNak, 0xF7}));
 }
 
 TEST_F(ReceiveTest, LineErrorEvents) {

@@ -14,6 +14,7 @@
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 #include "config/Settings.h"
+#include "core/TextRules.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "tests/config/TempFolder.h"
 
@@ -26,7 +27,8 @@ void Check(bool condition) {
 }
 
 std::string Expected(std::string_view value) {
-  value = qv::TrimControl(qv::CutUtf8(value.substr(0, value.find('\0')), qv::kProfileValueMax));
+  value =
+      qv::TrimControl(qv::CutCharacters(value.substr(0, value.find('\0')), qv::kProfileValueMax));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "app/NamedTexts.h"
 #include "core/Errors.h"
 #include "serial/PortMap.h"
 #include "serial/qt/QtSerialComm.h"
@@ -58,7 +59,7 @@ class PtyPortTest : public ::testing::Test {
 
   // The port under test on the given number, opened unless settings is empty.
   QtSerialComm& Comm(int port = 5, const std::string& settings = "38400,n,8,1") {
-    comm_.emplace(Map());
+    comm_.emplace(Map(), [](std::string_view name) { return NamedText(1000, name); });
     comm_->setCommPort(port);
     if (settings.empty()) return *comm_;
     comm_->setSettings(settings);
