@@ -50,234 +50,99 @@ std::string Expand(std::string text, const std::string& root) {
   return text;
 }
 
+using Make = std::function<void(UpgradeTree&, std::string& folder)>;
+
 struct LoadCase {
   const char* name;
-  std::function<void(UpgradeTree&, std::string& folder)> make;
-  std::vector<int> answers;
-  // The one box expected ("{root}" stands for the tree), empty for none.
-  std::string box;
-  int style;
-  std::string boxTitle;
-  // Loaded: the file chosen, relative to the tree, and what it holds.
-  std::string loaded = {};
-  std::string title = {};
-  std::string firmware = {};
-  std::size_t imageSize = 0;
+  Make make;
+  int answer = 0;  // to the one box, when one is expected
+  // The box ("{root}" stands for the tree), empty for none.
+  std::string box = {};
+  int style = 0;
+  std::string boxTitle = {};
+  // When loaded: the file chosen, relative to the tree, and what it holds.
+  std::string file = {};
+  std::string title = "X";
+  std::string firmware = "560";
+  std::size_t imageSize = 10;
   std::string key = kKey;
 };
 
+const std::string kX560 = "0x8115/X_560.pupd";
 const std::string kError = "QV-Boot Fehler";
 const std::string kStation = "QV-Boot 4321";
+const std::string kQuestion = "CRC error!\r\nSend it to the station anyway?";
 constexpr int kStop = vbCritical;
-const std::string kChecksumQuestion = "CRC error!\r\nSend it to the station anyway?";
 constexpr int kYesNoDefaultNo = vbYesNo | vbQuestion | vbDefaultButton2;
 
+Make Only(Bytes file, std::string key = kKey) {
+  return [=](UpgradeTree& t, std::string&) { Pair(t, "X_560", file, key); };
+}
+Make Entry(void (UpgradeTree::*make)(const std::string&, const std::string&) const,
+           std::string target = "") {
+  return [=](UpgradeTree& t, std::string&) { (t.*make)("0x8115/X_560.pupd", target); };
+}
+
+// clang-format off
 const std::vector<LoadCase> kLoadCases = {
-    {"title and firmware from the name",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(10)); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     10},
-    {"one-byte image",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(1)); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     1},
-    {"wrong checksum, sent anyway",
-     [](auto& t, auto&) { Pair(t, "X_560", WrongChecksum(10)); },
-     {vbYes},
-     kChecksumQuestion,
-     kYesNoDefaultNo,
-     kStation,
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     10},
-    {"wrong checksum, refused",
-     [](auto& t, auto&) { Pair(t, "X_560", WrongChecksum(10)); },
-     {vbNo},
-     kChecksumQuestion,
-     kYesNoDefaultNo,
-     kStation},
-    {"no upgrade folder",
-     [](auto&, auto& folder) { folder += "/gone"; },
-     {},
-     "{root}/gone/0x8115/ File not found",
-     kStop,
-     kStation},
-    {"empty hardware folder",
-     [](auto& t, auto&) { t.folder("0x8115"); },
-     {},
-     "{root}/0x8115/ File not found",
-     kStop,
-     kStation},
-    {"file shorter than its trailer",
-     [](auto& t, auto&) { Pair(t, "X_560", Bytes(5, 0x11)); },
-     {},
-     "{root}/0x8115/X_560.pupd 75 The file is shorter than 6 bytes",
-     kStop,
-     kError},
-    {"trailer only",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(0)); },
-     {},
-     "{root}/0x8115/X_560.pupd 75 The file holds no image, only the 6-byte trailer",
-     kStop,
-     kError},
-    {"key file missing",
-     [](auto& t, auto&) { t.file("0x8115/X_560.pupd", Upgrade(10)); },
-     {},
-     "{root}/0x8115/X_560.pkey 53 File not found",
-     kStop,
-     kError},
-    {"empty key",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(10), ""); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     10,
-     ""},
-    {"key of 255 bytes",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(10), std::string(255, 'k')); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     10,
-     std::string(255, 'k')},
-    {"key of 256 bytes",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(10), std::string(256, 'k')); },
-     {},
-     "{root}/0x8115/X_560.pkey 75 The key is longer than 255 bytes and does not fit in one command",
-     kStop,
-     kError},
-    {"key keeps its line break",
-     [](auto& t, auto&) { Pair(t, "X_560", Upgrade(10), "K1\r\n"); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/X_560.pupd",
-     "X",
-     "560",
-     10,
-     "K1\r\n"},
-    {"name without underscore",
-     [](auto& t, auto&) { Pair(t, "plain", Upgrade(10)); },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/plain.pupd",
-     "",
-     "",
-     10},
-    {"upper-case folder and extensions",
-     [](auto& t, auto&) {
-       t.file("0X8115/X_560.PUPD", Upgrade(10));
-       t.file("0X8115/X_560.PKEY", kKey);
+    {.name = "title and firmware from the name", .make = Only(Upgrade(10)), .file = kX560},
+    {.name = "one-byte image", .make = Only(Upgrade(1)), .file = kX560, .imageSize = 1},
+    {.name = "wrong checksum, sent anyway", .make = Only(WrongChecksum(10)), .answer = vbYes,
+     .box = kQuestion, .style = kYesNoDefaultNo, .boxTitle = kStation, .file = kX560},
+    {.name = "wrong checksum, refused", .make = Only(WrongChecksum(10)), .answer = vbNo,
+     .box = kQuestion, .style = kYesNoDefaultNo, .boxTitle = kStation},
+    {.name = "no upgrade folder", .make = [](auto&, auto& folder) { folder += "/gone"; },
+     .box = "{root}/gone/0x8115/ File not found", .style = kStop, .boxTitle = kStation},
+    {.name = "empty hardware folder", .make = [](auto& t, auto&) { t.folder("0x8115"); },
+     .box = "{root}/0x8115/ File not found", .style = kStop, .boxTitle = kStation},
+    {.name = "file shorter than its trailer", .make = Only(Bytes(5, 0x11)),
+     .box = "{root}/0x8115/X_560.pupd 75 The file is shorter than 6 bytes", .style = kStop, .boxTitle = kError},
+    {.name = "trailer only", .make = Only(Upgrade(0)),
+     .box = "{root}/0x8115/X_560.pupd 75 The file holds no image, only the 6-byte trailer", .style = kStop,
+     .boxTitle = kError},
+    {.name = "key file missing", .make = [](auto& t, auto&) { t.file(kX560, Upgrade(10)); },
+     .box = "{root}/0x8115/X_560.pkey 53 File not found", .style = kStop, .boxTitle = kError},
+    {.name = "empty key", .make = Only(Upgrade(10), ""), .file = kX560, .key = ""},
+    {.name = "key of 255 bytes", .make = Only(Upgrade(10), std::string(255, 'k')), .file = kX560,
+     .key = std::string(255, 'k')},
+    {.name = "key of 256 bytes", .make = Only(Upgrade(10), std::string(256, 'k')),
+     .box = "{root}/0x8115/X_560.pkey 75 The key is longer than 255 bytes and does not fit in one command",
+     .style = kStop, .boxTitle = kError},
+    {.name = "key keeps its line break", .make = Only(Upgrade(10), "K1\r\n"), .file = kX560, .key = "K1\r\n"},
+    {.name = "name without underscore", .make = [](auto& t, auto&) { Pair(t, "plain", Upgrade(10)); },
+     .file = "0x8115/plain.pupd", .title = "", .firmware = ""},
+    {.name = "upper-case folder and extensions",
+     .make = [](auto& t, auto&) { t.file("0X8115/X_560.PUPD", Upgrade(10)); t.file("0X8115/X_560.PKEY", kKey); },
+     .file = "0X8115/X_560.PUPD"},
+    {.name = "several files: first in byte order",
+     .make = [](auto& t, auto&) { Pair(t, "B_600", Upgrade(3)); Pair(t, "a_590", Upgrade(4)); Pair(t, "A_580", Upgrade(5)); },
+     .file = "0x8115/A_580.pupd", .title = "A", .firmware = "580", .imageSize = 5},
+    {.name = "a folder named like an image is passed over",
+     .make = [](auto& t, auto&) { t.folder("0x8115/A_100.pupd"); Pair(t, "B_200", Upgrade(10)); },
+     .file = "0x8115/B_200.pupd", .title = "B", .firmware = "200"},
+    {.name = "path longer than 259 characters",
+     .make = [](auto& t, auto& folder) {
+       folder = t / (std::string(150, 'd') + "/" + std::string(150, 'e'));
+       t.file(folder.substr(t.root.size() + 1) + "/0x8115/X_560.pupd", Upgrade(10));
+       t.file(folder.substr(t.root.size() + 1) + "/0x8115/X_560.pkey", kKey);
      },
-     {},
-     "",
-     0,
-     "",
-     "0X8115/X_560.PUPD",
-     "X",
-     "560",
-     10},
-    {"several files: first in byte order",
-     [](auto& t, auto&) {
-       Pair(t, "B_600", Upgrade(3));
-       Pair(t, "a_590", Upgrade(4));
-       Pair(t, "A_580", Upgrade(5));
-     },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/A_580.pupd",
-     "A",
-     "580",
-     5},
-    {"a folder named like an image is passed over",
-     [](auto& t, auto&) {
-       t.folder("0x8115/A_100.pupd");
-       Pair(t, "B_200", Upgrade(10));
-     },
-     {},
-     "",
-     0,
-     "",
-     "0x8115/B_200.pupd",
-     "B",
-     "200",
-     10},
-    {"path longer than 259 characters",
-     [](auto& t, auto& folder) {
-       folder += "/" + std::string(150, 'd') + "/" + std::string(150, 'e');
-       const std::string under = folder.substr(t.root.size() + 1);
-       t.file(under + "/0x8115/X_560.pupd", Upgrade(10));
-       t.file(under + "/0x8115/X_560.pkey", kKey);
-     },
-     {},
-     "",
-     0,
-     "",
-     std::string(150, 'd') + "/" + std::string(150, 'e') + "/0x8115/X_560.pupd",
-     "X",
-     "560",
-     10},
-    {"dangling link",
-     [](auto& t, auto&) { t.link("0x8115/X_560.pupd", "nowhere"); },
-     {},
-     "{root}/0x8115/X_560.pupd File not found",
-     kStop,
-     "QV-Boot"},
-    {"link loop",
-     [](auto& t, auto&) { t.link("0x8115/X_560.pupd", "X_560.pupd"); },
-     {},
-     "{root}/0x8115/X_560.pupd 75 Path/File access error: Too many levels of symbolic links",
-     kStop,
-     kError},
-    {"pipe",
-     [](auto& t, auto&) { t.fifo("0x8115/X_560.pupd"); },
-     {},
-     "{root}/0x8115/X_560.pupd 75 Not an ordinary file (a folder or a device)",
-     kStop,
-     kError},
-    {"file changing while read",
-     [](auto& t, auto&) { t.link("0x8115/X_560.pupd", "/proc/self/stat"); },
-     {},
-     "{root}/0x8115/X_560.pupd 75 The file changed while it was read",
-     kStop,
-     kError},
-    {"image larger than the addresses reach",
-     [](auto& t, auto&) {
-       Pair(t, "X_560", Bytes{});
-       std::filesystem::resize_file(t / "0x8115/X_560.pupd", kMaxUpgradeFileSize + 1);
-     },
-     {},
-     "{root}/0x8115/X_560.pupd 75 The image is larger than 16776960 bytes, more than the station "
-     "can address",
-     kStop,
-     kError},
+     .file = std::string(150, 'd') + "/" + std::string(150, 'e') + "/0x8115/X_560.pupd"},
+    {.name = "dangling link", .make = Entry(&UpgradeTree::link, "nowhere"),
+     .box = "{root}/0x8115/X_560.pupd File not found", .style = kStop, .boxTitle = "QV-Boot"},
+    {.name = "link loop", .make = Entry(&UpgradeTree::link, "X_560.pupd"),
+     .box = "{root}/0x8115/X_560.pupd 75 Path/File access error: Too many levels of symbolic links",
+     .style = kStop, .boxTitle = kError},
+    {.name = "pipe", .make = [](auto& t, auto&) { t.fifo(kX560); },
+     .box = "{root}/0x8115/X_560.pupd 75 Not an ordinary file (a folder or a device)", .style = kStop,
+     .boxTitle = kError},
+    {.name = "file changing while read", .make = Entry(&UpgradeTree::link, "/proc/self/stat"),
+     .box = "{root}/0x8115/X_560.pupd 75 The file changed while it was read", .style = kStop, .boxTitle = kError},
+    {.name = "image larger than the addresses reach",
+     .make = [](auto& t, auto&) { Pair(t, "X_560", Bytes{}); std::filesystem::resize_file(t / kX560, kMaxUpgradeFileSize + 1); },
+     .box = "{root}/0x8115/X_560.pupd 75 The image is larger than 16776960 bytes, more than the station can address",
+     .style = kStop, .boxTitle = kError},
 };
+// clang-format on
 
 // A station link in the middle of a run, with a previous load that nothing
 // of a failed one may leave behind.
@@ -314,7 +179,7 @@ TEST(UpgradeLoad, EachCaseLoadsOrLeavesNothingBehind) {
     std::string folder = tree.root;
     row.make(tree, folder);
     ctx.settings.UpgradeFolder = folder;
-    for (const int answer : row.answers) link.view.answer(answer);
+    if (row.answer) link.view.answer(row.answer);
 
     const bool loaded = FindUpgradeFile(ctx, "8115", "258");
 
@@ -327,15 +192,15 @@ TEST(UpgradeLoad, EachCaseLoadsOrLeavesNothingBehind) {
       EXPECT_EQ(box.title, row.boxTitle) << trace;
     }
     EXPECT_EQ(link.view.answersLeft(), 0u) << trace;
-    EXPECT_EQ(loaded, !row.loaded.empty()) << trace;
-    const bool refusedChecksum = row.answers == std::vector<int>{vbNo};
+    EXPECT_EQ(loaded, !row.file.empty()) << trace;
+    const bool refusedChecksum = row.answer == vbNo;
     EXPECT_EQ(ctx.run.bUpdateRun, !refusedChecksum) << trace;
     EXPECT_EQ(link.port.PortOpen(), !refusedChecksum) << trace;
-    if (row.loaded.empty()) {
+    if (row.file.empty()) {
       loader.ExpectNothingLoaded(trace);
       continue;
     }
-    const std::string path = tree / row.loaded;
+    const std::string path = tree / row.file;
     const LoadedImage& image = ctx.image;
     EXPECT_EQ(image.FoundFileName, path) << trace;
     EXPECT_EQ(image.FileTitle, row.title) << trace;
