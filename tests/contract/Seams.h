@@ -42,7 +42,7 @@ namespace qv::test {
 
 class QtRig {
  public:
-  static constexpr bool kRealTime = true;
+  static constexpr const char* kName = "Qt";
 
   QtRig() : port_((EnsureQtApp(), line_.Map())) {
     port_.setCommPort(5);
@@ -71,10 +71,6 @@ class QtRig {
   }
 
   void FarEndSends(const Bytes& bytes, int inMs = 0) {
-    if (inMs == 0) {
-      EXPECT_TRUE(line_.Write(bytes));
-      return;
-    }
     Post([this, bytes] { EXPECT_TRUE(line_.Write(bytes)); }, inMs);
   }
   Bytes FarEndReceived(std::size_t count, int waitMs = 1000) { return line_.Read(count, waitMs); }
@@ -94,7 +90,7 @@ class QtRig {
 
 class VirtualRig : private sim::SerialPeer {
  public:
-  static constexpr bool kRealTime = false;
+  static constexpr const char* kName = "Virtual";
 
   VirtualRig() {
     port_.setCommPort(5);
@@ -154,7 +150,7 @@ using Rigs = ::testing::Types<QtRig, VirtualRig>;
 struct RigNames {
   template <class Rig>
   static std::string GetName(int) {
-    return Rig::kRealTime ? "Qt" : "Virtual";
+    return Rig::kName;
   }
 };
 
