@@ -22,7 +22,8 @@
 #endif
 
 // Which CommEvent codes arise here, and from where:
-//  2            readyRead.
+//  2            readyRead, and while a receive event is being delivered a
+//               short poll (Qt never emits readyRead inside its own slot).
 //  1001, 1004, 1006, 1008, 1009 and 3, 4, 5, 6
 //               the kernel's per-port counters (TIOCGICOUNT), read on every
 //               receive and every kLinePollMs. UART drivers and most USB
@@ -40,6 +41,7 @@ namespace qv {
 namespace {
 
 constexpr int kLinePollMs = 100;
+constexpr int kReceivePollMs = 5;
 constexpr int kCloseDrainMs = 500;
 constexpr int kSpeedChangeDrainMs = 1000;  // the longest frame takes 0.6 s at 4800 baud
 
@@ -189,6 +191,8 @@ QtSerialComm::QtSerialComm(PortMap ports, TextLookup texts)
                    [this](QSerialPort::SerialPortError error) { OnError(error); });
   linePoll_.setInterval(kLinePollMs);
   QObject::connect(&linePoll_, &QTimer::timeout, &port_, [this] { PollLineCounters(); });
+  receivePoll_.setInterval(kReceivePollMs);
+  QObject::connect(&receivePoll_, &QTimer::timeout, &port_, [this] { AnnounceNewBytes(); });
 }
 
 QtSerialComm::~QtSerialComm() { Close(); }
@@ -274,7 +278,7 @@ Bytes QtSerialComm::Input() {
   qint64 count = port_.bytesAvailable();
   if (inputLen_ > 0) count = std::min<qint64>(count, inputLen_);
   const QByteArray data = port_.read(count);
-  readDuringReceive_ += data.size();
+  announced_ = std::max<qint64>(0, announced_ - data.size());
   return Bytes(data.begin(), data.end());
 }
 
@@ -317,6 +321,7 @@ void QtSerialComm::Open() {
                              {PortName(commPort_), entry->path, Settings(), detail.toStdString()}));
   }
   port_.clear(QSerialPort::AllDirections);
+  announced_ = 0;
   counters_ = ReadLineCounters(static_cast<int>(port_.handle()));
   if (counters_) linePoll_.start();
 }
@@ -332,6 +337,7 @@ void QtSerialComm::Abandon() {
   linePoll_.stop();
   counters_.reset();
   port_.close();
+  announced_ = 0;
 }
 
 void QtSerialComm::HandOverPendingBytes() {
@@ -378,26 +384,35 @@ bool QtSerialComm::ApplyHandshaking(int mode) {
 
 void QtSerialComm::OnReadyRead() {
   PollLineCounters();  // a line error is reported before the bytes it spoiled
-  if (!port_.isOpen() || inReceive_ || port_.bytesAvailable() < 1) return;
-  DeliverReceive();
+  AnnounceNewBytes();
+}
+
+bool QtSerialComm::HasUnannouncedBytes() const {
+  return port_.isOpen() && port_.bytesAvailable() > announced_;
+}
+
+void QtSerialComm::AnnounceNewBytes() {
+  if (HasUnannouncedBytes()) DeliverReceive();
 }
 
 // Qt does not emit readyRead again while a readyRead slot runs, so bytes that
 // arrive while a handler waits in a message box would sit unnoticed until the
-// next byte. After the handler, one more receive event is queued for them.
+// handler returns. Timers tick in that box, and the engine's receive procedure
+// takes the reply before it runs a handler, so the new bytes are announced
+// there too: a short poll runs while any receive event is being delivered
+// and raises the next one re-entrantly.
 void QtSerialComm::DeliverReceive() {
-  const qint64 before = port_.bytesAvailable();
-  readDuringReceive_ = 0;
-  inReceive_ = true;
+  announced_ = port_.bytesAvailable();
+  if (receiveDepth_++ == 0) receivePoll_.start();
   Raise(comEvReceive);
-  inReceive_ = false;
-  if (!port_.isOpen() || receivePosted_) return;
-  const qint64 waiting = port_.bytesAvailable();
-  if (waiting < 1 || waiting + readDuringReceive_ <= before) return;
+  if (--receiveDepth_ > 0) return;
+  receivePoll_.stop();
+  // Bytes that came after the last poll, while the handler still ran.
+  if (receivePosted_ || !HasUnannouncedBytes()) return;
   receivePosted_ = true;
   QTimer::singleShot(0, &port_, [this] {
     receivePosted_ = false;
-    if (port_.isOpen() && !inReceive_ && port_.bytesAvailable() > 0) DeliverReceive();
+    AnnounceNewBytes();
   });
 }
 

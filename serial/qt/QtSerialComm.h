@@ -1,6 +1,7 @@
 #pragma once
 // The serial port on QSerialPort. Every OnComm event is raised on the thread
-// that owns this object (the GUI thread), from its event loop.
+// that owns this object (the GUI thread), from its event loop, including the
+// nested loop of a message box that a handler opened.
 #include <QSerialPort>
 #include <QTimer>
 #include <functional>
@@ -56,6 +57,8 @@ class QtSerialComm : public SerialComm {
   bool ApplyLine(const LineSettings& settings);
   bool ApplyHandshaking(int mode);
   void OnReadyRead();
+  bool HasUnannouncedBytes() const;
+  void AnnounceNewBytes();
   void DeliverReceive();
   void OnError(QSerialPort::SerialPortError error);
   void PollLineCounters();
@@ -66,6 +69,7 @@ class QtSerialComm : public SerialComm {
   TextLookup texts_;
   QSerialPort port_;
   QTimer linePoll_;
+  QTimer receivePoll_;
   std::string openPath_;
   int commPort_ = 1;
   LineSettings settings_;
@@ -74,9 +78,9 @@ class QtSerialComm : public SerialComm {
   int commEvent_ = 0;
   std::optional<LineCounters> counters_;
   bool ownCall_ = false;
-  bool inReceive_ = false;
+  int receiveDepth_ = 0;  // receive events being delivered, nested in message boxes
   bool receivePosted_ = false;
-  qint64 readDuringReceive_ = 0;
+  qint64 announced_ = 0;  // waiting bytes the handler has already been told of
 };
 
 }  // namespace qv

@@ -1,35 +1,35 @@
 #include "sim/virtual/VirtualSerialPort.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "core/Errors.h"
+#include "serial/SerialLine.h"
 
 namespace qv::sim {
-
-namespace {
-int LeadingNumber(const std::string& text) {
-  int value = 0;
-  for (const char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) break;
-    if (value > 10'000'000) break;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-}  // namespace
 
 VirtualSerialPort::VirtualSerialPort(VirtualScheduler& scheduler) : scheduler_(scheduler) {}
 
 void VirtualSerialPort::setCommPort(int number) {
   if (number < 1 || number > 16) throw PlatformError(kErrInvalidPortNumber, "Invalid port number");
-  if (open_) throw PlatformError(kErrPortOpen, "Port already open");
+  if (open_ && number != port_) throw PlatformError(kErrPortOpen, "Port already open");
   port_ = number;
 }
 
 void VirtualSerialPort::setSettings(const std::string& settings) {
-  settings_ = settings;
-  baud_ = LeadingNumber(settings);
+  const auto parsed = ParseLineSettings(settings);
+  if (!parsed) throw PlatformError(kErrInvalidValue, "Invalid port settings '" + settings + "'");
+  settings_ = FormatLineSettings(*parsed);
+  baud_ = parsed->baud;
+}
+
+void VirtualSerialPort::setHandshaking(int mode) {
+  if (mode < 0 || mode > 3) throw PlatformError(kErrInvalidValue, "Invalid handshaking");
+  handshaking_ = mode;
+}
+
+void VirtualSerialPort::setInputLen(int length) {
+  if (length < 0) throw PlatformError(kErrInvalidValue, "Invalid InputLen");
+  inputLen_ = length;
 }
 
 void VirtualSerialPort::setPortOpen(bool open) {
@@ -57,19 +57,23 @@ Bytes VirtualSerialPort::Input() {
 }
 
 void VirtualSerialPort::Output(const Bytes& frame) {
-  if (!open_) return;
+  if (!open_ || frame.empty()) return;
   sent_.push_back({frame, baud_, scheduler_.now()});
   if (peer_) peer_->onBytesFromLoader(frame, baud_);
 }
 
 void VirtualSerialPort::setPortMissing(int number, bool missing) {
-  if (missing) missing_.insert(number);
-  else missing_.erase(number);
+  if (missing)
+    missing_.insert(number);
+  else
+    missing_.erase(number);
 }
 
 void VirtualSerialPort::setPortInUse(int number, bool inUse) {
-  if (inUse) inUse_.insert(number);
-  else inUse_.erase(number);
+  if (inUse)
+    inUse_.insert(number);
+  else
+    inUse_.erase(number);
 }
 
 VirtualMs VirtualSerialPort::lineTimeMs(std::size_t count, int baud) {
@@ -101,8 +105,12 @@ void VirtualSerialPort::arrive(const Bytes& bytes) {
 
 void VirtualSerialPort::raise(int code) {
   if (!open_) return;
+  // Nested events (a handler waiting in a message box) leave the outer
+  // handler its own cause.
+  const int previous = commEvent_;
   commEvent_ = code;
   if (OnComm) OnComm();
+  commEvent_ = previous;
 }
 
 }  // namespace qv::sim

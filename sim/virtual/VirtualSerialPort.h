@@ -9,6 +9,9 @@
 // chunks reaches the loader as several receive events. Line errors are
 // injected the same way with injectEvent(). Nothing reaches a closed port:
 // arrivals while closed are dropped, and closing discards waiting input.
+// Settings, handshaking, InputLen and port numbers are checked and refused
+// with the errors of the real port; a landing raises OnComm at once, even
+// while a handler waits in a message box.
 #include <cstdint>
 #include <deque>
 #include <set>
@@ -39,18 +42,18 @@ class VirtualSerialPort : public SerialComm {
   int CommPort() const override { return port_; }
   void setSettings(const std::string& settings) override;
   std::string Settings() const override { return settings_; }
-  void setHandshaking(int mode) override { handshaking_ = mode; }
+  void setHandshaking(int mode) override;
   int Handshaking() const override { return handshaking_; }
   void setPortOpen(bool open) override;
   bool PortOpen() const override { return open_; }
-  void setInputLen(int length) override { inputLen_ = length; }
+  void setInputLen(int length) override;
   int InputLen() const override { return inputLen_; }
   int InBufferCount() const override { return static_cast<int>(input_.size()); }
   Bytes Input() override;
   void Output(const Bytes& frame) override;
   int CommEvent() const override { return commEvent_; }
 
-  // The leading number of Settings (0 when it has none).
+  // The speed in Settings.
   int baud() const { return baud_; }
 
   // Test controls for opening: a missing port throws PlatformError 8012, a

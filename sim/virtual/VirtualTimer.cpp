@@ -1,13 +1,17 @@
 #include "sim/virtual/VirtualTimer.h"
 
+#include <algorithm>
+
 namespace qv::sim {
 
 VirtualTimer::VirtualTimer(VirtualScheduler& scheduler, int interval, bool enabled)
-    : scheduler_(scheduler), interval_(interval), enabled_(enabled) {
+    : scheduler_(scheduler), interval_(std::max(interval, 0)), enabled_(enabled) {
   restart();
 }
 
-VirtualTimer::~VirtualTimer() { scheduler_.cancel(pending_); }
+VirtualTimer::~VirtualTimer() {
+  scheduler_.cancel(pending_);
+}
 
 void VirtualTimer::setEnabled(bool enabled) {
   if (enabled == enabled_) return;
@@ -16,7 +20,7 @@ void VirtualTimer::setEnabled(bool enabled) {
 }
 
 void VirtualTimer::setInterval(int milliseconds) {
-  interval_ = milliseconds;
+  interval_ = std::max(milliseconds, 0);
   restart();
 }
 

@@ -3,7 +3,8 @@
 // never ticks. Enabling a disabled timer or setting the interval restarts the
 // countdown; enabling a timer that is already enabled changes nothing (so a
 // caller that wants a fresh countdown disables it first). A tick re-arms the
-// timer before OnTick runs, so OnTick may disable or re-arm it.
+// timer before OnTick runs, so OnTick may disable or re-arm it. A negative
+// interval counts as 0.
 #include "core/Timer.h"
 #include "sim/virtual/VirtualScheduler.h"
 

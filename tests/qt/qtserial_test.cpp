@@ -15,53 +15,6 @@ using test::RunEventsUntil;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
-TEST_F(PtyPortTest, OutputArrivesByteExactWithoutTheEventLoop) {
-  QtSerialComm& comm = Comm();
-  EXPECT_EQ(comm.DevicePath(), slave_);
-  Bytes frame;
-  for (int i = 0; i < 256; ++i) frame.push_back(static_cast<std::uint8_t>(i));
-  comm.Output(frame);
-  EXPECT_EQ(ReadMaster(frame.size()), frame);
-
-  const Bytes last = {0xFF, 0x02, 0x8F, 0x03, 0x0A, 0x0D, 0x00, 0x03};
-  comm.Output(last);
-  comm.setPortOpen(false);  // closing does not drop what is still on its way
-  EXPECT_EQ(ReadMaster(last.size()), last);
-}
-
-TEST_F(PtyPortTest, InputLenLimitsOneRead) {
-  QtSerialComm& comm = Comm();
-  std::vector<int> events;
-  comm.OnComm = [&] { events.push_back(comm.CommEvent()); };
-  WriteMaster({1, 2, 3, 4, 5, 6});
-  ASSERT_TRUE(RunEventsUntil([&] { return comm.InBufferCount() == 6; }, 1000));
-  EXPECT_EQ(events, std::vector<int>(events.size(), comEvReceive));
-  EXPECT_FALSE(events.empty());
-  comm.setInputLen(4);
-  EXPECT_EQ(comm.Input(), (Bytes{1, 2, 3, 4}));
-  EXPECT_EQ(comm.InBufferCount(), 2);
-  comm.setInputLen(0);
-  EXPECT_EQ(comm.Input(), (Bytes{5, 6}));
-}
-
-// A handler that waits in a nested event loop (a message box) must not
-// leave the bytes that arrived meanwhile unannounced.
-TEST_F(PtyPortTest, BytesArrivingWhileAHandlerWaitsGetTheirOwnEvent) {
-  QtSerialComm& comm = Comm();
-  std::vector<Bytes> reads;
-  comm.OnComm = [&] {
-    comm.setInputLen(0);
-    reads.push_back(comm.Input());
-    if (reads.size() != 1) return;
-    WriteMaster({0xAA, 0xBB});
-    RunEventsFor(150);
-  };
-  WriteMaster({0x01});
-  ASSERT_TRUE(RunEventsUntil([&] { return reads.size() >= 2; }, 1000));
-  EXPECT_EQ(reads[0], Bytes{0x01});
-  EXPECT_EQ(reads[1], (Bytes{0xAA, 0xBB}));
-}
-
 // A pseudo-terminal keeps speed, stop bits and handshaking but insists on
 // 8 data bits without parity, which shows how a refused setting is handled.
 TEST_F(PtyPortTest, SettingsAndHandshakingReachTheLineOrAreRefused) {
@@ -94,31 +47,6 @@ TEST_F(PtyPortTest, SettingsAndHandshakingReachTheLineOrAreRefused) {
     EXPECT_EQ((tio.c_iflag & IXON) != 0, xonXoff) << mode;
     EXPECT_EQ((tio.c_iflag & IXOFF) != 0, xonXoff) << mode;
   }
-}
-
-TEST_F(PtyPortTest, RefusedValuesChangeNothing) {
-  QtSerialComm& comm = Comm();
-  const std::pair<std::function<void()>, int> cases[] = {
-      {[&] { comm.setSettings("fast"); }, kErrInvalidValue},
-      {[&] { comm.setHandshaking(4); }, kErrInvalidValue},
-      {[&] { comm.setInputLen(-1); }, kErrInvalidValue},
-      {[&] { comm.setCommPort(0); }, kErrInvalidPortNumber},
-      {[&] { comm.setCommPort(17); }, kErrInvalidPortNumber},
-      {[&] { comm.setCommPort(-1); }, kErrInvalidPortNumber},
-      {[&] { comm.setPortOpen(true); }, kErrPortOpen},  // already open
-      {[&] { comm.setCommPort(6); }, kErrPortOpen},     // another port while open
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    EXPECT_EQ(Failure(cases[i].first).number(), cases[i].second) << "case " << i;
-  }
-  EXPECT_EQ(comm.Settings(), "38400,n,8,1");
-  EXPECT_EQ(comm.Handshaking(), 0);
-  EXPECT_EQ(comm.CommPort(), 5);
-  EXPECT_TRUE(comm.PortOpen());
-  comm.setCommPort(5);  // the same port while open is no change
-  comm.setPortOpen(false);
-  comm.setCommPort(16);
-  EXPECT_EQ(comm.CommPort(), 16);
 }
 
 TEST_F(PtyPortTest, MissingDeviceNamesItsPathAndTheMapFile) {
@@ -188,8 +116,7 @@ TEST_F(PtyPortTest, LostDeviceRaisesALineErrorAndClosesThePort) {
     comm.setInputLen(0);
     comm.Input();
   };
-  ::close(master_);  // what unplugging the adapter looks like from here
-  master_ = -1;
+  line_->CloseMaster();  // what unplugging the adapter looks like from here
   ASSERT_TRUE(RunEventsUntil([&] { return !comm.PortOpen(); }, 1000));
   RunEventsFor(50);
   ASSERT_EQ(events.size(), 1u) << "one event, not one per pass of the event loop";

@@ -76,13 +76,20 @@ MessageBoxAnswerer::MessageBoxAnswerer() {
 
 void MessageBoxAnswerer::answer(QMessageBox& box) {
   seen.push_back(Snapshot(box));
-  const auto [action, button] =
-      script_.empty() ? std::pair{Action::Click, QMessageBox::NoButton} : script_.front();
+  const Step step =
+      script_.empty() ? Step{Action::Click, QMessageBox::NoButton, 0} : script_.front();
   if (!script_.empty()) script_.pop_front();
-  if (action == Action::Leave) {
-    left_ = &box;
+  if (step.action == Action::Leave || step.delayMs > 0) left_ = &box;
+  if (step.action == Action::Leave) return;
+  if (step.delayMs == 0) {
+    act(box, step.action, step.button);
     return;
   }
+  QTimer::singleShot(step.delayMs, &box,
+                     [this, &box, step] { act(box, step.action, step.button); });
+}
+
+void MessageBoxAnswerer::act(QMessageBox& box, Action action, QMessageBox::StandardButton button) {
   if (action == Action::Escape) QTest::keyClick(&box, Qt::Key_Escape);
   if (action == Action::Close) box.close();
   QAbstractButton* b = box.button(button);

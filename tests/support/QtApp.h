@@ -47,9 +47,14 @@ class MessageBoxAnswerer {
 
   MessageBoxAnswerer();
   void next(Action action, QMessageBox::StandardButton button = QMessageBox::NoButton) {
-    script_.push_back({action, button});
+    script_.push_back({action, button, 0});
   }
   void clickNext(QMessageBox::StandardButton button) { next(Action::Click, button); }
+  // The next box stays open this long (its nested event loop running), then
+  // gets the click.
+  void clickAfter(int milliseconds, QMessageBox::StandardButton button) {
+    script_.push_back({Action::Click, button, milliseconds});
+  }
 
   std::vector<ShownMessageBox> seen;
   int unexpected = 0;
@@ -57,7 +62,14 @@ class MessageBoxAnswerer {
  private:
   void answer(QMessageBox& box);
 
-  std::deque<std::pair<Action, QMessageBox::StandardButton>> script_;
+  struct Step {
+    Action action;
+    QMessageBox::StandardButton button;
+    int delayMs;
+  };
+  void act(QMessageBox& box, Action action, QMessageBox::StandardButton button);
+
+  std::deque<Step> script_;
   QPointer<QMessageBox> left_;
   QTimer timer_;
 };
