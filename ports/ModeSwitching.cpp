@@ -20,7 +20,9 @@ std::int32_t LeadingNumber(std::string_view text) {
 
 }  // namespace
 
-std::int32_t PortSpeed(const Context& ctx) { return LeadingNumber(ctx.MSComm.Settings()); }
+std::int32_t PortSpeed(const Context& ctx) {
+  return LeadingNumber(ctx.MSComm.Settings());
+}
 
 void ApplyBaud(Context& ctx, const std::string& baudText) {
   const std::int32_t current = PortSpeed(ctx);
@@ -59,8 +61,10 @@ void Master_Click(Context& ctx) {
   ctx.Timer3.setEnabled(true);
   const std::int32_t speed = PortSpeed(ctx);
   if (ctx.window.bClosing && speed != ctx.link.StartBaud) {
-    if (ctx.link.StartBaud == 38400) Baud38400_Click(ctx);
-    else Baud4800_Click(ctx);
+    if (ctx.link.StartBaud == 38400)
+      Baud38400_Click(ctx);
+    else
+      Baud4800_Click(ctx);
     return;
   }
   ctx.view.setEnabled(Control::Master, false);
@@ -101,8 +105,10 @@ void btnSetBaud_Click(Context& ctx) {
     AppBox(ctx, vbCritical, GetMlString(ctx, 1164, " Anschluß konnte nicht geöffnet werden"));
     return;
   }
-  if (ctx.settings.BaudList == "4800") Baud38400_Click(ctx);
-  else if (ctx.settings.BaudList == "38400") Baud4800_Click(ctx);
+  if (ctx.settings.BaudList == "4800")
+    Baud38400_Click(ctx);
+  else if (ctx.settings.BaudList == "38400")
+    Baud4800_Click(ctx);
 }
 
 bool CommPortFromPortList(Context& ctx) {

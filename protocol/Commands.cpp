@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
-#include "app/QvBoot.h"
 
 namespace qv {
 
@@ -33,10 +33,13 @@ Bytes WriteBlockFrame(const Bytes& image, std::int32_t offset, std::int32_t coun
   const auto start = static_cast<std::size_t>(std::max(offset, 0));
   if (start >= image.size() || count <= 0) return WriteBlockFrame(offset, nullptr, 0);
   const std::size_t available = image.size() - start;
-  return WriteBlockFrame(offset, image.data() + start, std::min(available, static_cast<std::size_t>(count)));
+  return WriteBlockFrame(offset, image.data() + start,
+                         std::min(available, static_cast<std::size_t>(count)));
 }
 
-Bytes ReadSysDataFrame(std::uint8_t count) { return MakeFrame(Bytes{READ_SYSDATA, 0x00, count}); }
+Bytes ReadSysDataFrame(std::uint8_t count) {
+  return MakeFrame(Bytes{READ_SYSDATA, 0x00, count});
+}
 
 Bytes InitUpdateFrame(std::string_view key) {
   // The length byte counts at most 255 data bytes; a longer key would go out
@@ -49,9 +52,13 @@ Bytes InitUpdateFrame(std::string_view key) {
   return MakeFrame(payload);
 }
 
-Bytes SetTimeFrame(const Bytes& timeRecord) { return MakeFrame(JoinBytes(SET_TIME, timeRecord)); }
+Bytes SetTimeFrame(const Bytes& timeRecord) {
+  return MakeFrame(JoinBytes(SET_TIME, timeRecord));
+}
 
-Bytes GetTimeFrame() { return MakeFrame(GET_TIME); }
+Bytes GetTimeFrame() {
+  return MakeFrame(GET_TIME);
+}
 
 void Senden(Context& ctx, Bytes frame) {
   ctx.frames.PendingFrame.clear();

@@ -18,7 +18,9 @@ namespace {
 
 constexpr const char* kOverrideCode = "TorwartFeldLinse";
 
-std::string Text(const Context& ctx, int id, const char* fallback) { return GetMlString(ctx, id, fallback); }
+std::string Text(const Context& ctx, int id, const char* fallback) {
+  return GetMlString(ctx, id, fallback);
+}
 
 // Every refusal of the file ends the run the same way.
 ReplyOutcome RefuseFile(Context& ctx) {
@@ -29,11 +31,13 @@ ReplyOutcome RefuseFile(Context& ctx) {
 }
 
 bool BatteryAccepted(Context& ctx, const StationInfo& info) {
-  const bool checked = ctx.view.text(Control::Master) == ctx.texts.RemoteText || !ctx.station.bUsbStation;
+  const bool checked =
+      ctx.view.text(Control::Master) == ctx.texts.RemoteText || !ctx.station.bUsbStation;
   if (!checked || info.voltage > 3.0f) return true;
   const std::string prompt = Text(ctx, 1222, "Voltage too low =") + " " +
                              VoltageText(info.voltage, ctx.view.DecimalSeparator()) + " " +
-                             Text(ctx, 1223, "Volts!") + "\r" + Text(ctx, 1235, "Firmware will be loaded anyway!");
+                             Text(ctx, 1223, "Volts!") + "\r" +
+                             Text(ctx, 1235, "Firmware will be loaded anyway!");
   if (AppBox(ctx, vbCritical | vbOKCancel | vbDefaultButton2, prompt) != vbCancel) return true;
   ctx.run.bUpdateRun = false;
   ClosePort(ctx);
@@ -65,7 +69,8 @@ std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
   if (info.firmware == ctx.image.FileFirmware) {
     const std::string prompt = Text(ctx, 1231, "The station already has the firmware:") + " " +
                                ctx.image.FileFirmware + ", " + Text(ctx, 1232, "Reprogram anyway?");
-    if (AppBox(ctx, vbQuestion | vbOKCancel | vbDefaultButton2, prompt) == vbCancel) return RefuseFile(ctx);
+    if (AppBox(ctx, vbQuestion | vbOKCancel | vbDefaultButton2, prompt) == vbCancel)
+      return RefuseFile(ctx);
   }
   if (ctx.image.FoundFileName.empty()) {
     ctx.run.bUpdateRun = false;
@@ -75,7 +80,8 @@ std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
     const std::string shown = ctx.image.UpgradeFileBase + "upd";
     ctx.view.setText(Control::LabelFileLoad, ctx.view.CompactPath(Control::LabelFileLoad, shown));
     ctx.view.setToolTip(Control::LabelFileLoad, shown);
-    ctx.view.setText(Control::StatusPanel, Text(ctx, 1126, "Status") + " " + ctx.settings.UpgradeFolder);
+    ctx.view.setText(Control::StatusPanel,
+                     Text(ctx, 1126, "Status") + " " + ctx.settings.UpgradeFolder);
   }
   ctx.image.UpgradeFileBase.clear();
   return std::nullopt;
@@ -83,8 +89,9 @@ std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
 
 void StationChanged(Context& ctx) {
   StationBox(ctx, vbCritical,
-             Text(ctx, 1214, "Different station detected.") + " " + PlainNumber(ctx.station.RememberedSerial) +
-                 " " + PlainNumber(ctx.station.StationSerial));
+             Text(ctx, 1214, "Different station detected.") + " " +
+                 PlainNumber(ctx.station.RememberedSerial) + " " +
+                 PlainNumber(ctx.station.StationSerial));
   ctx.run.bResumePending = false;
   StopUpdateRun(ctx);
   ctx.run.TransferOffset = 0;
@@ -99,9 +106,10 @@ void StationChanged(Context& ctx) {
 bool HardwareMismatch(Context& ctx, const StationInfo& info) {
   const std::string fileHardware = LongToHex(static_cast<std::uint32_t>(ctx.image.FileHardware), 2);
   if (ctx.settings.HwOverride == kOverrideCode) {
-    const std::string prompt = Text(ctx, 1192, "The station has hardware version ") + info.hardwareText + "\r\n" +
-                               Text(ctx, 1193, "The loaded file is for version") + fileHardware + "\r\n" +
-                               Text(ctx, 1194, "load it anyway?");
+    const std::string prompt = Text(ctx, 1192, "The station has hardware version ") +
+                               info.hardwareText + "\r\n" +
+                               Text(ctx, 1193, "The loaded file is for version") + fileHardware +
+                               "\r\n" + Text(ctx, 1194, "load it anyway?");
     if (StationBox(ctx, vbYesNo | vbQuestion, prompt) == vbYes) return true;
     ctx.run.bUpdateRun = false;
     ClosePort(ctx);
@@ -111,10 +119,11 @@ bool HardwareMismatch(Context& ctx, const StationInfo& info) {
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
   const std::string version = Text(ctx, 1215, "  the hardware version");
-  const std::string prompt = Text(ctx, 1216, "The station has") + " " + version + " " + info.hardwareText + "\r\n" +
-                             Text(ctx, 1217, "the loaded file is however for the version") + " " + fileHardware +
-                             "!!\r\n\r\n" + Text(ctx, 1218, "The file will be changed to") + " " + version + " " +
-                             info.hardwareText + "\r\n" + Text(ctx, 1219, " ");
+  const std::string prompt =
+      Text(ctx, 1216, "The station has") + " " + version + " " + info.hardwareText + "\r\n" +
+      Text(ctx, 1217, "the loaded file is however for the version") + " " + fileHardware +
+      "!!\r\n\r\n" + Text(ctx, 1218, "The file will be changed to") + " " + version + " " +
+      info.hardwareText + "\r\n" + Text(ctx, 1219, " ");
   if (StationBox(ctx, vbOKCancel | vbQuestion | vbDefaultButton2, prompt) == vbCancel) {
     ClosePort(ctx);
     return false;
@@ -169,7 +178,8 @@ ReplyOutcome IdentificationReply(Context& ctx) {
   if (!ctx.run.bResumePending && ctx.run.OperationMode == 9) {
     if (const auto ended = ChooseFile(ctx, info)) return *ended;
   }
-  ctx.view.setText(Control::Caption, StationCaption(info, ctx.image.FileTitle, ctx.image.FileFirmware));
+  ctx.view.setText(Control::Caption,
+                   StationCaption(info, ctx.image.FileTitle, ctx.image.FileFirmware));
   const bool sameHardware = info.HwWord == ctx.image.FileHardware;
   if (ctx.run.bResumePending) {
     if (!sameHardware || info.serial != ctx.station.RememberedSerial) {

@@ -14,7 +14,9 @@ namespace qv {
 namespace {
 
 // A short reply carries a status byte, then its value: both must have come.
-bool HasValue(const Context& ctx) { return ctx.rx.RxCount >= 2; }
+bool HasValue(const Context& ctx) {
+  return ctx.rx.RxCount >= 2;
+}
 
 }  // namespace
 
@@ -44,7 +46,8 @@ ReplyOutcome ModeReply(Context& ctx) {
   // One block in flight at a time: a second mode reply (a retry answered
   // late) must not start the transfer twice.
   if (ctx.run.bUpdateRun && !ctx.run.bBlockAwaitingAck) SendDataBlock(ctx);
-  ctx.view.setText(Control::Master, ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
+  ctx.view.setText(Control::Master,
+                   ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
   if (ctx.run.bIdentifyAfterMode) {
     ctx.run.bIdentifyAfterMode = false;
     RequestSystemData(ctx, kFullIdentification);
@@ -96,7 +99,8 @@ ReplyOutcome ClockReply(Context& ctx) {
   } else {
     if (mode == -1) mode = 0;
     ClosePort(ctx);
-    if (ctx.settings.BaudList == "38400" && mode == 8 && PortSpeed(ctx) == 4800) ApplyBaud(ctx, "38400");
+    if (ctx.settings.BaudList == "38400" && mode == 8 && PortSpeed(ctx) == 4800)
+      ApplyBaud(ctx, "38400");
   }
   ctx.TimerEfi.setEnabled(false);
 
@@ -109,8 +113,9 @@ ReplyOutcome ClockReply(Context& ctx) {
   const std::string p = commandModes ? check.pcText : std::string();
   const std::string t =
       commandModes ? p + " " + pcTime + "\r\n"
-                   : pcTime + PcDateTimeText(pc) + "  " + PlainFractionText(pc.millisecond, separator) + "\r\n" +
-                         stationWord + std::to_string(ReadStationTime(ctx.rx.RxBuffer).codeNumber) + " ";
+                   : pcTime + PcDateTimeText(pc) + "  " +
+                         PlainFractionText(pc.millisecond, separator) + "\r\n" + stationWord +
+                         std::to_string(ReadStationTime(ctx.rx.RxBuffer).codeNumber) + " ";
 
   if (mode == 1 && ctx.timeSet.TimeSetCount == 0) {
     std::string text = t + check.stationText + " " + stationWord + " ";
@@ -126,13 +131,14 @@ ReplyOutcome ClockReply(Context& ctx) {
     return ReplyOutcome::Continue;
   }
   if (mode != 8 && mode != 0 && ctx.timeSet.TimeSetCount < 1) {
-    StationBox(ctx, vbInformation | vbOKOnly,
-               t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
+    StationBox(
+        ctx, vbInformation | vbOKOnly,
+        t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
     return ReplyOutcome::Continue;
   }
   mode = 0;
-  ctx.view.setText(Control::StatusPanel,
-                   GetMlString(ctx, 1126, "Status") + " " + GetMlString(ctx, 1207, "Time set: ") + p);
+  ctx.view.setText(Control::StatusPanel, GetMlString(ctx, 1126, "Status") + " " +
+                                             GetMlString(ctx, 1207, "Time set: ") + p);
   if (ctx.timeSet.bVerifyAfterUpgrade || ctx.timeSet.TimeSetCount >= 1) {
     ctx.timeSet.TimeReplyState = 1;
     ctx.Timer2.setEnabled(true);

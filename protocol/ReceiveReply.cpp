@@ -3,9 +3,9 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/Context.h"
 #include "app/MlStringModule.h"
 #include "app/QvBoot.h"
+#include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/TransferReplies.h"
 #include "protocol/stdFunc.h"
@@ -72,8 +72,9 @@ bool ChecksumMatches(const Context& ctx) {
   covered.reserve(static_cast<std::size_t>(len) + 2);
   covered.push_back(static_cast<std::uint8_t>(ctx.rx.RxCommand));
   covered.insert(covered.end(), ctx.rx.RxBuffer.begin(), ctx.rx.RxBuffer.begin() + len + 1);
-  const auto expected = static_cast<std::uint32_t>(ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 1] << 8 |
-                                                   ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 2]);
+  const auto expected =
+      static_cast<std::uint32_t>(ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 1] << 8 |
+                                 ctx.rx.RxBuffer[static_cast<std::size_t>(len) + 2]);
   return CalcCrc(covered) == expected;
 }
 
@@ -173,17 +174,38 @@ void WireStationLink(Context& ctx) {
 
 void MSComm_OnComm(Context& ctx) {
   switch (ctx.MSComm.CommEvent()) {
-    case comEvReceive: ReceiveReply(ctx); return;
-    case comEventFrame: ErrorRequest(ctx, 21); return;
-    case comEventOverrun: ErrorRequest(ctx, 22); return;
-    case comEventRxOver: ErrorRequest(ctx, 23); return;
-    case comEventRxParity: ErrorRequest(ctx, 24); return;
-    case comEventTxFull: ErrorRequest(ctx, 25); return;
-    case comEventDCB: ErrorRequest(ctx, 26); return;
-    case comEvRing: ErrorRequest(ctx, 30); return;
-    case comEvSend: ErrorRequest(ctx, 31); return;
-    case comEvEOF: ErrorRequest(ctx, 32); return;
-    default: return;  // break and modem-line changes mean nothing to the link
+    case comEvReceive:
+      ReceiveReply(ctx);
+      return;
+    case comEventFrame:
+      ErrorRequest(ctx, 21);
+      return;
+    case comEventOverrun:
+      ErrorRequest(ctx, 22);
+      return;
+    case comEventRxOver:
+      ErrorRequest(ctx, 23);
+      return;
+    case comEventRxParity:
+      ErrorRequest(ctx, 24);
+      return;
+    case comEventTxFull:
+      ErrorRequest(ctx, 25);
+      return;
+    case comEventDCB:
+      ErrorRequest(ctx, 26);
+      return;
+    case comEvRing:
+      ErrorRequest(ctx, 30);
+      return;
+    case comEvSend:
+      ErrorRequest(ctx, 31);
+      return;
+    case comEvEOF:
+      ErrorRequest(ctx, 32);
+      return;
+    default:
+      return;  // break and modem-line changes mean nothing to the link
   }
 }
 

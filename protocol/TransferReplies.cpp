@@ -15,7 +15,9 @@ namespace {
 
 // Data bytes of an extended reply (its length byte), so that a short reply is
 // never read past its end.
-int ReplyLength(const Context& ctx) { return ctx.rx.RxBuffer[0]; }
+int ReplyLength(const Context& ctx) {
+  return ctx.rx.RxBuffer[0];
+}
 
 void RearmBlockWatchdog(Context& ctx) {
   if (!ctx.run.bBlockAwaitingAck) return;
@@ -87,7 +89,8 @@ ReplyOutcome BlockAcknowledged(Context& ctx) {
   // not restart the transfer.
   if (!ctx.run.bBlockAwaitingAck) return ReplyOutcome::Continue;
   ctx.Timer2.setEnabled(false);
-  const std::int32_t address = ctx.rx.RxBuffer[3] << 16 | ctx.rx.RxBuffer[4] << 8 | ctx.rx.RxBuffer[5];
+  const std::int32_t address =
+      ctx.rx.RxBuffer[3] << 16 | ctx.rx.RxBuffer[4] << 8 | ctx.rx.RxBuffer[5];
   if (address != ctx.run.TransferOffset + kStationBase) {
     ctx.run.bUpdateRun = false;
     ctx.view.setEnabled(Control::Master, true);
@@ -176,18 +179,21 @@ void ConfirmUpgrade(Context& ctx) {
   ctx.Timer3.setEnabled(false);
   if (ReplyLength(ctx) < 11) return;
   const auto& rx = ctx.rx.RxBuffer;
-  const std::string running{static_cast<char>(rx[9]), static_cast<char>(rx[10]), static_cast<char>(rx[11])};
+  const std::string running{static_cast<char>(rx[9]), static_cast<char>(rx[10]),
+                            static_cast<char>(rx[11])};
   ClosePort(ctx);
   if (running != ctx.image.FileFirmware) {
     // The station restarted with other firmware than the file's: the update
     // did not take, and the operator must hear it.
     AppBox(ctx, vbCritical,
-           FillPlaceholders(NamedText(ctx, "update.firmwareMismatch"), {running, ctx.image.FileFirmware}));
+           FillPlaceholders(NamedText(ctx, "update.firmwareMismatch"),
+                            {running, ctx.image.FileFirmware}));
     return;
   }
   ctx.view.setText(Control::Caption, ctx.view.text(Control::Caption) + " ok");
   AppBox(ctx, vbInformation | vbOKOnly,
-         GetMlString(ctx, 1239, "The stations time has been set, the upgrade has successfully completed!") +
+         GetMlString(ctx, 1239,
+                     "The stations time has been set, the upgrade has successfully completed!") +
              "\r\n\r\n" + GetMlString(ctx, 1240, "The station now has firmware: ") + " " +
              ctx.image.FileFirmware + ".");
 }

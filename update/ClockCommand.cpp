@@ -27,7 +27,8 @@ void SendClockCommand(Context& ctx, std::int16_t mode) {
     return;
   }
   const bool relayed = ctx.link.MasterListIndex != 0;
-  Bytes frame = mode != 0 ? GetTimeFrame() : SetTimeFrame(MakeTimeData(ctx.clock, PortSpeed(ctx), relayed));
+  Bytes frame =
+      mode != 0 ? GetTimeFrame() : SetTimeFrame(MakeTimeData(ctx.clock, PortSpeed(ctx), relayed));
   DiscardInput(ctx);
   if (mode == 2) ctx.run.OperationMode = 1;
   ctx.TimerEfi.setInterval(kClockTimeoutMs);

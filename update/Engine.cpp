@@ -88,7 +88,8 @@ void FillEngineTexts(Context& ctx) {
   ctx.texts.ErrorTexts.fill("");
   ctx.texts.ErrorTexts[0] = "Upgrade OK";
   for (const auto& entry : kErrorTextIds) {
-    ctx.texts.ErrorTexts[static_cast<std::size_t>(entry.index)] = GetMlString(ctx, entry.id, entry.fallback);
+    ctx.texts.ErrorTexts[static_cast<std::size_t>(entry.index)] =
+        GetMlString(ctx, entry.id, entry.fallback);
   }
 }
 

@@ -74,7 +74,8 @@ void StartUpdateRun(Context& ctx) {
 }
 
 void ContactStation(Context& ctx) {
-  const bool fileLoaded = ctx.image.UpdateKey.size() >= kMinKeyLength && ctx.image.FileHardware != 0;
+  const bool fileLoaded =
+      ctx.image.UpdateKey.size() >= kMinKeyLength && ctx.image.FileHardware != 0;
   if (!fileLoaded && ctx.run.OperationMode != 9) {
     // Nothing goes out, so the no-reply watchdog would only add a second,
     // wrong message ("Station not ready!").
@@ -175,12 +176,12 @@ void KeyWait_Timer(Context& ctx) {
   ClosePort(ctx);
   ctx.run.bUpdateRun = false;
   ctx.run.bLinkIdle = true;
-  const std::string prompt = GetMlString(ctx, 1226, "Firmware has been loaded to the station!") + "\r\r" +
-                             GetMlString(ctx, 1227, "Please do NOT remove the station yet!") + "\r" +
-                             GetMlString(ctx, 1228, "Click OK after station has beeped twice") + "\r" +
-                             GetMlString(ctx, 1229, "to set date and time to the station!") + "\r" +
-                             GetMlString(ctx, 1230, "After this the firmware upgrade is completed successfully!") +
-                             "\r";
+  const std::string prompt =
+      GetMlString(ctx, 1226, "Firmware has been loaded to the station!") + "\r\r" +
+      GetMlString(ctx, 1227, "Please do NOT remove the station yet!") + "\r" +
+      GetMlString(ctx, 1228, "Click OK after station has beeped twice") + "\r" +
+      GetMlString(ctx, 1229, "to set date and time to the station!") + "\r" +
+      GetMlString(ctx, 1230, "After this the firmware upgrade is completed successfully!") + "\r";
   if (StationBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
     // The clock is not set; the stop command ends the run.
     set_ButtonsAktiv(ctx, false);
@@ -221,13 +222,15 @@ void StopUpdateRun(Context& ctx) {
 }
 
 void set_ButtonsAktiv(Context& ctx, bool bSet) {
-  for (const Control c : {Control::tbOpen, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
+  for (const Control c :
+       {Control::tbOpen, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
     if (ctx.view.isEnabled(c) != bSet) ctx.view.setEnabled(c, bSet);
   }
   if (ctx.view.isEnabled(Control::tbCancel) != !bSet) ctx.view.setEnabled(Control::tbCancel, !bSet);
-  for (const Control c : {Control::Master, Control::btnSelectPort, Control::btnStart, Control::mnuCommandInitComm,
-                          Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuGerman,
-                          Control::mnuEnglish, Control::mnuFileOpen, Control::mnuFrench, Control::btnSetBaud}) {
+  for (const Control c :
+       {Control::Master, Control::btnSelectPort, Control::btnStart, Control::mnuCommandInitComm,
+        Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuGerman,
+        Control::mnuEnglish, Control::mnuFileOpen, Control::mnuFrench, Control::btnSetBaud}) {
     ctx.view.setEnabled(c, bSet);
   }
   ctx.view.setEnabled(Control::mnuCommandStop, !bSet);
@@ -242,8 +245,8 @@ void ResetClockState(Context& ctx) {
 void AskAfterTooManyErrors(Context& ctx) {
   ctx.run.RetryCount = 0;
   ctx.Timer2.setEnabled(false);
-  const std::string prompt =
-      GetMlString(ctx, 1186, "Problem writing to station.") + "\r" + GetMlString(ctx, 1224, "Continue?");
+  const std::string prompt = GetMlString(ctx, 1186, "Problem writing to station.") + "\r" +
+                             GetMlString(ctx, 1224, "Continue?");
   if (AppBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
     StopUpdateRun(ctx);
     return;
@@ -260,8 +263,9 @@ void AskAfterTooManyErrors(Context& ctx) {
 
 void ShowTransferProgress(Context& ctx) {
   const auto size = static_cast<std::int32_t>(ctx.image.UpgradeData.size());
-  ctx.view.setText(Control::labProgress,
-                   ProgressText(ctx.run.TransferOffset, size > 0 ? size - 1 : 0, ctx.view.DecimalSeparator()));
+  ctx.view.setText(
+      Control::labProgress,
+      ProgressText(ctx.run.TransferOffset, size > 0 ? size - 1 : 0, ctx.view.DecimalSeparator()));
   ctx.view.setVisible(Control::ProgressBar, true);
 }
 

@@ -15,7 +15,9 @@ namespace {
 
 constexpr std::int32_t kSilentBlockRetries = 3;
 
-std::string NotReady(const Context& ctx) { return GetMlString(ctx, 1205, "Station not ready!"); }
+std::string NotReady(const Context& ctx) {
+  return GetMlString(ctx, 1205, "Station not ready!");
+}
 
 }  // namespace
 
@@ -57,7 +59,8 @@ void Timer2_Timer(Context& ctx) {
   ClosePort(ctx);
   // A station that never answered the identification must not be left
   // without a word.
-  if (ctx.frames.LastFrame == ReadSysDataFrame(kFullIdentification)) AppBox(ctx, vbCritical, NotReady(ctx));
+  if (ctx.frames.LastFrame == ReadSysDataFrame(kFullIdentification))
+    AppBox(ctx, vbCritical, NotReady(ctx));
 }
 
 void TimerEfi_Timer(Context& ctx) {
@@ -69,7 +72,8 @@ void TimerEfi_Timer(Context& ctx) {
   ctx.view.setEnabled(Control::Master, true);
   const std::string timeError = GetMlString(ctx, 1212, "Error setting time!");
   if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) && !ctx.run.bLinkIdle) {
-    AppBox(ctx, vbInformation, timeError + "\r\n" + GetMlString(ctx, 1213, "Please retry the operation."));
+    AppBox(ctx, vbInformation,
+           timeError + "\r\n" + GetMlString(ctx, 1213, "Please retry the operation."));
     return;
   }
   AppBox(ctx, vbCritical, (ctx.run.bLinkIdle ? timeError + "\r\n" : std::string()) + NotReady(ctx));
