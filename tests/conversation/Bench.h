@@ -47,6 +47,7 @@ class Bench {
     if (!station.newFirmware)
       station.newFirmware = setup.imageFirmware;  // images too small for a header
 
+    p.clock.setNow({2026, 12, 7, 9, 30, 0, 0, 0});
     WireEngine(ctx);
     StartEngine(ctx);
     ctx.settings.UpgradeFolder = root;

@@ -104,6 +104,21 @@ TEST(Update, TheStationsVerdictOnTheKeyIsShownInsteadOfTheSuccessPrompt) {
   }
 }
 
+TEST(Update, EveryResultCodeShowsAText) {
+  const std::pair<char, std::string> rows[] = {{'3', "Length error in transmission block"},
+                                               {'9', "Error INIT_UPDATE 9"},
+                                               {'Q', "Error INIT_UPDATE"}};
+  for (const auto& [code, text] : rows) {
+    Bench b(AtSpeed(4800), {.withStation = false});
+    Bytes reply = MakeFrame(Bytes{INIT_UPDATE, static_cast<std::uint8_t>(code)});
+    reply.erase(reply.begin());
+    b.p.port.sendToLoader(reply);
+    b.run(100);
+    ASSERT_EQ(b.p.view.boxes().size(), 1u) << code;
+    EXPECT_EQ(b.p.view.boxes()[0].prompt, text) << code;
+  }
+}
+
 TEST(Update, OtherFirmwareAfterTheRestartIsReportedAndNotConfirmed) {
   Bench b(AtSpeed(4800), {.fileFirmware = "601", .imageFirmware = "600"});
   b.start();
@@ -127,10 +142,15 @@ TEST(Update, TooManyNaksLetTheOperatorResumeOrStop) {
       {"OK resumes from the page start", vbOK, std::nullopt, true, 1186},
       {"Cancel stops", vbCancel, std::nullopt, false, 1186},
       {"another station on resume", vbOK, 424242u, false, 1214},
+      {"a station that keeps confirming another block", vbCancel, std::nullopt, false, 1186},
   };
   for (const Row& row : rows) {
     StationOptions o = AtSpeed(4800);
     o.faults.nakBlocks = {{2, 22}};  // the third row: 21 resends, then the question
+    if (std::string(row.name).find("another block") != std::string::npos) {
+      o.faults.nakBlocks.clear();
+      o.faults.replyFaults = {{ReplyFaultKind::WrongAddress, WRITE_BLOCK, 0}};
+    }
     if (row.swappedSerial) {
       o.faults.swappedSerial = row.swappedSerial;
       o.faults.swapFrom = 2;
