@@ -60,6 +60,44 @@ TEST(Checks, EveryRefusalShowsItsMessageAndWritesNothing) {
   }
 }
 
+TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
+  struct Row {
+    const char* override;
+    int answer;
+    int message;
+    bool written;
+  };
+  const Row rows[] = {{"False", vbCancel, 1216, false},
+                      {"TorwartFeldLinse", vbNo, 1192, false},
+                      {"TorwartFeldLinse", vbYes, 1192, true}};
+  for (const Row& row : rows) {
+    Bench b(StationOptions{});
+    // A file already loaded, for other hardware: no automatic choice.
+    b.ctx.image.UpgradeData = b.image;
+    b.ctx.image.UpdateKey = b.key;
+    b.ctx.image.FileHardware = 0x8117;
+    b.ctx.image.FileBoot = 0x0102;
+    b.ctx.image.FileFirmware = "600";
+    b.ctx.image.UpgradeFileBase = b.root + "/0x8117/QV_600.p";
+    b.ctx.settings.HwOverride = row.override;
+    b.p.view.answer(row.answer);
+    b.start();
+    EXPECT_EQ(b.boxesWith(row.message), 1) << row.override << ": " << b.boxLog();
+    EXPECT_EQ(b.station().image() == b.image, row.written) << row.override;
+  }
+}
+
+TEST(Checks, StopDuringThePauseAfterTheKeyCancelsThePrompt) {
+  Bench b(StationOptions{});
+  mnuCommandStartUpdate_Click(b.ctx);
+  for (int i = 0; i < 600 && !b.ctx.run.bKeyWait; ++i) b.run(50);
+  ASSERT_TRUE(b.ctx.run.bKeyWait);
+  mnuCommandStop_Click(b.ctx);
+  b.run(30'000);
+  EXPECT_EQ(b.boxesWith(1226), 0) << b.boxLog();
+  EXPECT_EQ(b.framesSent(SET_TIME), 0);
+}
+
 TEST(Checks, TheClockCommandComparesAndSetsOnlyWhenAsked) {
   struct Row {
     const char* name;
@@ -103,6 +141,7 @@ TEST(Checks, SilenceEndsInAMessageAndAUsableWindow) {
       {"no station at all", false, 0, 1205},
       {"identification unanswered", true, READ_SYSDATA, 1205},
       {"clock unanswered after the key", true, SET_TIME, 1212},
+      {"speed switch unanswered", true, SET_BAUD, 1205},
   };
   for (const Row& row : rows) {
     StationOptions o;
