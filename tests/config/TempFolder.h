@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace qv::testing {
@@ -26,11 +26,9 @@ struct TempFolder {
 inline void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << content;
 }
-
 inline std::string ReadFile(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace qv::testing
