@@ -111,11 +111,19 @@ void btnSetBaud_Click(Context& ctx) {
     Baud4800_Click(ctx);
 }
 
-bool CommPortFromPortList(Context& ctx) {
+namespace {
+
+// The number after "COM"; throws PlatformError when the port cannot take it.
+void SetCommPort(Context& ctx) {
   const std::string& port = ctx.settings.PortList;
-  if (port.size() < 4) return false;
+  ctx.MSComm.setCommPort(LeadingNumber(port.size() > 3 ? std::string_view(port).substr(3) : ""));
+}
+
+}  // namespace
+
+bool CommPortFromPortList(Context& ctx) {
   try {
-    ctx.MSComm.setCommPort(LeadingNumber(std::string_view(port).substr(3)));
+    SetCommPort(ctx);
   } catch (const PlatformError&) {
     return false;
   }
@@ -132,8 +140,7 @@ void Timer3_Timer(Context& ctx) {
   ClosePort(ctx);
   SetBaudList(ctx, ctx.settings.BaudList != "4800" ? "4800" : "38400");
   try {
-    const std::string& port = ctx.settings.PortList;
-    ctx.MSComm.setCommPort(LeadingNumber(port.size() > 3 ? std::string_view(port).substr(3) : ""));
+    SetCommPort(ctx);
   } catch (const PlatformError& e) {
     ctx.view.setEnabled(Control::Master, true);
     AppBox(ctx, vbCritical, std::to_string(e.number()) + " " + e.description());

@@ -93,13 +93,7 @@ void StationChanged(Context& ctx) {
                  PlainNumber(ctx.station.RememberedSerial) + " " +
                  PlainNumber(ctx.station.StationSerial));
   ctx.run.bResumePending = false;
-  StopUpdateRun(ctx);
-  ctx.run.TransferOffset = 0;
-  ctx.run.LastErrorOffset = 0;
-  ctx.run.RetryCount = 0;
-  ctx.run.bLinkIdle = true;
-  ctx.view.setText(Control::labProgress, "");
-  ctx.view.ShowProgress(0);
+  StopUpdateRun(ctx);  // offsets, counts, progress and the idle flag back to their start
 }
 
 // False when the run does not go on to the boot check.

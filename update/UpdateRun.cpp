@@ -49,13 +49,7 @@ void mnuCommandStop_Click(Context& ctx) {
   ClosePort(ctx);
   ctx.Timer2.setEnabled(false);
   ResetClockState(ctx);
-  StopUpdateRun(ctx);
-  ctx.run.TransferOffset = 0;
-  ctx.run.LastErrorOffset = 0;
-  ctx.run.RetryCount = 0;
-  ctx.run.bLinkIdle = true;
-  ctx.view.setText(Control::labProgress, "");
-  ctx.view.ShowProgress(0);
+  StopUpdateRun(ctx);  // offsets, counts, progress and the idle flag back to their start
 }
 
 void StartUpdateRun(Context& ctx) {
