@@ -2,12 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdint>
-#include <initializer_list>
-#include <string>
-#include <tuple>
-
 #include "core/Calendar.h"
 
 namespace qv {
@@ -112,13 +106,10 @@ TEST(Identification, NewHardwareFromTheFifteenthOfDecember2009UntilNow) {
 
 TEST(Identification, HardwareGroupsAndTheFirmware560Rule) {
   // clang-format off
-  const std::pair<const char*, HardwareGroup> groups[] = {
-      {"8115", HardwareGroup::A}, {"9398", HardwareGroup::A}, {"B897", HardwareGroup::A}, {"9D9A", HardwareGroup::B},
-      {"92F1", HardwareGroup::B}, {"898A", HardwareGroup::B}, {"9d9a", HardwareGroup::None}, {"8115 ", HardwareGroup::None},
-  };
-  const std::pair<const char*, bool> firmware[] = {
-      {"540", true}, {"1000", true}, {"56", true}, {"", true}, {"559", true}, {"560", false}, {"5600", false}, {"9", false},
-  };
+  const std::pair<const char*, HardwareGroup> groups[] = {{"8115", HardwareGroup::A}, {"B897", HardwareGroup::A},
+      {"9D9A", HardwareGroup::B}, {"898A", HardwareGroup::B}, {"9d9a", HardwareGroup::None}, {"8115 ", HardwareGroup::None}};
+  const std::pair<const char*, bool> firmware[] = {{"540", true}, {"1000", true}, {"56", true}, {"", true}, {"559", true},
+      {"560", false}, {"5600", false}, {"9", false}};
   // clang-format on
   for (const auto& [text, group] : groups) EXPECT_EQ(HardwareGroupOf(text), group) << text;
   for (const auto& [text, below] : firmware) EXPECT_EQ(FirmwareBelow560(text), below) << text;
