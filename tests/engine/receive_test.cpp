@@ -14,6 +14,7 @@ using Codes = std::vector<int>;
 // Replies with checksums from the worked values, so a broken generator shows.
 const Bytes kIdent116 = Hex("02 83 02 00 74 3D 2C 03");
 const Bytes kTimeEmpty = Hex("02 F7 00 F7 00 03");
+const Bytes kBadIdent = Hex("02 83 02 00 74 3D 2D 03");
 
 // A reply as the station sends it: the loader's frame without the wake-up byte.
 Bytes Reply(std::uint8_t code, const Bytes& data) {
@@ -32,10 +33,13 @@ class ReceiveTest : public ::testing::Test {
     for (const int code : {0x70, 0x71, 0x7E, 0x80, 0x83, 0x8F, 0xF6, 0xF7, int{kNak}}) Handle(code);
   }
 
-  void Handle(int code, ReplyOutcome outcome = ReplyOutcome::Continue) {
-    replies.byCode[static_cast<std::size_t>(code)] = [this, code, outcome](Context& c) {
+  // `boxStyle` makes the handler wait in a box of that style.
+  void Handle(int code, ReplyOutcome outcome = ReplyOutcome::Continue, int boxStyle = 0) {
+    replies.byCode[static_cast<std::size_t>(code)] = [=, this](Context& c) {
       codes.push_back(code);
       stored.emplace_back(c.rx.RxBuffer.begin(), c.rx.RxBuffer.begin() + c.rx.RxCount);
+      std::string title;
+      if (boxStyle) c.view.HookedMsgBox("?", boxStyle, title);
       return outcome;
     };
   }
@@ -53,14 +57,6 @@ class ReceiveTest : public ::testing::Test {
     link.view.clearBoxes();
   }
 
-  // One checksum message, the update stopped, no handler run.
-  void ExpectChecksumFailure(const std::string& trace) {
-    EXPECT_TRUE(codes.empty()) << trace;
-    ASSERT_EQ(link.view.boxes().size(), 1u) << trace;
-    EXPECT_EQ(link.view.boxes()[0].prompt, GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"));
-    EXPECT_FALSE(ctx.run.bUpdateRun) << trace;
-  }
-
   ReplyTable replies;
   sim::VirtualPlatform link{replies};
   Context& ctx = link.ctx;
@@ -68,278 +64,173 @@ class ReceiveTest : public ::testing::Test {
   std::vector<Bytes> stored;  // RxBuffer[0 .. RxCount) at each handler
 };
 
-TEST_F(ReceiveTest, ReplySplitAtEveryPositionIsAssembledOnce) {
-  for (std::size_t cut = 1; cut < kIdent116.size(); ++cut) {
-    Clear();
-    const auto at = kIdent116.begin() + static_cast<std::ptrdiff_t>(cut);
-    Receive({Bytes(kIdent116.begin(), at), Bytes(at, kIdent116.end())});
-    ASSERT_EQ(codes, Codes{0x83}) << "cut " << cut;
-    EXPECT_EQ(stored[0], Hex("02 00 74 3D 2C"));
-  }
-  EXPECT_TRUE(link.view.boxes().empty());
-}
-
-TEST_F(ReceiveTest, RepliesAreStoredWithoutTheirFraming) {
+TEST_F(ReceiveTest, RepliesSplitAnywhereAreStoredWithoutTheirFraming) {
   Bytes low;  // in a short reply the values below 0x20 travel behind DLE
   for (int b = 0; b < 0x40; ++b) low.push_back(static_cast<std::uint8_t>(b));
-  EXPECT_EQ(Reply(0x70, low).size(), 3u + 0x40 + 0x20);
+  ASSERT_EQ(Reply(0x70, low).size(), 3u + 0x40 + 0x20);
   const Bytes extended = Reply(0x80, {0x00, 0x01, 0x00, 0x02, 0x03, 0x10, 0x15, 0xFF});
+  // 253: 256 stored bytes fill the buffer exactly, and the 253 + 2 bytes to come
+  // after the length byte must not be taken for the "length next" mark; ETX
+  // within an extended reply is data.
+  const Bytes fullest = Reply(0x83, Bytes(253, kEtx));
+  const auto unframed = [](const Bytes& wire) { return Bytes(wire.begin() + 2, wire.end() - 1); };
   const std::tuple<Bytes, int, Bytes> cases[] = {
+      {kIdent116, 0x83, Hex("02 00 74 3D 2C")},
       {Hex("02 7E 10 01 03"), 0x7E, Hex("01")},
       {Hex("02 02 02 71 03"), 0x71, {}},            // repeated STX before the code is skipped
       {Hex("41 42 02 70 53 03"), 0x70, Hex("53")},  // bytes before STX are overwritten by the reply
       {Reply(0x70, low), 0x70, low},
-      {extended, 0x80, Bytes(extended.begin() + 2, extended.end() - 1)},  // length, data, checksum
+      {extended, 0x80, unframed(extended)},  // length, data, checksum
+      {fullest, 0x83, unframed(fullest)},
   };
   for (const auto& [wire, code, data] : cases) {
-    Clear();
-    Receive({wire});
-    ASSERT_EQ(codes, Codes{code}) << BytesToHex(wire);
-    EXPECT_EQ(stored[0], data) << BytesToHex(wire);
+    for (std::size_t cut = 1; cut < wire.size(); ++cut) {
+      Clear();
+      const auto at = wire.begin() + static_cast<std::ptrdiff_t>(cut);
+      Receive({Bytes(wire.begin(), at), Bytes(at, wire.end()), kTimeEmpty});
+      ASSERT_EQ(codes, (Codes{code, 0xF7})) << BytesToHex(wire) << ", cut " << cut;
+      EXPECT_EQ(stored[0], data) << BytesToHex(wire);
+    }
   }
   EXPECT_TRUE(link.view.boxes().empty());
 }
 
-TEST_F(ReceiveTest, Code0xC4IsAssembledShortButChecked) {
-  ctx.run.bUpdateRun = true;
-  Receive({Hex("02 C4 10 02 41 03")});
-  ExpectChecksumFailure("C4");
+TEST_F(ReceiveTest, AFailedChecksumShowsOneMessageStopsTheUpdateAndDropsTheRead) {
+  // The checksum's low byte of a reply of length 254 never gets into the
+  // buffer; the slot behind the buffer holds 0, which must not pass for it.
+  const Bytes lowByteZero = Reply(0x83, JoinBytes(Bytes{0x33, 0x00}, Bytes(252, 0x5A)));
+  ASSERT_EQ(lowByteZero[lowByteZero.size() - 2], 0x00);
+  const std::pair<const char*, Bytes> cases[] = {
+      {"bad checksum", kBadIdent},
+      {"C4 is assembled short but checked", Hex("02 C4 10 02 41 03")},
+      {"length 254", Reply(0x83, Bytes(254, kEtx))},
+      {"length 254, low byte 0", lowByteZero},
+      {"length 255", Reply(0x83, Bytes(255, kEtx))},
+  };
+  for (const auto& [name, wire] : cases) {
+    Clear();
+    ctx.run.bUpdateRun = true;
+    link.view.setEnabled(Control::Master, false);
+    Receive({JoinBytes(wire, kTimeEmpty)});
+    EXPECT_TRUE(codes.empty()) << name;
+    ASSERT_EQ(link.view.boxes().size(), 1u) << name;
+    const auto& box = link.view.boxes()[0];
+    EXPECT_EQ(box.prompt, GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"));
+    EXPECT_EQ(std::pair(box.style, box.title),
+              std::pair(vbInformation | vbOKOnly, std::string("QV-Boot 12345678")));
+    EXPECT_EQ(std::pair(ctx.run.bUpdateRun, link.view.isEnabled(Control::Master)),
+              std::pair(false, true));
+    Receive({kTimeEmpty});  // the link recovers with the next reply
+    EXPECT_EQ(codes, Codes{0xF7}) << name;
+  }
 }
 
-TEST_F(ReceiveTest, WrongChecksumShowsOneMessageRunsNoHandlerAndDropsTheRead) {
-  Bytes bad = kIdent116;
-  bad[6] ^= 0x01;
-  ctx.run.bUpdateRun = true;
-  link.view.setEnabled(Control::Master, false);
-  Receive({JoinBytes(bad, kTimeEmpty)});
-
-  ASSERT_NO_FATAL_FAILURE(ExpectChecksumFailure("bad checksum"));
-  EXPECT_EQ(link.view.boxes()[0].style, vbInformation | vbOKOnly);
-  EXPECT_EQ(link.view.boxes()[0].title, "QV-Boot 12345678");
-  EXPECT_TRUE(link.view.isEnabled(Control::Master));
-  EXPECT_FALSE(ctx.rx.bFrameComplete);
-
-  Receive({kTimeEmpty});  // the link recovers with the next reply
-  EXPECT_EQ(codes, Codes{0xF7});
-}
-
-TEST_F(ReceiveTest, BytesArrivingWhileTheChecksumBoxIsOpenDoNotRaiseItAgain) {
-  Bytes bad = kIdent116;
-  bad[6] ^= 0x01;
-  link.view.openFor(50);
-  link.port.sendToLoader(bad, 0);
-  for (const sim::VirtualMs at : {10, 20, 30}) link.port.sendToLoader(Hex("00"), at);
-  link.scheduler.advanceBy(100);
-  EXPECT_EQ(link.view.boxes().size(), 1u);
-  EXPECT_TRUE(codes.empty());
-}
-
-TEST_F(ReceiveTest, RepliesAndNaksInOneReadRunInOrderUntilAHandlerEndsTheEvent) {
-  const struct {
-    std::vector<Bytes> chunks;
-    int endsEvent;
-    Codes expected;
-  } cases[] = {
+// A handler ending the event drops the rest of that read, and the reply it
+// handled is not interpreted again by later bytes.
+TEST_F(ReceiveTest, RepliesAndNaksRunInOrderUntilAHandlerEndsTheEvent) {
+  const Bytes ack = Reply(0x80, {0x00, 0x01, 0x00});
+  // clang-format off
+  const std::tuple<std::vector<Bytes>, int, Codes> cases[] = {
       {{JoinBytes(JoinBytes(kIdent116, kNak), kTimeEmpty)}, 0, {0x83, kNak, 0xF7}},
       {{Hex("15"), Hex("15 15")}, 0, {kNak, kNak, kNak}},
       {{JoinBytes(kNak, kTimeEmpty)}, kNak, {kNak}},
       {{JoinBytes(kIdent116, kTimeEmpty)}, 0x83, {0x83}},
       {{Hex("02 45 01 02 03"), Reply(0x99, {1, 2, 3}), kTimeEmpty}, 0, {0xF7}},  // unknown codes are dropped
+      {{ack, Hex("00")}, 0x80, {0x80}},
+      {{ack, Hex("15")}, 0x80, {0x80, kNak}},
+      {{ack, Hex("41"), kTimeEmpty}, 0x80, {0x80, 0xF7}},
   };
-  for (const auto& c : cases) {
+  // clang-format on
+  for (const auto& [chunks, endsEvent, expected] : cases) {
     Clear();
-    if (c.endsEvent) Handle(c.endsEvent, ReplyOutcome::EndEvent);
-    Receive(c.chunks);
-    EXPECT_EQ(codes, c.expected) << c.endsEvent;
-    EXPECT_TRUE(link.view.boxes().empty());
-    if (c.endsEvent) Handle(c.endsEvent);
-  }
-}
-
-TEST_F(ReceiveTest, AReplyThatEndedTheEventIsNotInterpretedAgain) {
-  const Bytes ack = Reply(0x80, {0x00, 0x01, 0x00});
-  const struct {
-    const char* name;
-    std::vector<Bytes> later;  // each a receive event after the acknowledgement
-    Codes expected;
-  } cases[] = {
-      {"stray byte", {Hex("00")}, {0x80}},
-      {"nak", {Hex("15")}, {0x80, kNak}},
-      {"stray byte, then a reply", {Hex("41"), kTimeEmpty}, {0x80, 0xF7}},
-  };
-  Handle(0x80, ReplyOutcome::EndEvent);
-  for (const auto& c : cases) {
-    Clear();
-    std::vector<Bytes> chunks{ack};
-    chunks.insert(chunks.end(), c.later.begin(), c.later.end());
+    if (endsEvent) Handle(endsEvent, ReplyOutcome::EndEvent);
     Receive(chunks);
-    EXPECT_EQ(codes, c.expected) << c.name;
-    EXPECT_TRUE(link.view.boxes().empty()) << c.name;
+    EXPECT_EQ(codes, expected) << BytesToHex(chunks[0]);
+    EXPECT_TRUE(link.view.boxes().empty());
+    if (endsEvent) Handle(endsEvent);
   }
 }
 
-TEST_F(ReceiveTest, ABytePastAHandlerBoxDoesNotRunTheSameReplyAgain) {
-  replies.byCode[0x83] = [this](Context& c) {
-    codes.push_back(0x83);
-    std::string title;
-    c.view.HookedMsgBox("?", vbYesNo, title);
-    return ReplyOutcome::Continue;
-  };
+// While a box is open, from a handler or for a failed checksum, the next reply
+// comes in, and a stray byte does not run or fail the reply in hand again.
+TEST_F(ReceiveTest, BytesArrivingWhileABoxIsOpen) {
+  Handle(0x83, ReplyOutcome::Continue, vbYesNo);
   link.view.openFor(50);
-  link.port.sendToLoader(kIdent116, 0);
-  link.port.sendToLoader(Hex("00"), 20);
-  link.scheduler.advanceBy(100);
-  EXPECT_EQ(codes, Codes{0x83});
-  EXPECT_EQ(link.view.boxes().size(), 1u);
+  for (const auto& [wire, expected] :
+       {std::pair(kBadIdent, Codes{0xF7}), {kIdent116, {0x83, 0xF7}}}) {
+    Clear();
+    Receive({wire, Hex("00"), kTimeEmpty});
+    EXPECT_EQ(codes, expected);
+    EXPECT_EQ(link.view.boxes().size(), 1u);
+  }
 }
 
 TEST_F(ReceiveTest, FullBufferClosesAnOverlongReplyOnce) {
   Bytes overlong{kStx, 0x70};
   overlong.insert(overlong.end(), 300, 0x41);
   overlong.push_back(kEtx);
-  Receive({JoinBytes(overlong, kTimeEmpty)});
-  ASSERT_EQ(codes, Codes{0x70});
+  Receive({JoinBytes(overlong, kTimeEmpty), Hex("41"), Hex("42 43"), kTimeEmpty});
+  ASSERT_EQ(codes, (Codes{0x70, 0xF7}));
   EXPECT_EQ(stored[0], Bytes(kRxCapacity, 0x41));
-
-  Receive({Hex("41"), Hex("42 43")});  // stray bytes do not close it again
-  Receive({kTimeEmpty});
-  EXPECT_EQ(codes, (Codes{0x70, 0xF7}));
 }
 
-TEST_F(ReceiveTest, ExtendedLengthUpTo253FitsTheBufferBeyondFailsTheChecksum) {
-  // 253: 256 stored bytes fill the buffer exactly, and 253 + 2 bytes to come
-  // after the length byte must not be taken for the "length next" mark.
-  for (const std::size_t len : {253u, 254u, 255u}) {
-    Clear();
-    ctx.run.bUpdateRun = true;
-    Bytes data(len);
-    for (std::size_t i = 0; i < len; ++i) data[i] = static_cast<std::uint8_t>(i * 7);
-    Receive({JoinBytes(Reply(0x83, data), kTimeEmpty)});
-    if (len == 253) {
-      ASSERT_EQ(codes, (Codes{0x83, 0xF7}));
-      EXPECT_EQ(stored[0].size(), 256u);
-      EXPECT_TRUE(link.view.boxes().empty());
-      continue;
-    }
-    ExpectChecksumFailure(std::to_string(len));
-    Receive({kTimeEmpty});
-    EXPECT_EQ(codes, Codes{0xF7}) << len;
-  }
-}
-
-// The checksum's low byte of a reply of length 254 never gets into the
-// buffer; the slot behind the buffer holds 0, which must not pass for it.
-TEST_F(ReceiveTest, Length254FailsItsChecksumEvenWhenTheLostByteWouldBeZero) {
-  Bytes data(254, 0x5A);
-  const auto lowByte = [&] { return CalcCrc(JoinBytes(Bytes{0x83, 254}, data)) & 0xFF; };
-  for (unsigned seed = 0; seed < 0x10000 && lowByte() != 0; ++seed) {
-    data[0] = static_cast<std::uint8_t>(seed);
-    data[1] = static_cast<std::uint8_t>(seed >> 8);
-  }
-  ASSERT_EQ(lowByte(), 0u);
-  ctx.run.bUpdateRun = true;
-  Receive({Reply(0x83, data)});
-  ExpectChecksumFailure("254, low byte 0");
-}
-
+// Bytes of an extended reply keep the receive timeout from expiring; when it
+// expires it discards what is unread and leaves the reply closed: a NAK is
+// acted on once, not taken for that reply's code as well; STX starts afresh;
+// any other byte closes the truncated reply, which fails its checksum.
 TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
   link.timerEfi.setInterval(2000);
   link.timerEfi.setEnabled(true);
   Receive({kIdent116});  // a complete reply stops both the receive timer and the no-reply watchdog
   EXPECT_FALSE(link.timer1.Enabled());
   EXPECT_FALSE(link.timerEfi.Enabled());
-  // Bytes of an extended reply keep the timeout from expiring.
-  link.port.sendToLoader(Hex("02 83 02"), 0);
-  link.port.sendToLoader(Hex("00"), 900);
-  link.port.sendToLoader(Hex("74"), 1800);
-  link.scheduler.advanceBy(2700);
-  EXPECT_EQ(link.timer1.tickCount(), 0);
-  EXPECT_FALSE(ctx.rx.bFrameComplete);
-
-  link.port.preload(Hex("3D"));  // arrived but not yet read: the tick discards it
-  link.scheduler.advanceBy(100);
-  EXPECT_EQ(link.timer1.tickCount(), 1);
-  EXPECT_TRUE(ctx.rx.bFrameComplete);
-  EXPECT_FALSE(ctx.rx.bExpectCommand);
-  EXPECT_EQ(ctx.rx.RxRemaining, 0);
-  EXPECT_EQ(link.port.InBufferCount(), 0);
-
-  // The next byte that is not STX closes the truncated reply: it fails its checksum.
-  Receive({Hex("2C")});
-  EXPECT_EQ(codes, Codes{0x83});
-  EXPECT_EQ(link.view.boxes().size(), 1u);
-}
-
-TEST_F(ReceiveTest, StxAfterTheTimeoutDropsTheTruncatedReply) {
-  Receive({Hex("02 83 02 00")});
-  link.scheduler.advanceBy(1000);
-  EXPECT_TRUE(ctx.rx.bFrameComplete);
-  Receive({kIdent116});
-  EXPECT_EQ(codes, Codes{0x83});
-  EXPECT_TRUE(link.view.boxes().empty());
-}
-
-// The timeout leaves the reply closed; the NAK is acted on when it arrives
-// and is not taken for that closed reply's code as well.
-TEST_F(ReceiveTest, NakRightAfterAReceiveTimeoutRunsItsHandlerOnce) {
-  Receive({Hex("02 83 02 00")});
-  link.scheduler.advanceBy(1000);
-  ASSERT_EQ(link.timer1.tickCount(), 1);
-  Receive({Hex("15")});
-  EXPECT_EQ(codes, Codes{kNak});
-  Receive({kTimeEmpty});
-  EXPECT_EQ(codes, (Codes{kNak, 0xF7}));
-}
-
-TEST_F(ReceiveTest, LineErrorEvents) {
-  const std::vector<int> ignored = {comEventBreak, comEvCTS, comEvDSR, comEvCD, 9999};
-  for (const int event : std::initializer_list<int>{comEventBreak, comEvCTS, comEvDSR, comEvCD, 9999, comEventFrame,
-                          comEventOverrun, comEventRxOver, comEventRxParity, comEventTxFull, comEventDCB,
-                          comEvRing, comEvSend, comEvEOF}) {
-    const bool acts = std::find(ignored.begin(), ignored.end(), event) == ignored.end();
-    ctx.run.TransferOffset = 0x300;
-    ctx.run.LastErrorOffset = 0x200;
-    ctx.run.RetryCount = 5;
-    link.view.setEnabled(Control::Master, false);
-    link.port.preload(Hex("02 80"));
-    link.port.injectEvent(event);
-    link.scheduler.runDue();
-
-    EXPECT_EQ(link.port.InBufferCount(), acts ? 0 : 2) << event;
-    EXPECT_EQ(link.view.isEnabled(Control::Master), acts) << event;
-    EXPECT_EQ(ctx.run.LastErrorOffset, acts ? 0x300 : 0x200) << event;
-    EXPECT_EQ(ctx.run.RetryCount, acts ? 0 : 5) << event;
-    link.port.Input();
+  const std::tuple<std::vector<Bytes>, Codes, std::size_t> cases[] = {
+      {{Hex("15"), kTimeEmpty}, {kNak, 0xF7}, 0}, {{kIdent116}, {0x83}, 0}, {{Hex("2C")}, {}, 1}};
+  for (const auto& [later, expected, boxes] : cases) {
+    Clear();
+    const int ticks = link.timer1.tickCount();
+    link.port.sendToLoader(Hex("02 83 02"), 0);
+    link.port.sendToLoader(Hex("00"), 900);
+    link.scheduler.advanceBy(1800);
+    EXPECT_EQ(link.timer1.tickCount(), ticks);
+    link.port.preload(Hex("74"));  // arrived but not yet read: the tick discards it
+    link.scheduler.advanceBy(1000);
+    ASSERT_EQ(link.timer1.tickCount(), ticks + 1);
+    EXPECT_EQ(link.port.InBufferCount(), 0);
+    Receive(later);
+    EXPECT_EQ(codes, expected) << BytesToHex(later[0]);
+    EXPECT_EQ(link.view.boxes().size(), boxes) << BytesToHex(later[0]);
   }
-  EXPECT_TRUE(link.view.boxes().empty());
-  EXPECT_TRUE(codes.empty());
 }
 
-TEST_F(ReceiveTest, LineErrorsAtTheSameOffsetCountAsRetries) {
-  ctx.run.TransferOffset = 0x1200;
+TEST_F(ReceiveTest, LineErrorsDropTheInputAndCountRetriesPerOffset) {
+  // clang-format off
+  const std::vector<int> ignored = {comEventBreak, comEvCTS, comEvDSR, comEvCD, 9999};
+  const std::vector<int> acting = {comEventFrame, comEventOverrun, comEventRxOver, comEventRxParity, comEventTxFull,
+                                   comEventDCB, comEvRing, comEvSend, comEvEOF};
+  // clang-format on
+  for (const bool acts : {false, true}) {
+    for (const int event : acts ? acting : ignored) {
+      ctx.run.TransferOffset = 0x300;
+      ctx.run.LastErrorOffset = 0x200;
+      ctx.run.RetryCount = 5;
+      link.view.setEnabled(Control::Master, false);
+      link.port.preload(Hex("02 80"));
+      link.port.injectEvent(event);
+      link.scheduler.runDue();
+      // Input dropped, the master switch free again, the offset and retries recorded.
+      EXPECT_EQ(std::tuple(link.port.InBufferCount(), link.view.isEnabled(Control::Master),
+                           ctx.run.LastErrorOffset, ctx.run.RetryCount),
+                acts ? std::tuple(0, true, 0x300, 0) : std::tuple(2, false, 0x200, 5))
+          << event;
+      link.port.Input();
+    }
+  }
+  EXPECT_TRUE(link.view.boxes().empty() && codes.empty());
+  // Errors at the offset of the last one count as retries of it.
   for (int i = 0; i < 3; ++i) link.port.injectEvent(comEventFrame, i);
   link.scheduler.advanceBy(5);
-  EXPECT_EQ(ctx.run.LastErrorOffset, 0x1200);
-  EXPECT_EQ(ctx.run.RetryCount, 2);
-  ctx.run.TransferOffset = 0x1280;
-  link.port.injectEvent(comEventRxParity);
-  link.scheduler.runDue();
-  EXPECT_EQ(ctx.run.RetryCount, 0);
-  EXPECT_EQ(ctx.run.LastErrorOffset, 0x1280);
-}
-
-TEST_F(ReceiveTest, HandlerBoxLetsTheNextReplyInWhileOpen) {
-  replies.byCode[0x83] = [this](Context& c) {
-    codes.push_back(0x83);
-    std::string title;
-    c.view.HookedMsgBox("?", vbOKCancel, title);
-    return ReplyOutcome::Continue;
-  };
-  link.view.openFor(50);
-  link.port.sendToLoader(kIdent116, 0);
-  link.port.sendToLoader(kTimeEmpty, 20);
-  link.scheduler.advanceBy(10);
-  EXPECT_EQ(codes, (Codes{0x83, 0xF7}));
+  EXPECT_EQ(std::pair(ctx.run.LastErrorOffset, ctx.run.RetryCount), std::pair(0x300, 3));
 }
 
 }  // namespace

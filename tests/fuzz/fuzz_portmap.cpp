@@ -22,10 +22,6 @@ std::vector<qv::PortDevice> Devices(std::uint8_t pick) {
   return devices;
 }
 
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -33,20 +29,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
   const qv::PortMapFile file = qv::ParsePortMap(text);
-  for (const auto& assignment : file.assignments) {
-    Check(assignment.number >= 1 && assignment.number <= qv::kHighestMappedPort);
-    Check(!assignment.path.empty() && assignment.path.front() == '/');
+  for (const auto& a : file.assignments) {
+    const bool sane = a.number >= 1 && a.number <= qv::kHighestMappedPort && !a.path.empty() &&
+                      a.path.front() == '/';
+    if (!sane) __builtin_trap();
   }
   qv::PortSystem system;
   system.canonical = [](const std::string& path) { return path; };
   system.exists = [](const std::string& path) { return path.size() % 2 == 0; };
   const auto entries = qv::ResolvePorts(file, Devices(data[0]), system);
   std::set<int> numbers;
-  for (const auto& entry : entries) Check(numbers.insert(entry.number).second);
-  for (const auto& entry : entries) (void)qv::DescribePortEntry(entry);
+  for (const auto& entry : entries) {
+    if (!numbers.insert(entry.number).second) __builtin_trap();
+    (void)qv::DescribePortEntry(entry);
+  }
 
   if (const auto settings = qv::ParseLineSettings(text)) {
-    Check(qv::ParseLineSettings(qv::FormatLineSettings(*settings)).has_value());
+    if (!qv::ParseLineSettings(qv::FormatLineSettings(*settings))) __builtin_trap();
   }
   return 0;
 }

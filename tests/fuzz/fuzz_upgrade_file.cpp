@@ -10,77 +10,41 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "sim/virtual/VirtualPlatform.h"
+#include "tests/config/TempFolder.h"
 #include "update/UpgradeFile.h"
 #include "update/UpgradeFormat.h"
 
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-// One folder for the whole run, removed when the fuzzer exits.
-struct TempTree {
-  TempTree() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "qv-fuzz-upgrade-XXXXXX").string();
-    Check(::mkdtemp(pattern.data()) != nullptr);
-    root = pattern;
-  }
-  ~TempTree() {
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
-  }
-  std::string root;
-};
-
-const std::string& Tree() {
-  static const TempTree tree;
-  return tree.root;
-}
-
-void Write(const std::string& path, const qv::Bytes& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
-void CheckParser(const qv::Bytes& file) {
-  const auto parts = qv::ParseUpgradeFile(file);
-  Check(parts.has_value() == (file.size() >= qv::kUpgradeTrailerSize));
-  if (parts) Check(parts->image.size() == file.size() - qv::kUpgradeTrailerSize);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto Check = [](bool condition) {
+    if (!condition) std::abort();
+  };
   if (size < 2) return 0;
   const std::uint8_t flags = data[0];
   const std::size_t rest = size - 2;
   const std::size_t keyLength = std::min<std::size_t>(data[1] + ((flags & 4) ? 256u : 0u), rest);
   const qv::Bytes file(data + 2, data + 2 + (rest - keyLength));
   const qv::Bytes key(data + 2 + (rest - keyLength), data + size);
-  CheckParser(file);
+  const auto parts = qv::ParseUpgradeFile(file);
+  Check(parts.has_value() == (file.size() >= qv::kUpgradeTrailerSize));
+  Check(!parts || parts->image.size() == file.size() - qv::kUpgradeTrailerSize);
 
-  const std::string folder = Tree() + "/0x8115";
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+  static const qv::testing::TempFolder tree;  // one folder for the whole run
+  const std::string folder = tree / "0x8115";
+  std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   const bool upper = flags & 2;
-  Write(folder + (upper ? "/T_123.PUPD" : "/T_123.pupd"), file);
-  Write(folder + (upper ? "/T_123.PKEY" : "/T_123.pkey"), key);
+  qv::testing::WriteFile(folder + (upper ? "/T_123.PUPD" : "/T_123.pupd"), qv::TextOf(file));
+  qv::testing::WriteFile(folder + (upper ? "/T_123.PKEY" : "/T_123.pkey"), qv::TextOf(key));
 
   qv::sim::VirtualPlatform link;
   qv::Context& ctx = link.ctx;
-  ctx.settings.UpgradeFolder = Tree();
+  ctx.settings.UpgradeFolder = tree.path;
   link.view.setDefaultAnswer((flags & 1) ? qv::vbYes : qv::vbNo);
   const bool loaded = qv::FindUpgradeFile(ctx, "8115", "");
 
-  const auto parts = qv::ParseUpgradeFile(file);
   const bool acceptable = parts && !parts->image.empty() && key.size() <= qv::kMaxUpdateKeySize &&
                           (parts->checksumOk() || (flags & 1));
   Check(loaded == acceptable);
@@ -89,9 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(ctx.image.FileHardware == 0 && ctx.image.UpgradeFileBase.empty());
     return 0;
   }
-  Check(ctx.image.UpgradeData == parts->image);
+  Check(ctx.image.UpgradeData == parts->image && ctx.image.UpdateKey == qv::TextOf(key));
   Check(ctx.image.FileBoot == parts->boot && ctx.image.FileHardware == parts->hardware);
-  Check(ctx.image.UpdateKey == qv::TextOf(key));
   Check(ctx.image.FileTitle == "T" && ctx.image.FileFirmware == "123");
   Check(link.view.boxes().size() == (parts->checksumOk() ? 0u : 1u));
   return 0;
