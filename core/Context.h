@@ -52,6 +52,8 @@ struct ReceiveState {
   std::array<std::uint8_t, 257> RxBuffer{};
   std::int16_t RxCount = 0;
   std::int32_t RxRemaining = 0;
+  // A reply that filled the buffer has been closed and is being interpreted.
+  bool bOverlongTaken = false;
 };
 
 // The update run and its data transfer.

@@ -55,6 +55,10 @@ bool StoreByte(Context& ctx, std::uint8_t b) {
     return true;
   }
   DiscardInput(ctx);
+  // The overlong reply is closed once; a byte while its box is open is
+  // dropped instead of closing (and interpreting) the same reply again.
+  if (ctx.rx.bOverlongTaken) return true;
+  ctx.rx.bOverlongTaken = true;
   ctx.rx.bFrameComplete = true;
   ctx.rx.bExpectCommand = false;
   ctx.rx.bEscapeNext = false;
@@ -162,6 +166,7 @@ bool ProcessByte(Context& ctx, std::uint8_t b) {
   // dropped with the rest of the input, and a later stray byte starts from an
   // empty buffer instead of closing the same reply again.
   if (ctx.rx.RxCount >= kRxCapacity) ctx.rx.RxCount = 0;
+  ctx.rx.bOverlongTaken = false;
   return false;
 }
 

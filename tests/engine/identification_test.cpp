@@ -34,7 +34,7 @@ TEST(Identification, WorkedReplyAndItsLabel) {
 TEST(Identification, FieldsAtTheirLimits) {
   // The label shows every field but the boot text, which gets its own column.
   // clang-format off
-  const std::tuple<int, std::initializer_list<int>, const char*, const char*> cases[] = {
+  const std::tuple<int, std::vector<int>, const char*, const char*> cases[] = {
       {4, {0xFF, 0xFF, 0xFF, 0xFF}, "CodeNo: 261 Board: 4294967295 USB Hardware: 81-15 Boot: 65541", "0005"},
       {118, {0xFF, 0xFF}, "CodeNo: 1023 Board: 4321 USB Hardware: 81-15 Boot: 65541", "0005"},
       {8, {0x38}, "CodeNo: 261 Board: 4321 Hardware: 81-15 Boot: 65541", "0005"},
