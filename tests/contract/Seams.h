@@ -43,8 +43,8 @@ struct QtRig {
   int ShowBox(const std::string& prompt, int style) { return boxes.HookedMsgBox(prompt, style, title); }
   void AnswerNextBoxAfter(int ms) { answers.clickAfter(ms, QMessageBox::Ok); }
 
-  void RunFor(int ms) { RunEventsFor(ms); }
-  bool RunUntil(const std::function<bool()>& done, int limitMs = 1000) { return RunEventsUntil(done, limitMs); }
+  void RunFor(int ms) { QTest::qWait(ms); }
+  bool RunUntil(const std::function<bool()>& done, int limitMs = 1000) { return QTest::qWaitFor(done, limitMs); }
   void Post(std::function<void()> action, int inMs) { QTimer::singleShot(inMs, &context, std::move(action)); }
 
   void FarEndSends(const Bytes& bytes, int inMs = 0) { Post([this, bytes] { EXPECT_TRUE(line.Write(bytes)); }, inMs); }

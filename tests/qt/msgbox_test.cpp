@@ -67,7 +67,8 @@ TEST_F(MsgBoxTest, EveryStyleShowsItsButtonsIconAndDefaultAndReturnsTheAnswer) {
 TEST_F(MsgBoxTest, TitleCarriesThePortAndReachesTheCaller) {
   // clang-format off
   const std::tuple<std::string, int, std::string> cases[] = {
-      {"", 3, "QV-Boot  COM3"}, {"QV-Boot 123456", 12, "QV-Boot 123456  COM12"}, {"Titel \xC3\xA4", 1, "Titel \xC3\xA4  COM1"}};
+      {"", 3, "QV-Boot  COM3"}, {"QV-Boot 123456", 12, "QV-Boot 123456  COM12"},
+      {"Eigener Titel \xC3\xA4", 1, "Eigener Titel \xC3\xA4  COM1"}};
   // clang-format on
   for (auto [title, port, shown] : cases) {
     port_ = port;
@@ -111,10 +112,10 @@ TEST_F(MsgBoxTest, BoxSitsCentredOverTheMainWindow) {
     const TwipsPerPixel f = ScreenTwipsPerPixel(main_.get());
     const PixelPoint p =
         CentredBoxPosition(PixelsToTwips({frame.x(), frame.y(), frame.width(), frame.height()}, f),
-                           f, shown.frameSize.width(), shown.frameSize.height());
+                           f, shown.frame.width(), shown.frame.height());
     const QPoint expected(p.x, p.y);
     EXPECT_EQ(shown.requestedPosition, expected) << window.x();
-    EXPECT_TRUE(!onScreen || shown.position == expected) << window.x();
+    EXPECT_TRUE(!onScreen || shown.frame.topLeft() == expected) << window.x();
     EXPECT_FALSE(shown.ownerState.testFlag(Qt::WindowMinimized)) << window.x();
   }
 }

@@ -79,21 +79,21 @@ TEST_F(PtyPortTest, SettingsAndHandshakingReachTheLineOrAreRefused) {
 // The locked device is tried in a child process under an unprivileged user,
 // since root may open anything.
 TEST_F(PtyPortTest, FailedOpensNameTheDeviceAndTheCause) {
-  const std::string gone = (line_.dir() / "unplugged-adapter").string();
-  const std::string locked = (line_.dir() / "ttyLocked").string();
+  const std::string gone = (line_.dir / "unplugged-adapter").string();
+  const std::string locked = (line_.dir / "ttyLocked").string();
   std::ofstream(locked) << "";
-  ASSERT_EQ(::chmod(locked.c_str(), 0600) | ::chmod(line_.dir().c_str(), 0755), 0);
-  line_.WriteMap("COM5 = " + line_.slave() + "\nCOM3 = " + gone + "\nCOM2 = " + locked + "\n");
+  ASSERT_EQ(::chmod(locked.c_str(), 0600) | ::chmod(line_.dir.c_str(), 0755), 0);
+  line_.WriteMap("COM5 = " + line_.slave + "\nCOM3 = " + gone + "\nCOM2 = " + locked + "\n");
   EXPECT_THAT(ErrorOf([&] { Comm(3); }), AllOf(Number(kErrPortNotFound), HasSubstr(gone),
-                                               HasSubstr(line_.mapFile() + " line 2")));
+                                               HasSubstr(line_.mapFile + " line 2")));
   EXPECT_THAT(ErrorOf([&] { Comm(7); }),
-              AllOf(Number(kErrPortNotFound), HasSubstr("COM7 = /dev/"), HasSubstr(line_.mapFile()),
-                    HasSubstr("COM5 is " + line_.slave())));
+              AllOf(Number(kErrPortNotFound), HasSubstr("COM7 = /dev/"), HasSubstr(line_.mapFile),
+                    HasSubstr("COM5 is " + line_.slave)));
   QtSerialComm first(line_.Map());
   first.setCommPort(5);
   first.setPortOpen(true);
   EXPECT_THAT(ErrorOf([&] { Comm(); }),
-              AllOf(Number(kErrPortOpen), HasSubstr("in use"), HasSubstr(line_.slave())));
+              AllOf(Number(kErrPortOpen), HasSubstr("in use"), HasSubstr(line_.slave)));
   first.setPortOpen(false);
   comm_->setPortOpen(true);  // free again
 
@@ -114,8 +114,8 @@ TEST_F(PtyPortTest, LostDeviceRaisesALineErrorAndClosesThePort) {
   std::vector<int> events;
   comm.OnComm = [&] { events.push_back(comm.CommEvent()); };
   line_.CloseMaster();  // what unplugging the adapter looks like from here
-  ASSERT_TRUE(RunEventsUntil([&] { return !comm.PortOpen(); }, 1000));
-  RunEventsFor(50);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !comm.PortOpen(); }, 1000));
+  QTest::qWait(50);
   ASSERT_EQ(events.size(), 1u) << "one event, not one per pass of the event loop";
   EXPECT_TRUE(events[0] == comEventRxOver || events[0] == comEventDCB) << events[0];
 }
