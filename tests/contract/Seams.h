@@ -4,15 +4,21 @@
 // a pseudo-terminal, QTimer, the system clock, real message boxes), VirtualRig
 // the doubles on virtual time. Durations are real milliseconds on the Qt rig
 // and virtual ones on the other.
+//
+// Every rig offers a closed port numbered 5 with a far end listening, a
+// disabled timer at interval 0, a clock, ShowBox (View::HookedMsgBox),
+// AnswerNextBoxAfter (the next box stays open that long, then OK), RunFor,
+// RunUntil, Post, FarEndSends, FarEndReceived and FarEndSpeeds (the speed of
+// each chunk the far end got, where the line carries one).
 #include <gtest/gtest.h>
 
 #include <QObject>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/qt/QtClock.h"
@@ -29,123 +35,76 @@
 
 namespace qv::test {
 
-// Every rig offers:
-//   SerialComm& port()  closed, numbered 5, a far end listening
-//   Timer& timer()      disabled, interval 0
-//   Clock& clock()
-//   int ShowBox(prompt, style)   View::HookedMsgBox
-//   void AnswerNextBoxAfter(ms)  the next box stays open that long, then OK
-//   RunFor(ms), RunUntil(done, limitMs), Post(action, inMs)
-//   FarEndSends(bytes, inMs), FarEndReceived(count, waitMs)
-//   FarEndSpeeds()      the speed of each chunk the far end got, where the
-//                       line carries one
-
-class QtRig {
- public:
+// clang-format off
+struct QtRig {
   static constexpr const char* kName = "Qt";
+  QtRig() { port.setCommPort(5); window.show(); }
 
-  QtRig() : port_((EnsureQtApp(), line_.Map())) {
-    port_.setCommPort(5);
-    window_.setWindowTitle(kAppTitle);
-    window_.setGeometry(200, 150, 640, 420);
-    window_.show();
-  }
+  int ShowBox(const std::string& prompt, int style) { return boxes.HookedMsgBox(prompt, style, title); }
+  void AnswerNextBoxAfter(int ms) { answers.clickAfter(ms, QMessageBox::Ok); }
 
-  SerialComm& port() { return port_; }
-  Timer& timer() { return timer_; }
-  Clock& clock() { return clock_; }
+  void RunFor(int ms) { QTest::qWait(ms); }
+  bool RunUntil(const std::function<bool()>& done, int limitMs = 1000) { return QTest::qWaitFor(done, limitMs); }
+  void Post(std::function<void()> action, int inMs) { QTimer::singleShot(inMs, &context, std::move(action)); }
 
-  int ShowBox(const std::string& prompt, int style) {
-    std::string title;
-    return boxes_.HookedMsgBox(prompt, style, title);
-  }
-  void AnswerNextBoxAfter(int milliseconds) { answers_.clickAfter(milliseconds, QMessageBox::Ok); }
-  int unexpectedBoxes() const { return answers_.unexpected; }
-
-  void RunFor(int milliseconds) { RunEventsFor(milliseconds); }
-  bool RunUntil(const std::function<bool()>& done, int limitMs) {
-    return RunEventsUntil(done, limitMs);
-  }
-  void Post(std::function<void()> action, int inMs) {
-    QTimer::singleShot(inMs, &context_, std::move(action));
-  }
-
-  void FarEndSends(const Bytes& bytes, int inMs = 0) {
-    Post([this, bytes] { EXPECT_TRUE(line_.Write(bytes)); }, inMs);
-  }
-  Bytes FarEndReceived(std::size_t count, int waitMs = 1000) { return line_.Read(count, waitMs); }
+  void FarEndSends(const Bytes& bytes, int inMs = 0) { Post([this, bytes] { EXPECT_TRUE(line.Write(bytes)); }, inMs); }
+  Bytes FarEndReceived(std::size_t count, int waitMs = 1000) { return line.Read(count, waitMs); }
   // A pseudo-terminal carries bytes without a speed.
   std::optional<std::vector<int>> FarEndSpeeds() const { return std::nullopt; }
 
- private:
-  PtyLine line_;
-  QtSerialComm port_;
-  QtTimer timer_;
-  QtClock clock_;
-  MessageBoxAnswerer answers_;
-  QWidget window_;
-  MessageBoxHost boxes_{&window_, [this] { return port_.CommPort(); }};
-  QObject context_;  // cancels posted actions with the rig
+  MessageBoxAnswerer answers;  // first: creates the application
+  PtyLine line;
+  QtSerialComm port{line.Map()};
+  QtTimer timer;
+  QtClock clock;
+  QWidget window;
+  MessageBoxHost boxes{&window, [this] { return port.CommPort(); }};
+  std::string title;
+  QObject context;  // cancels posted actions with the rig
 };
 
-class VirtualRig : private sim::SerialPeer {
- public:
+struct VirtualRig : private sim::SerialPeer {
   static constexpr const char* kName = "Virtual";
+  VirtualRig() { port.setCommPort(5); port.attachPeer(this); }
+  ~VirtualRig() override { port.attachPeer(nullptr); }
 
-  VirtualRig() {
-    port_.setCommPort(5);
-    port_.attachPeer(this);
-  }
-  ~VirtualRig() override { port_.attachPeer(nullptr); }
+  int ShowBox(const std::string& prompt, int style) { return view.HookedMsgBox(prompt, style, title); }
+  void AnswerNextBoxAfter(int ms) { view.openFor(ms); view.answer(vbOK); }
 
-  SerialComm& port() { return port_; }
-  Timer& timer() { return timer_; }
-  Clock& clock() { return clock_; }
+  void RunFor(int ms) { scheduler.advanceBy(ms); }
+  bool RunUntil(const std::function<bool()>& done, int limitMs = 1000) { return scheduler.runUntil(done, limitMs); }
+  void Post(std::function<void()> action, int inMs) { scheduler.scheduleIn(inMs, std::move(action)); }
 
-  int ShowBox(const std::string& prompt, int style) {
-    std::string title;
-    return view_.HookedMsgBox(prompt, style, title);
-  }
-  void AnswerNextBoxAfter(int milliseconds) {
-    view_.openFor(milliseconds);
-    view_.answer(vbOK);
-  }
-  int unexpectedBoxes() const { return view_.unscriptedCount(); }
-
-  void RunFor(int milliseconds) { scheduler_.advanceBy(milliseconds); }
-  bool RunUntil(const std::function<bool()>& done, int limitMs) {
-    return scheduler_.runUntil(done, limitMs);
-  }
-  void Post(std::function<void()> action, int inMs) {
-    scheduler_.scheduleIn(inMs, std::move(action));
-  }
-
-  void FarEndSends(const Bytes& bytes, int inMs = 0) { port_.sendToLoader(bytes, inMs); }
+  void FarEndSends(const Bytes& bytes, int inMs = 0) { port.sendToLoader(bytes, inMs); }
+  // Whatever came once count bytes are there or the time is up.
   Bytes FarEndReceived(std::size_t count, int waitMs = 1000) {
-    scheduler_.runUntil([&] { return received_.size() >= count; }, waitMs);
-    const std::size_t n = std::min(count, received_.size());
-    Bytes got(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
-    received_.erase(received_.begin(), received_.begin() + static_cast<std::ptrdiff_t>(n));
-    return got;
+    scheduler.runUntil([&] { return received.size() >= count; }, waitMs);
+    return std::exchange(received, {});
   }
-  std::optional<std::vector<int>> FarEndSpeeds() const { return speeds_; }
-
- private:
+  std::optional<std::vector<int>> FarEndSpeeds() const { return speeds; }
   void onBytesFromLoader(const Bytes& bytes, int baud) override {
-    received_.insert(received_.end(), bytes.begin(), bytes.end());
-    speeds_.push_back(baud);
+    received.insert(received.end(), bytes.begin(), bytes.end());
+    speeds.push_back(baud);
   }
 
-  sim::VirtualScheduler scheduler_;
-  sim::VirtualSerialPort port_{scheduler_};
-  sim::VirtualTimer timer_{scheduler_};
-  sim::VirtualClock clock_{scheduler_};
-  sim::ScriptedView view_{&scheduler_};
-  Bytes received_;
-  std::vector<int> speeds_;
+  sim::VirtualScheduler scheduler;
+  sim::VirtualSerialPort port{scheduler};
+  sim::VirtualTimer timer{scheduler};
+  sim::VirtualClock clock{scheduler};
+  sim::ScriptedView view{&scheduler};
+  std::string title;
+  Bytes received;
+  std::vector<int> speeds;
 };
+// clang-format on
 
 using Rigs = ::testing::Types<QtRig, VirtualRig>;
+
+template <class Rig>
+class RigTest : public ::testing::Test {
+ protected:
+  Rig rig_;
+};
 
 struct RigNames {
   template <class Rig>

@@ -2,50 +2,36 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace qv {
 namespace {
 
 TEST(Calendar, DatesRollOverAndKnowTheirWeekday) {
-  const struct {
-    int year, month, day;
-    int wantYear, wantMonth, wantDay, wantWeekday;
-  } cases[] = {
-      {2000, 1, 1, 2000, 1, 1, 6},      // a Saturday
-      {2044, 12, 31, 2044, 12, 31, 6},  // Saturday 31 December 2044
-      {2009, 12, 15, 2009, 12, 15, 2},  // Tuesday
-      {2024, 2, 30, 2024, 3, 1, 5},     // leap year: 30 February is 1 March
-      {2023, 2, 29, 2023, 3, 1, 3},     // no leap year
-      {2009, 13, 1, 2010, 1, 1, 5},     // month 13 is January of the next year
-      {2009, 12, 32, 2010, 1, 1, 5},    // day 32 rolls into the next month
-      {2010, 1, 0, 2009, 12, 31, 4},    // day 0 is the last of the month before
-      {1999, 12, 31, 1999, 12, 31, 5},  // before the epoch
-      {2100, 3, 1, 2100, 3, 1, 1},      // 2100 is no leap year
+  // year, month, day given; year, month, day and weekday (Sunday 0) read back
+  const int cases[][7] = {
+      {2000, 1, 1, 2000, 1, 1, 6},     {2044, 12, 31, 2044, 12, 31, 6},
+      {2009, 12, 15, 2009, 12, 15, 2}, {2024, 2, 30, 2024, 3, 1, 5},   // leap year
+      {2023, 2, 29, 2023, 3, 1, 3},    {2009, 13, 1, 2010, 1, 1, 5},   // month 13
+      {2009, 12, 32, 2010, 1, 1, 5},   {2010, 1, 0, 2009, 12, 31, 4},  // day 0: the day before
+      {1999, 12, 31, 1999, 12, 31, 5}, {2100, 3, 1, 2100, 3, 1, 1},    // 2100 is no leap year
   };
   for (const auto& c : cases) {
-    const LocalDateTime t = DateTimeFromMs(DaysFromCivil(c.year, c.month, c.day) * 86'400'000LL);
-    EXPECT_EQ(t.year, c.wantYear) << c.year << "-" << c.month << "-" << c.day;
-    EXPECT_EQ(t.month, c.wantMonth) << c.year << "-" << c.month << "-" << c.day;
-    EXPECT_EQ(t.day, c.wantDay) << c.year << "-" << c.month << "-" << c.day;
-    EXPECT_EQ(t.dayOfWeek, c.wantWeekday) << c.year << "-" << c.month << "-" << c.day;
+    const LocalDateTime t = DateTimeFromMs(DaysFromCivil(c[0], c[1], c[2]) * 86'400'000LL);
+    EXPECT_EQ(std::vector({t.year, t.month, t.day, t.dayOfWeek}),
+              std::vector({c[3], c[4], c[5], c[6]}))
+        << c[0] << "-" << c[1] << "-" << c[2];
   }
 }
 
-TEST(Calendar, MillisecondsRoundTripThroughTheDay) {
-  LocalDateTime t;
-  t.year = 2026;
-  t.month = 12;
-  t.day = 6;
-  t.hour = 23;
-  t.minute = 59;
-  t.second = 59;
-  t.millisecond = 999;
-  const LocalDateTime back = DateTimeFromMs(MsSince2000(t));
-  EXPECT_EQ(back.hour, 23);
-  EXPECT_EQ(back.minute, 59);
-  EXPECT_EQ(back.second, 59);
-  EXPECT_EQ(back.millisecond, 999);
-  EXPECT_EQ(DateTimeFromMs(MsSince2000(t) + 1).day, 7);
-  EXPECT_EQ(DateTimeFromMs(-1).year, 1999);
+// The last millisecond of a day is followed by midnight; before 2000 too.
+TEST(Calendar, MillisecondsRollOverAtMidnight) {
+  const LocalDateTime t = DateTimeFromMs(MsSince2000({2026, 12, 6, 23, 59, 59, 999, 0}) + 1);
+  EXPECT_EQ(std::vector({t.day, t.hour, t.minute, t.second, t.millisecond}),
+            std::vector({7, 0, 0, 0, 0}));
+  const LocalDateTime u = DateTimeFromMs(-1);
+  EXPECT_EQ(std::vector({u.year, u.day, u.hour, u.second, u.millisecond}),
+            std::vector({1999, 31, 23, 59, 999}));
 }
 
 }  // namespace

@@ -1,128 +1,124 @@
+// The real serial port on a pseudo-terminal: what the contract tables cannot
+// see from the far end (line settings, the operator's error texts).
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
-#include "pty_port.h"
+#include <optional>
 
-namespace qv {
+#include "app/NamedTexts.h"
+#include "serial/qt/QtSerialComm.h"
+#include "support/PlatformFailure.h"
+#include "support/PtyLine.h"
+#include "support/QtApp.h"
+
+namespace qv::test {
 namespace {
 
-using test::Failure;
-using test::PtyPortTest;
-using test::RunEventsFor;
-using test::RunEventsUntil;
+using ::testing::AllOf;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
+
+// "number description" of what a call throws.
+std::string ErrorOf(const std::function<void()>& call) {
+  const PlatformError e = Failure(call);
+  return std::to_string(e.number()) + " " + e.description();
+}
+auto Number(int number) {
+  return ::testing::StartsWith(std::to_string(number) + " ");
+}
+
+class PtyPortTest : public ::testing::Test {
+ protected:
+  // The port under test on the given number, opened with these settings.
+  QtSerialComm& Comm(int port = 5, const std::string& settings = "38400,n,8,1") {
+    comm_.emplace(line_.Map(), [](std::string_view name) { return NamedText(1000, name); });
+    comm_->setCommPort(port);
+    comm_->setSettings(settings);
+    comm_->setPortOpen(true);
+    return *comm_;
+  }
+  // Speed, two stop bits, RTS/CTS, XON and XOFF as the line has them.
+  std::tuple<speed_t, bool, bool, bool, bool> Line() const {
+    const termios tio = line_.SlaveTermios();
+    return {cfgetospeed(&tio), (tio.c_cflag & CSTOPB) != 0, (tio.c_cflag & CRTSCTS) != 0,
+            (tio.c_iflag & IXON) != 0, (tio.c_iflag & IXOFF) != 0};
+  }
+
+  QApplication& app_ = EnsureQtApp();
+  PtyLine line_;
+  std::optional<QtSerialComm> comm_;
+};
 
 // A pseudo-terminal keeps speed, stop bits and handshaking but insists on
 // 8 data bits without parity, which shows how a refused setting is handled.
 TEST_F(PtyPortTest, SettingsAndHandshakingReachTheLineOrAreRefused) {
-  QtSerialComm& comm = Comm(5, "");
-  comm.setSettings("4800,o,7,1");
-  const PlatformError e = Failure([&] { comm.setPortOpen(true); });
-  EXPECT_EQ(e.number(), kErrPortFailed);
-  EXPECT_THAT(e.description(), HasSubstr("4800,o,7,1"));
+  EXPECT_THAT(ErrorOf([&] { Comm(5, "4800,o,7,1"); }),
+              AllOf(Number(kErrPortFailed), HasSubstr("4800,o,7,1")));
+  QtSerialComm& comm = *comm_;
   EXPECT_FALSE(comm.PortOpen());
-
   comm.setSettings("4800,n,8,2");
   comm.setPortOpen(true);
-  termios tio = SlaveTermios();
-  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B4800));
-  EXPECT_TRUE(tio.c_cflag & CSTOPB);
+  EXPECT_EQ(Line(), std::tuple(B4800, true, false, false, false));
   comm.setSettings("38400,n,8,1");
-  EXPECT_EQ(Failure([&] { comm.setSettings("9600,e,7,1"); }).number(), kErrPortFailed);
+  EXPECT_THAT(ErrorOf([&] { comm.setSettings("9600,e,7,1"); }), Number(kErrPortFailed));
   EXPECT_EQ(comm.Settings(), "38400,n,8,1");
-  tio = SlaveTermios();
-  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B38400));
-  EXPECT_FALSE(tio.c_cflag & CSTOPB);
   EXPECT_TRUE(comm.PortOpen());
-
-  const std::tuple<int, bool, bool> modes[] = {
-      {1, false, true}, {2, true, false}, {3, true, true}, {0, false, false}};
-  for (const auto& [mode, rtsCts, xonXoff] : modes) {
+  // clang-format off
+  const std::pair<int, std::tuple<speed_t, bool, bool, bool, bool>> modes[] = {
+      {1, {B38400, false, false, true, true}}, {2, {B38400, false, true, false, false}},
+      {3, {B38400, false, true, true, true}},  {0, {B38400, false, false, false, false}}};
+  // clang-format on
+  for (const auto& [mode, line] : modes) {
     comm.setHandshaking(mode);
-    tio = SlaveTermios();
-    EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, rtsCts) << mode;
-    EXPECT_EQ((tio.c_iflag & IXON) != 0, xonXoff) << mode;
-    EXPECT_EQ((tio.c_iflag & IXOFF) != 0, xonXoff) << mode;
+    EXPECT_EQ(Line(), line) << mode;
   }
 }
 
-TEST_F(PtyPortTest, MissingDeviceNamesItsPathAndTheMapFile) {
-  const std::string gone = (dir_ / "unplugged-adapter").string();
-  WriteMap("COM5 = " + slave_ + "\nCOM3 = " + gone + "\n");
-  const PlatformError mapped = Failure([&] { Comm(3); });
-  EXPECT_EQ(mapped.number(), kErrPortNotFound);
-  EXPECT_THAT(mapped.description(), HasSubstr(gone));
-  EXPECT_THAT(mapped.description(), HasSubstr(mapFile_ + " line 2"));
-
-  const PlatformError unmapped = Failure([&] { Comm(7); });
-  EXPECT_EQ(unmapped.number(), kErrPortNotFound);
-  EXPECT_THAT(unmapped.description(), HasSubstr("COM7 = /dev/"));
-  EXPECT_THAT(unmapped.description(), HasSubstr(mapFile_));
-  EXPECT_THAT(unmapped.description(), HasSubstr("COM5 is " + slave_));
-  EXPECT_FALSE(comm_->PortOpen());
-}
-
-TEST_F(PtyPortTest, PortHeldByAnotherUserIsReportedInUse) {
-  QtSerialComm first(Map());
+// Each failed open names the device and what the operator can do about it.
+// The locked device is tried in a child process under an unprivileged user,
+// since root may open anything.
+TEST_F(PtyPortTest, FailedOpensNameTheDeviceAndTheCause) {
+  const std::string gone = (line_.dir / "unplugged-adapter").string();
+  const std::string locked = (line_.dir / "ttyLocked").string();
+  std::ofstream(locked) << "";
+  ASSERT_EQ(::chmod(locked.c_str(), 0600) | ::chmod(line_.dir.c_str(), 0755), 0);
+  line_.WriteMap("COM5 = " + line_.slave + "\nCOM3 = " + gone + "\nCOM2 = " + locked + "\n");
+  EXPECT_THAT(ErrorOf([&] { Comm(3); }), AllOf(Number(kErrPortNotFound), HasSubstr(gone),
+                                               HasSubstr(line_.mapFile + " line 2")));
+  EXPECT_THAT(ErrorOf([&] { Comm(7); }),
+              AllOf(Number(kErrPortNotFound), HasSubstr("COM7 = /dev/"), HasSubstr(line_.mapFile),
+                    HasSubstr("COM5 is " + line_.slave)));
+  QtSerialComm first(line_.Map());
   first.setCommPort(5);
   first.setPortOpen(true);
-  const PlatformError e = Failure([&] { Comm(); });
-  EXPECT_EQ(e.number(), kErrPortOpen);
-  EXPECT_THAT(e.description(), HasSubstr("in use"));
-  EXPECT_THAT(e.description(), HasSubstr(slave_));
+  EXPECT_THAT(ErrorOf([&] { Comm(); }),
+              AllOf(Number(kErrPortOpen), HasSubstr("in use"), HasSubstr(line_.slave)));
   first.setPortOpen(false);
-  comm_->setPortOpen(true);
-  EXPECT_TRUE(comm_->PortOpen());
-}
+  comm_->setPortOpen(true);  // free again
 
-// The open is tried in a child process under an unprivileged user, since
-// root may open anything.
-TEST_F(PtyPortTest, DeviceWithoutPermissionNamesTheDialoutGroup) {
-  const std::string locked = (dir_ / "ttyLocked").string();
-  std::ofstream(locked) << "";
-  ASSERT_EQ(::chmod(locked.c_str(), 0600), 0);
-  ASSERT_EQ(::chmod(dir_.c_str(), 0755), 0);
-  WriteMap("COM2 = " + locked + "\n");
-
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  if (::fork() == 0) {
+  const pid_t child = ::fork();
+  if (child == 0) {
     if (::getuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-    const PlatformError e = Failure([&] { Comm(2); });
-    const std::string report = std::to_string(e.number()) + " " + e.description();
-    ::_exit(::write(fds[1], report.data(), report.size()) > 0 ? 0 : 3);
+    const auto denied =
+        AllOf(Number(kErrPortDenied), HasSubstr("usermod -aG dialout"), HasSubstr(locked));
+    ::_exit(::testing::Value(ErrorOf([&] { Comm(2); }), denied) ? 0 : 3);
   }
-  ::close(fds[1]);
-  std::string report;
-  char buffer[1024];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) report.append(buffer, n);
-  ::close(fds[0]);
-  int status = 0;
-  ::wait(&status);
-  EXPECT_THAT(report, StartsWith(std::to_string(kErrPortDenied) + " "));
-  EXPECT_THAT(report, HasSubstr("'dialout'"));
-  EXPECT_THAT(report, HasSubstr("usermod -aG dialout"));
-  EXPECT_THAT(report, HasSubstr(locked));
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(status, 0) << "exit 2: no unprivileged user; 3: another error or text";
 }
 
 TEST_F(PtyPortTest, LostDeviceRaisesALineErrorAndClosesThePort) {
   QtSerialComm& comm = Comm();
   std::vector<int> events;
-  comm.OnComm = [&] {
-    events.push_back(comm.CommEvent());
-    comm.setInputLen(0);
-    comm.Input();
-  };
-  line_->CloseMaster();  // what unplugging the adapter looks like from here
-  ASSERT_TRUE(RunEventsUntil([&] { return !comm.PortOpen(); }, 1000));
-  RunEventsFor(50);
+  comm.OnComm = [&] { events.push_back(comm.CommEvent()); };
+  line_.CloseMaster();  // what unplugging the adapter looks like from here
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !comm.PortOpen(); }, 1000));
+  QTest::qWait(50);
   ASSERT_EQ(events.size(), 1u) << "one event, not one per pass of the event loop";
   EXPECT_TRUE(events[0] == comEventRxOver || events[0] == comEventDCB) << events[0];
-  comm.Output({0x01});  // ignored on the closed port
 }
 
 }  // namespace
-}  // namespace qv
+}  // namespace qv::test

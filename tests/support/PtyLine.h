@@ -7,7 +7,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <QElapsedTimer>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -21,46 +20,40 @@ namespace qv::test {
 class PtyLine {
  public:
   PtyLine() {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-      throw std::runtime_error("no pseudo-terminal");
-    }
-    slave_ = ::ptsname(master_);
-    char dir[] = "/tmp/qv-serial-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) throw std::runtime_error("no temporary folder");
-    dir_ = dir;
-    mapFile_ = (dir_ / "ports.conf").string();
-    WriteMap("# test bench\nCOM5 = " + slave_ + "\n");
+    char folder[] = "/tmp/qv-serial-XXXXXX";
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || !::mkdtemp(folder))
+      throw std::runtime_error("no pseudo-terminal or no temporary folder");
+    slave = ::ptsname(master_);
+    dir = folder;
+    mapFile = (dir / "ports.conf").string();
+    WriteMap("# test bench\nCOM5 = " + slave + "\n");
   }
   ~PtyLine() {
     CloseMaster();
     std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
+    std::filesystem::remove_all(dir, ignored);
   }
-  PtyLine(const PtyLine&) = delete;
-  PtyLine& operator=(const PtyLine&) = delete;
 
-  void WriteMap(const std::string& text) const { std::ofstream(mapFile_) << text; }
+  void WriteMap(const std::string& text) const { std::ofstream(mapFile) << text; }
   // No real devices: only what the map file names.
-  PortMap Map() const { return PortMap(mapFile_, FileSystemPortSystem()); }
+  PortMap Map() const { return PortMap(mapFile, FileSystemPortSystem()); }
 
   // False when the master side did not take every byte.
   bool Write(const Bytes& bytes) const {
     return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
-  // Reads from the master side until count bytes came or the time is up;
-  // the event loop does not run meanwhile.
-  Bytes Read(std::size_t count, int timeoutMs = 1000) const {
-    Bytes got;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (got.size() < count && elapsed.elapsed() < timeoutMs) {
-      pollfd p{master_, POLLIN, 0};
-      std::uint8_t buffer[512];
-      const ssize_t n = ::poll(&p, 1, 20) > 0 ? ::read(master_, buffer, sizeof buffer) : 0;
-      if (n > 0) got.insert(got.end(), buffer, buffer + n);
+  // Reads from the master side until count bytes came or the line stayed
+  // silent for the time given; the event loop does not run meanwhile.
+  Bytes Read(std::size_t count, int silenceMs = 1000) const {
+    Bytes got(count);
+    std::size_t n = 0;
+    for (pollfd p{master_, POLLIN, 0}; n<count&& ::poll(&p, 1, silenceMs)> 0;) {
+      const ssize_t r = ::read(master_, got.data() + n, count - n);
+      if (r <= 0) break;  // the slave side is closed
+      n += static_cast<std::size_t>(r);
     }
+    got.resize(n);
     return got;
   }
 
@@ -76,15 +69,12 @@ class PtyLine {
     master_ = -1;
   }
 
-  const std::string& slave() const { return slave_; }
-  const std::filesystem::path& dir() const { return dir_; }
-  const std::string& mapFile() const { return mapFile_; }
+  std::string slave;
+  std::filesystem::path dir;
+  std::string mapFile;
 
  private:
-  int master_ = -1;
-  std::string slave_;
-  std::filesystem::path dir_;
-  std::string mapFile_;
+  int master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
 };
 
 }  // namespace qv::test
