@@ -2,7 +2,6 @@
 // The engine on virtual time against the in-memory station, with an upgrade
 // folder of one image: the operator's side of a conversation in a test.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +9,7 @@
 #include <string>
 
 #include "app/MlStringModule.h"
+#include "config/TempFolder.h"
 #include "ports/ModeSwitching.h"
 #include "sim/station/UpgradeImage.h"
 #include "sim/virtual/StationPeer.h"
@@ -33,11 +33,9 @@ struct BenchSetup {
 class Bench {
  public:
   explicit Bench(sim::StationOptions station, BenchSetup setup = {}) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qv-conv-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) root = pattern;
     image = sim::MakeSyntheticImage(setup.imageSize, setup.imageFirmware);
     key = sim::MakeKey(7);
-    const std::string folder = root + "/" + sim::HardwareFolderName(setup.fileHardware);
+    const std::string folder = root / sim::HardwareFolderName(setup.fileHardware);
     std::filesystem::create_directories(folder);
     const std::string file = folder + "/QV_" + setup.fileFirmware + ".pupd";
     sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, setup.fileBoot, setup.fileHardware));
@@ -50,7 +48,7 @@ class Bench {
     p.clock.setNow({2026, 12, 7, 9, 30, 0, 0, 0});
     WireEngine(ctx);
     StartEngine(ctx);
-    ctx.settings.UpgradeFolder = root;
+    ctx.settings.UpgradeFolder = root.path;
     ctx.settings.PortList = "COM1";
     SetBaudList(ctx, std::to_string(setup.pcBaud));
     p.port.setCommPort(1);
@@ -63,12 +61,6 @@ class Bench {
     SelectMasterEntry(ctx, setup.relayed ? 1 : 0);
     run(500);
   }
-  ~Bench() {
-    std::error_code ec;
-    if (!root.empty()) std::filesystem::remove_all(root, ec);
-  }
-  Bench(const Bench&) = delete;
-  Bench& operator=(const Bench&) = delete;
 
   void run(sim::VirtualMs ms) { p.scheduler.advanceBy(ms); }
   void start(sim::VirtualMs ms = 120'000) {
@@ -85,9 +77,9 @@ class Bench {
                       [&](const auto& box) { return box.prompt.find(text) != std::string::npos; }));
   }
   int framesSent(std::uint8_t command) const {
-    return static_cast<int>(
-        std::count_if(p.port.sent().begin(), p.port.sent().end(),
-                      [&](const auto& f) { return f.bytes.size() > 2 && f.bytes[2] == command; }));
+    const auto& sent = p.port.sent();
+    return static_cast<int>(std::count_if(sent.begin(), sent.end(),
+                                          [&](const auto& f) { return f.bytes[2] == command; }));
   }
   std::string boxLog() const {
     std::string log;
@@ -98,7 +90,7 @@ class Bench {
   sim::VirtualPlatform p;
   Context& ctx = p.ctx;
   std::optional<sim::StationPeer> peer;
-  std::string root;
+  testing::TempFolder root;
   Bytes image;
   std::string key;
 };

@@ -1,59 +1,46 @@
 // Whole updates from Start to the confirmation, as the operator meets them.
 #include "Bench.h"
+#include "app/NamedTexts.h"
+#include "core/TextRules.h"
 #include "protocol/stdFunc.h"
 
 namespace qv::test {
 namespace {
 
-using sim::ReplyFault;
 using sim::ReplyFaultKind;
 using sim::StationOptions;
 
 bool Confirmed(const Bench& b) {
   const std::string caption = b.p.view.text(Control::Caption);
-  return b.station().image() == b.image && b.boxesWith(1239) == 1 && caption.size() > 3 &&
-         caption.substr(caption.size() - 3) == " ok";
+  return b.station().image() == b.image && b.boxesWith(1239) == 1 && caption.ends_with(" ok");
 }
 
-StationOptions AtSpeed(std::uint32_t baud, bool usb = false) {
+StationOptions AtSpeed(std::uint32_t baud, std::uint8_t interfaceBits = 0x08) {
   StationOptions o;
   o.baud = baud;
-  if (usb) o.identity.interfaceBits = 0x30;
+  o.identity.interfaceBits = interfaceBits;
   return o;
 }
 
 TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
-  struct Row {
-    const char* name;
-    std::uint32_t stationBaud;
-    int pcBaud;
-    bool relayed;
-    bool usb;
-    std::uint32_t baudAfter;  // the PC's speed once the clock is set
-  };
-  const Row rows[] = {
-      {"serial cable from 4800", 4800, 4800, false, false, 4800},
-      {"serial cable found at 38400", 38400, 38400, false, false, 4800},
-      {"relayed from 4800", 4800, 4800, true, false, 38400},
-      {"relayed at 38400", 38400, 38400, true, false, 38400},
-      {"USB keeps its speed", 4800, 4800, false, true, 38400},
-  };
-  for (const Row& row : rows) {
-    Bench b(AtSpeed(row.stationBaud, row.usb), {.pcBaud = row.pcBaud, .relayed = row.relayed});
+  // station speed, PC speed, relayed, interface bits (0x30 USB), image size, PC speed at the end
+  // clang-format off
+  const std::tuple<std::uint32_t, int, bool, std::uint8_t, std::size_t, int> rows[] = {
+      {4800, 4800, false, 0x08, 700, 4800}, {38400, 38400, false, 0x08, 700, 4800},
+      {4800, 4800, true, 0x08, 700, 38400}, {38400, 38400, true, 0x08, 700, 38400},
+      {4800, 4800, false, 0x30, 700, 38400},
+      {4800, 4800, false, 0x08, 1, 4800}, {4800, 4800, false, 0x08, 127, 4800},
+      {4800, 4800, false, 0x08, 128, 4800}, {4800, 4800, false, 0x08, 129, 4800}};
+  // clang-format on
+  for (const auto& [stationBaud, pcBaud, relayed, bits, size, baudAfter] : rows) {
+    Bench b(AtSpeed(stationBaud, bits), {.pcBaud = pcBaud, .relayed = relayed, .imageSize = size});
     b.start();
-    EXPECT_TRUE(Confirmed(b)) << row.name << ": " << b.boxLog();
-    EXPECT_EQ(b.station().summary().transferBaud, 38400u) << row.name;
-    EXPECT_EQ(b.p.port.baud(), static_cast<int>(row.baudAfter)) << row.name;
-    EXPECT_EQ(b.boxesWith(1226), 1) << row.name;  // the prompt after the key
-  }
-}
-
-TEST(Update, ImagesOfEverySizeArriveWhole) {
-  for (const std::size_t size : {1u, 127u, 128u, 129u, 1000u}) {
-    Bench b(AtSpeed(4800), {.imageSize = size});
-    b.start();
-    EXPECT_TRUE(Confirmed(b)) << size << ": " << b.boxLog();
-    EXPECT_EQ(b.framesSent(WRITE_BLOCK), static_cast<int>((size + 127) / 128)) << size;
+    const std::string row =
+        std::to_string(stationBaud) + (relayed ? " relayed " : " ") + std::to_string(size);
+    EXPECT_TRUE(Confirmed(b)) << row << ": " << b.boxLog();
+    EXPECT_EQ(b.framesSent(WRITE_BLOCK), static_cast<int>((size + 127) / 128)) << row;
+    EXPECT_EQ(b.station().summary().transferBaud, 38400u) << row;
+    EXPECT_EQ(b.p.port.baud(), baudAfter) << row;
   }
 }
 
@@ -69,38 +56,51 @@ TEST(Update, TwoUpdatesInARowSendEachBlockOnce) {
   EXPECT_EQ(b.framesSent(SET_MODE), 2);  // the contact and the one after the speed switch
 }
 
-TEST(Update, NaksAndSilentBlocksEndInTheExactImage) {
+TEST(Update, NaksSilenceCutRepliesAndLineErrorsEndInTheExactImage) {
   StationOptions o = AtSpeed(4800);
   o.faults.nakProbability = 0.10;
   o.faults.seed = 3;
   o.faults.replyFaults = {{ReplyFaultKind::Silent, WRITE_BLOCK, 2},
-                          {ReplyFaultKind::Silent, WRITE_BLOCK, 4}};
+                          {ReplyFaultKind::Silent, WRITE_BLOCK, 4},
+                          {ReplyFaultKind::CutShort, WRITE_BLOCK, 9}};
   Bench b(o, {.imageSize = 3000});
-  b.start(300'000);
+  mnuCommandStartUpdate_Click(b.ctx);
+  b.run(2000);
+  ASSERT_TRUE(b.ctx.run.bUpdateRun);
+  b.p.port.injectEvent(comEventFrame);  // the block goes again
+  b.run(300'000);
   EXPECT_TRUE(Confirmed(b)) << b.boxLog();
   EXPECT_GT(b.station().summary().naks, 0);
 }
 
-TEST(Update, TheStationsVerdictOnTheKeyIsShownInsteadOfTheSuccessPrompt) {
+TEST(Update, AFailedUpdateIsSaidAndNeverConfirmed) {
+  const std::string mismatch =
+      FillPlaceholders(NamedText(1000, "update.firmwareMismatch"), {"600", "601"});
   struct Row {
-    const char* name;
     std::optional<std::string> key;
     std::optional<Bytes> image;
-    int message;
+    std::string fileFirmware;
+    std::string message;
+    int prompts;  // the key's verdict comes before the prompt and replaces it
   };
   const Row rows[] = {
-      {"wrong key", std::string("not-the-key-at-all"), std::nullopt, 1171},
-      {"wrong image", std::nullopt, Bytes(700, 0x55), 1169},
-  };
+      {std::string("not-the-key-at-all"), {}, "600", GetMlString(1000, 1171, ""), 0},
+      {{}, Bytes(700, 0x55), "600", GetMlString(1000, 1169, ""), 0},
+      {{}, {}, "601", mismatch, 1}};
   for (const Row& row : rows) {
     StationOptions o = AtSpeed(4800);
     o.expectedKey = row.key;
     o.expectedImage = row.image;
-    Bench b(o);
+    Bench b(o, {.fileFirmware = row.fileFirmware});
     b.start();
-    EXPECT_EQ(b.boxesWith(row.message), 1) << row.name << ": " << b.boxLog();
-    EXPECT_EQ(b.boxesWith(1226), 0) << row.name;
-    EXPECT_FALSE(b.ctx.run.bUpdateRun) << row.name;
+    const auto& boxes = b.p.view.boxes();
+    EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(),
+                            [&](const auto& x) { return x.prompt == row.message; }),
+              1)
+        << row.message << ": " << b.boxLog();
+    EXPECT_EQ(b.boxesWith(1226), row.prompts) << row.message;
+    EXPECT_FALSE(b.p.view.text(Control::Caption).ends_with(" ok")) << row.message;
+    EXPECT_FALSE(b.ctx.run.bUpdateRun) << row.message;
   }
 }
 
@@ -110,73 +110,53 @@ TEST(Update, EveryResultCodeShowsAText) {
                                                {'Q', "Error INIT_UPDATE"}};
   for (const auto& [code, text] : rows) {
     Bench b(AtSpeed(4800), {.withStation = false});
-    Bytes reply = MakeFrame(Bytes{INIT_UPDATE, static_cast<std::uint8_t>(code)});
-    reply.erase(reply.begin());
-    b.p.port.sendToLoader(reply);
+    b.p.port.sendToLoader(
+        MidBytes(MakeFrame(Bytes{INIT_UPDATE, static_cast<std::uint8_t>(code)}), 2));
     b.run(100);
     ASSERT_EQ(b.p.view.boxes().size(), 1u) << code;
     EXPECT_EQ(b.p.view.boxes()[0].prompt, text) << code;
   }
 }
 
-TEST(Update, OtherFirmwareAfterTheRestartIsReportedAndNotConfirmed) {
-  Bench b(AtSpeed(4800), {.fileFirmware = "601", .imageFirmware = "600"});
-  b.start();
-  EXPECT_EQ(b.boxesWith(1239), 0) << b.boxLog();
-  ASSERT_FALSE(b.p.view.boxes().empty());
-  const std::string last = b.p.view.boxes().back().prompt;
-  EXPECT_NE(last.find("600"), std::string::npos) << last;
-  EXPECT_NE(last.find("601"), std::string::npos) << last;
-  EXPECT_EQ(b.p.view.text(Control::Caption).find(" ok"), std::string::npos);
-}
-
-TEST(Update, TooManyNaksLetTheOperatorResumeOrStop) {
-  struct Row {
-    const char* name;
-    int answer;
-    std::optional<std::uint32_t> swappedSerial;
-    bool completes;
-    int message;
-  };
-  const Row rows[] = {
-      {"OK resumes from the page start", vbOK, std::nullopt, true, 1186},
-      {"Cancel stops", vbCancel, std::nullopt, false, 1186},
-      {"another station on resume", vbOK, 424242u, false, 1214},
-      {"a station that keeps confirming another block", vbCancel, std::nullopt, false, 1186},
-  };
-  for (const Row& row : rows) {
+TEST(Update, TooManyErrorsLetTheOperatorResumeOrStop) {
+  // answer, another station on resume, the station confirms only other blocks, completes, message
+  const std::tuple<int, bool, bool, bool, int> rows[] = {{vbOK, false, false, true, 1186},
+                                                         {vbCancel, false, false, false, 1186},
+                                                         {vbOK, true, false, false, 1214},
+                                                         {vbCancel, false, true, false, 1186}};
+  for (const auto& [answer, swapped, wrongAddress, completes, message] : rows) {
     StationOptions o = AtSpeed(4800);
     o.faults.nakBlocks = {{2, 22}};  // the third row: 21 resends, then the question
-    if (std::string(row.name).find("another block") != std::string::npos) {
+    if (swapped) o.faults.swappedSerial = 424242;
+    if (wrongAddress) {
       o.faults.nakBlocks.clear();
       o.faults.replyFaults = {{ReplyFaultKind::WrongAddress, WRITE_BLOCK, 0}};
     }
-    if (row.swappedSerial) {
-      o.faults.swappedSerial = row.swappedSerial;
-      o.faults.swapFrom = 2;
-    }
     Bench b(o, {.imageSize = 1000});
-    b.p.view.answer(row.answer);
+    b.p.view.answer(answer);
     b.start(300'000);
-    EXPECT_EQ(b.boxesWith(row.message), 1) << row.name << ": " << b.boxLog();
-    EXPECT_EQ(Confirmed(b), row.completes) << row.name << ": " << b.boxLog();
-    EXPECT_FALSE(b.ctx.run.bUpdateRun) << row.name;
-    EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart)) << row.name;
+    EXPECT_EQ(b.boxesWith(message), 1) << message << ": " << b.boxLog();
+    EXPECT_EQ(Confirmed(b), completes) << b.boxLog();
+    EXPECT_FALSE(b.ctx.run.bUpdateRun);
+    EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
   }
 }
 
-TEST(Update, StopDuringTheTransferSendsNothingMore) {
-  Bench b(AtSpeed(4800), {.imageSize = 20000});
-  mnuCommandStartUpdate_Click(b.ctx);
-  b.run(2000);
-  ASSERT_TRUE(b.ctx.run.bUpdateRun);
-  mnuCommandStop_Click(b.ctx);
-  const auto sent = b.p.port.sent().size();
-  b.run(60'000);
-  EXPECT_EQ(b.p.port.sent().size(), sent);
-  EXPECT_FALSE(b.p.port.PortOpen());
-  EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
-  EXPECT_TRUE(b.p.view.boxes().empty()) << b.boxLog();
+TEST(Update, StopEndsTheRunAtOnceAlsoInThePauseAfterTheKey) {
+  for (const bool afterKey : {false, true}) {
+    Bench b(AtSpeed(4800), {.imageSize = afterKey ? 700u : 20'000u});
+    mnuCommandStartUpdate_Click(b.ctx);
+    bool& reached = afterKey ? b.ctx.run.bKeyWait : b.ctx.run.bBlockAwaitingAck;
+    for (int i = 0; i < 600 && !reached; ++i) b.run(50);
+    ASSERT_TRUE(reached) << afterKey;
+    mnuCommandStop_Click(b.ctx);
+    const auto sent = b.p.port.sent().size();
+    b.run(60'000);
+    EXPECT_EQ(b.p.port.sent().size(), sent) << afterKey;
+    EXPECT_FALSE(b.p.port.PortOpen()) << afterKey;
+    EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart)) << afterKey;
+    EXPECT_TRUE(b.p.view.boxes().empty()) << b.boxLog();  // no prompt after a stop
+  }
 }
 
 }  // namespace
