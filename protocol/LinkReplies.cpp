@@ -82,9 +82,13 @@ ReplyOutcome BaudReply(Context& ctx) {
     }
     return ReplyOutcome::EndEvent;
   }
+  // A station that stays at its first speed is asked for its mode all the
+  // same: the mode list, cleared by the first mode frame, would stay empty
+  // and a run waiting for the identification would stall without a word.
+  const bool modeUnknown = ctx.view.text(Control::Master).empty() || ctx.run.bIdentifyAfterMode;
   if (!ctx.frames.PendingFrame.empty()) {
     Senden(ctx, ctx.frames.PendingFrame);
-  } else if (PortSpeed(ctx) != ctx.link.StartBaud) {
+  } else if (PortSpeed(ctx) != ctx.link.StartBaud || modeUnknown) {
     SendMasterMode(ctx);
   }
   return ReplyOutcome::Continue;

@@ -279,9 +279,9 @@ void Station::onSetMode(TimeUs atUs, const Bytes& data) {
 void Station::onSetBaud(TimeUs atUs, const Bytes& data) {
   const TimeUs ready = atUs + timing_.replyDelayUs;
   if (data.size() != 1 || data[0] > 1) return sendNak(ready, "speed code must be 0 or 1");
-  const std::uint32_t newBaud = data[0] == 1 ? 38400 : 4800;
-  const auto end =
-      reply(ready, Bytes{SET_BAUD, kStatusOk, data[0]}, Format("baud reply %u", newBaud));
+  const std::uint32_t newBaud = data[0] == 1 && faults_.maxBaud >= 38400 ? 38400 : 4800;
+  const auto end = reply(ready, Bytes{SET_BAUD, kStatusOk, std::uint8_t{newBaud == 38400}},
+                         Format("baud reply %u", newBaud));
   pendingBaud_ = {end.value_or(ready), newBaud};
 }
 

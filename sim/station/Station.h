@@ -107,6 +107,7 @@ struct StationFaults {
   int silentAfterBlock = 0;     // n > 0: answers nothing after acknowledging the n-th block
   int disappearAfterBlock = 0;  // n > 0: closes the line after acknowledging the n-th block
   std::optional<std::uint32_t> swappedSerial;  // reported from identification `swapFrom` on
+  std::uint32_t maxBaud = 38400;  // 4800: asked for 38400, the station answers that it stays at 4800
   int swapFrom = 2;
 };
 

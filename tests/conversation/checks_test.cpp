@@ -1,14 +1,15 @@
 // The station's checks before a transfer, the clock command and the watchdogs:
 // each ends in its message or in recovery, never in a stalled run.
 #include "Bench.h"
+#include "app/QvBoot.h"
 #include "core/Calendar.h"
 #include "protocol/stdFunc.h"
 #include "update/ClockCommand.h"
+#include "update/UpgradeFile.h"
 
 namespace qv::test {
 namespace {
 
-using sim::ReplyFaultKind;
 using sim::StationOptions;
 
 TEST(Checks, EveryRefusalShowsItsMessageAndWritesNothing) {
@@ -42,11 +43,8 @@ TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
   for (const auto& [override, answer, message, written] : rows) {
     Bench b(StationOptions{});
     // A file already loaded, for other hardware: no automatic choice.
-    b.ctx.image.UpgradeData = b.image;
-    b.ctx.image.UpdateKey = b.key;
+    ASSERT_TRUE(FindUpgradeFile(b.ctx, "8115", ""));
     b.ctx.image.FileHardware = 0x8117;
-    b.ctx.image.FileBoot = 0x0102;
-    b.ctx.image.UpgradeFileBase = b.root / "0x8117/QV_600.p";
     b.ctx.settings.HwOverride = override;
     b.p.view.answer(answer);
     b.start();
@@ -80,7 +78,7 @@ TEST(Checks, SilenceEndsInAMessageAndAUsableWindow) {
       {0, 1205}, {READ_SYSDATA, 1205}, {SET_TIME, 1212}, {SET_BAUD, 1205}};
   for (const auto& [silent, message] : rows) {
     StationOptions o;
-    o.faults.replyFaults = {{ReplyFaultKind::Silent, silent, 0}};
+    o.faults.replyFaults = {{sim::ReplyFaultKind::Silent, silent, 0}};
     Bench b(o, {.withStation = silent != 0});
     if (silent == 0) {
       // The mode search has given up; the list still shows the entry chosen before.
@@ -98,16 +96,18 @@ TEST(Checks, SilenceEndsInAMessageAndAUsableWindow) {
 
 TEST(Checks, TheModeSearchTriesBothSpeedsSixTimesWithTheChosenMode) {
   Bench b(StationOptions{}, {.withStation = false});
+  ClosePort(b.ctx);  // a search that finds the port closed gives the list back
+  b.run(2500);
+  EXPECT_TRUE(b.p.view.isEnabled(Control::Master));
   b.p.port.clearSent();
   b.p.view.clearBoxes();
   SelectMasterEntry(b.ctx, 0);
   b.run(20'000);
-  std::vector<int> speeds;
-  for (const auto& frame : b.p.port.sent()) {
-    EXPECT_EQ(frame.bytes, MakeFrame(Bytes{SET_MODE, 'M'}));
-    speeds.push_back(frame.baud);
-  }
-  EXPECT_EQ(speeds, (std::vector<int>{4800, 38400, 4800, 38400, 4800, 38400}));
+  std::vector<std::pair<Bytes, int>> sent;  // every attempt "M", at alternating speeds
+  for (const auto& frame : b.p.port.sent()) sent.emplace_back(frame.bytes, frame.baud);
+  const Bytes m = MakeFrame(Bytes{SET_MODE, 'M'});
+  EXPECT_EQ(sent,
+            (decltype(sent){{m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}}));
   EXPECT_EQ(b.boxesWith(1205), 1) << b.boxLog();
   EXPECT_TRUE(b.p.view.isEnabled(Control::Master));
 }

@@ -198,6 +198,7 @@ TEST_F(ReceiveTest, ReceiveTimeoutClosesATruncatedReply) {
     link.scheduler.advanceBy(1000);
     ASSERT_EQ(link.timer1.tickCount(), ticks + 1);
     EXPECT_EQ(link.port.InBufferCount(), 0);
+    EXPECT_FALSE(link.timer1.Enabled());  // one tick: a later reply must not be cut
     Receive(later);
     EXPECT_EQ(codes, expected) << BytesToHex(later[0]);
     EXPECT_EQ(link.view.boxes().size(), boxes) << BytesToHex(later[0]);
