@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
-#include <string>
 
 #include "app/MlStringModule.h"
 #include "config/TempFolder.h"

@@ -2,6 +2,7 @@
 
 #include "sim/virtual/VirtualClock.h"
 #include "support/HexBytes.h"
+#include "update/Progress.h"
 #include "update/StationClock.h"
 
 namespace qv {
@@ -91,6 +92,20 @@ TEST(ClockReply, ClocksAgreeOnSameMinuteAndWithinThreeTenths) {
   auto check = CheckStationClock({2044, 12, 31, 13, 0, 0, 100}, Reply(1, 0x0E10, 26), ',');
   EXPECT_EQ(std::tuple(check.pcText, check.stationText, check.agree),
             std::tuple("44-12-31 13:00:00,100", "44-12-31 13:00:00,102", true));
+}
+
+// "##0.0" and "%", a half to the even digit, the system's separator; a one-byte image never divides
+// by zero.
+TEST(Progress, OneDecimalHalfToEven) {
+  const std::tuple<std::int64_t, std::int64_t, char, const char*> cases[] = {
+      {0, 100, '.', "0.0%"},
+      {21, 400, '.', "5.2%"},
+      {23, 400, '.', "5.8%"},
+      {1999, 2000, '.', "100.0%"},
+      {5, UpperIndexOf(1), '.', "500.0%"},
+      {2, 3, ',', "66,7%"}};
+  for (const auto& [offset, upper, separator, text] : cases)
+    EXPECT_EQ(ProgressText(offset, upper, separator), text);
 }
 
 }  // namespace
