@@ -7,6 +7,7 @@
 
 #include "core/Errors.h"
 #include "core/TextRules.h"
+#include "serial/PortHolders.h"
 
 #ifdef Q_OS_UNIX
 #include <grp.h>
@@ -112,19 +113,44 @@ std::string DeniedText(const TextLookup& texts, const PortEntry& entry) {
   return text;
 }
 
+// Names the processes /proc shows holding the device; a known port grabber
+// among them gets what keeps it away.
+std::string BusyText(const TextLookup& texts, const PortEntry& entry) {
+  const std::string port = PortName(entry.number);
+  const auto holders = FindPortHolders(entry.path);
+  if (holders.empty()) return Say(texts, "serial.inUse", {port, entry.path});
+  std::string names;
+  std::string hints;
+  for (const PortHolder& holder : holders) {
+    if (!names.empty()) names += ", ";
+    names += Say(texts, "serial.holder", {holder.name, std::to_string(holder.pid)});
+    if (holder.name == "ModemManager") hints = " " + Say(texts, "serial.udevRule", {});
+    if (holder.name == "brltty") hints = " " + Say(texts, "serial.brltty", {});
+  }
+  return Say(texts, "serial.inUseBy", {port, entry.path, names}) + hints;
+}
+
+// brltty takes an adapter by unbinding its serial driver, so the device
+// never appears.
+std::string MissingDeviceText(const TextLookup& texts, const std::string& text) {
+  if (!ProcessRunning("brltty")) return text;
+  return text + " " + Say(texts, "serial.brltty", {});
+}
+
 PlatformError OpenFailure(const TextLookup& texts, const PortEntry& entry,
                           QSerialPort::SerialPortError error, const QString& detail) {
   const std::string port = PortName(entry.number);
   std::error_code ignored;
   if (!std::filesystem::exists(entry.path, ignored) ||
       error == QSerialPort::DeviceNotFoundError) {
-    return PlatformError(kErrPortNotFound, Say(texts, "serial.missing", {port, entry.path}));
+    const std::string missing = Say(texts, "serial.missing", {port, entry.path});
+    return PlatformError(kErrPortNotFound, MissingDeviceText(texts, missing));
   }
   if (AccessDenied(entry.path)) return PlatformError(kErrPortDenied, DeniedText(texts, entry));
   // Qt reports a device held by another process (exclusive open or lock
   // file) as a permission error; with access granted, that is what it means.
   if (error == QSerialPort::PermissionError) {
-    return PlatformError(kErrPortOpen, Say(texts, "serial.inUse", {port, entry.path}));
+    return PlatformError(kErrPortOpen, BusyText(texts, entry));
   }
   return PlatformError(kErrPortFailed,
                        Say(texts, "serial.openFailed", {port, entry.path, detail.toStdString()}));
@@ -296,10 +322,14 @@ std::string QtSerialComm::DevicePath() const {
 
 void QtSerialComm::Open() {
   const auto entry = ports_.Find(commPort_);
-  if (!entry) throw PlatformError(kErrPortNotFound, UnmappedText(texts_, ports_, commPort_));
+  if (!entry) {
+    throw PlatformError(kErrPortNotFound,
+                        MissingDeviceText(texts_, UnmappedText(texts_, ports_, commPort_)));
+  }
   std::error_code ignored;
   if (!std::filesystem::exists(entry->path, ignored)) {
-    throw PlatformError(kErrPortNotFound, MissingText(texts_, ports_, *entry));
+    throw PlatformError(kErrPortNotFound,
+                        MissingDeviceText(texts_, MissingText(texts_, ports_, *entry)));
   }
   port_.setPortName(QString::fromStdString(entry->path));
   openPath_ = entry->path;
@@ -320,6 +350,10 @@ void QtSerialComm::Open() {
                         Text("serial.lineRefused",
                              {PortName(commPort_), entry->path, Settings(), detail.toStdString()}));
   }
+  // A USB-serial adapter otherwise holds received bytes for up to 16 ms,
+  // which every acknowledgement waits out; drivers without the setting
+  // refuse it and run as they are.
+  RequestLowLatency(static_cast<int>(port_.handle()));
   port_.clear(QSerialPort::AllDirections);
   announced_ = 0;
   counters_ = ReadLineCounters(static_cast<int>(port_.handle()));

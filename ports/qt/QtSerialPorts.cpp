@@ -1,0 +1,20 @@
+#include "ports/qt/QtSerialPorts.h"
+
+#include "serial/PortHolders.h"
+#include "serial/qt/QtPortDevices.h"
+
+namespace qv {
+
+std::int16_t EnumSystemSerialPorts() {
+  return EnumRegistrySerialPorts(ListSystemSerialDevices());
+}
+
+std::vector<PortInfo> FindSerialPorts(Context& ctx, const PortMap& map) {
+  const std::vector<PortEntry> entries = map.List();
+  std::vector<PortInfo> ports = ProbeSerialPorts(
+      ctx, entries, [](const PortEntry& entry) { return PortOpenable(entry.path); });
+  LabelSerialPorts(ports, entries);
+  return ports;
+}
+
+}  // namespace qv
