@@ -82,19 +82,24 @@ void SendMasterMode(Context& ctx) {
   Senden(ctx, std::move(frame));
 }
 
-void Baud38400_Click(Context& ctx) {
+namespace {
+
+void SendBaudCommand(Context& ctx, std::int32_t baud) {
   ctx.run.bLinkIdle = false;
-  Bytes frame = SetBaudFrame(38400);
+  Bytes frame = SetBaudFrame(baud);
   ctx.frames.LastFrame = frame;
-  ctx.frames.BaudUpFrame = frame;
+  if (baud == 38400) ctx.frames.BaudUpFrame = frame;
   Senden(ctx, std::move(frame));
 }
 
+}  // namespace
+
+void Baud38400_Click(Context& ctx) {
+  SendBaudCommand(ctx, 38400);
+}
+
 void Baud4800_Click(Context& ctx) {
-  ctx.run.bLinkIdle = false;
-  Bytes frame = SetBaudFrame(4800);
-  ctx.frames.LastFrame = frame;
-  Senden(ctx, std::move(frame));
+  SendBaudCommand(ctx, 4800);
 }
 
 void btnSetBaud_Click(Context& ctx) {

@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
+#include "protocol/TransferReplies.h"
 #include "update/ClockCommand.h"
 #include "update/Progress.h"
 
@@ -95,9 +96,7 @@ void BeginTransfer(Context& ctx) {
     return;
   }
   DiscardInput(ctx);
-  ctx.rx.bExpectCommand = false;
-  ctx.rx.bFrameComplete = true;
-  ctx.rx.RxRemaining = 0;
+  ResetReceiveState(ctx);
   ctx.run.RetryCount = 0;
   ctx.run.BlockSize = kFullBlock;
   ctx.run.bBlockAwaitingAck = false;
