@@ -18,8 +18,12 @@ namespace {
 constexpr std::size_t kMaxMapFileBytes = 64 * 1024;
 
 // Lines are split at "\n", so within one the white space is this.
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // '#' opens a comment at the start of a line or after a blank, so a path
 // may still hold one.
@@ -97,6 +101,77 @@ std::string Hex4(std::uint16_t value) {
   return text;
 }
 
+PortEntry DetectedEntry(int number, const PortDevice& device) {
+  PortEntry entry;
+  entry.number = number;
+  entry.path = device.path;
+  entry.origin = PortOrigin::Detected;
+  entry.present = true;
+  entry.device = device;
+  return entry;
+}
+
+std::string DeviceIdentity(const PortDevice& device, const PortSystem& system) {
+  if (!device.serialNumber.empty()) return SerialIdentity(device.serialNumber);
+  return system.byIdName ? ByIdIdentity(system.byIdName(device.path)) : std::string();
+}
+
+int LowestNotIn(const std::set<int>& taken, const std::set<int>& reserved) {
+  int number = 1;
+  while (taken.count(number) || reserved.count(number)) ++number;
+  return number;
+}
+
+// The numbers of remembered devices that are absent stay theirs, unless only
+// such a number is left up to kHighestOpenablePort: then the lowest of them
+// goes to the new device and the absent one is forgotten.
+int NextNumber(const std::set<int>& used, const std::set<int>& reserved) {
+  const int free = LowestNotIn(used, reserved);
+  if (free <= kHighestOpenablePort) return free;
+  const int yielding = LowestNotIn(used, {});
+  return yielding <= kHighestOpenablePort ? yielding : free;
+}
+
+// Numbers the detected devices (in numbering order) and updates the memory:
+// the map file's numbers drop out of it, present devices take their
+// remembered numbers first, and every other device the lowest number left.
+void NumberDetected(const std::vector<PortDevice>& detected, const PortSystem& system,
+                    std::set<int>& used, PortMemory& memory, std::vector<PortEntry>& entries) {
+  std::erase_if(memory.identities, [&](const auto& item) { return used.count(item.first) > 0; });
+  std::map<std::string, int> remembered;
+  for (const auto& [number, identity] : memory.identities) remembered[identity] = number;
+
+  std::vector<std::string> identities;
+  std::vector<bool> placed(detected.size(), false);
+  std::set<std::string> present;
+  for (std::size_t i = 0; i < detected.size(); ++i) {
+    std::string identity = DeviceIdentity(detected[i], system);
+    // A second device with the same identity cannot be told apart from the first.
+    if (!identity.empty() && !present.insert(identity).second) identity.clear();
+    const auto known = identity.empty() ? remembered.end() : remembered.find(identity);
+    if (known != remembered.end()) {
+      entries.push_back(DetectedEntry(known->second, detected[i]));
+      used.insert(known->second);
+      placed[i] = true;
+    }
+    identities.push_back(std::move(identity));
+  }
+  std::set<int> reserved;
+  for (const auto& [number, identity] : memory.identities) {
+    if (!used.count(number)) reserved.insert(number);
+  }
+  for (std::size_t i = 0; i < detected.size(); ++i) {
+    if (placed[i]) continue;
+    const int number = NextNumber(used, reserved);
+    if (number > kHighestMappedPort) break;
+    entries.push_back(DetectedEntry(number, detected[i]));
+    used.insert(number);
+    reserved.erase(number);
+    memory.identities.erase(number);
+    if (!identities[i].empty()) memory.identities[number] = identities[i];
+  }
+}
+
 }  // namespace
 
 PortMapFile ParsePortMap(std::string_view text) {
@@ -130,9 +205,9 @@ PortMapFile ParsePortMap(std::string_view text) {
     }
     auto& slot = byNumber[*number];
     if (slot.line != 0) {
-      file.problems.push_back(
-          {slot.line, "COM" + std::to_string(*number) + " is given again on line " +
-                          std::to_string(lineNumber) + ", which wins"});
+      file.problems.push_back({slot.line, "COM" + std::to_string(*number) +
+                                              " is given again on line " +
+                                              std::to_string(lineNumber) + ", which wins"});
     }
     slot = PortAssignment{*number, std::move(*path), lineNumber};
   }
@@ -153,7 +228,7 @@ bool DetectedBefore(const std::string& pathA, const std::string& pathB) {
 }
 
 std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
-                                    const PortSystem& system) {
+                                    const PortSystem& system, PortMemory* memory) {
   std::vector<PortEntry> entries;
   std::set<int> usedNumbers;
   std::set<std::string> claimed;
@@ -171,24 +246,17 @@ std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<P
     claimed.insert(canonicalPath);
   }
 
-  std::vector<PortDevice> detected = devices;
-  std::sort(detected.begin(), detected.end(), [](const PortDevice& a, const PortDevice& b) {
+  std::vector<PortDevice> sorted = devices;
+  std::sort(sorted.begin(), sorted.end(), [](const PortDevice& a, const PortDevice& b) {
     return DetectedBefore(a.path, b.path);
   });
-  int next = 1;
-  for (const auto& device : detected) {
-    if (!claimed.insert(Canonical(system, device.path)).second) continue;
-    while (usedNumbers.count(next)) ++next;
-    if (next > kHighestMappedPort) break;
-    PortEntry entry;
-    entry.number = next;
-    entry.path = device.path;
-    entry.origin = PortOrigin::Detected;
-    entry.present = true;
-    entry.device = device;
-    entries.push_back(std::move(entry));
-    usedNumbers.insert(next);
+  std::vector<PortDevice> detected;
+  for (auto& device : sorted) {
+    if (claimed.insert(Canonical(system, device.path)).second)
+      detected.push_back(std::move(device));
   }
+  PortMemory none;
+  NumberDetected(detected, system, usedNumbers, memory ? *memory : none, entries);
   std::sort(entries.begin(), entries.end(),
             [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
   return entries;
@@ -205,6 +273,14 @@ PortSystem FileSystemPortSystem() {
   system.exists = [](const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(path, error);
+  };
+  system.byIdName = [canonical = system.canonical](const std::string& path) {
+    const std::string target = canonical(path);
+    std::error_code error;
+    for (const auto& link : std::filesystem::directory_iterator("/dev/serial/by-id", error)) {
+      if (canonical(link.path().string()) == target) return link.path().filename().string();
+    }
+    return std::string();
   };
   return system;
 }
@@ -250,7 +326,13 @@ PortMapFile PortMap::ReadMapFile() const {
 
 std::vector<PortEntry> PortMap::List() const {
   const auto devices = system_.devices ? system_.devices() : std::vector<PortDevice>{};
-  return ResolvePorts(ReadMapFile(), devices, system_);
+  const std::string stateFile = memoryFile();
+  if (stateFile.empty()) return ResolvePorts(ReadMapFile(), devices, system_);
+  const PortMemory before = ReadPortMemory(stateFile).value_or(PortMemory{});
+  PortMemory memory = before;
+  auto entries = ResolvePorts(ReadMapFile(), devices, system_, &memory);
+  if (memory != before) WritePortMemory(stateFile, memory);
+  return entries;
 }
 
 std::optional<PortEntry> PortMap::Find(int number) const {

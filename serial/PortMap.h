@@ -7,13 +7,16 @@
 // other serial device (ttyS* and the like) by name. A small file of the
 // operator's own fixes numbers to paths ("COM3 = /dev/ttyUSB1", also for
 // pseudo-terminals); automatic numbering skips the numbers and devices the
-// file names.
+// file names. USB devices keep the numbers they were given (PortMemory) as
+// long as the file does not claim them.
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "serial/PortMemory.h"
 
 namespace qv {
 
@@ -56,8 +59,8 @@ struct PortEntry {
   int number = 0;
   std::string path;
   PortOrigin origin = PortOrigin::Detected;
-  int line = 0;          // map-file line for PortOrigin::MapFile
-  bool present = false;  // the path exists now
+  int line = 0;                      // map-file line for PortOrigin::MapFile
+  bool present = false;              // the path exists now
   std::optional<PortDevice> device;  // the system's report on this device, when it has one
 };
 
@@ -68,14 +71,20 @@ struct PortSystem {
   // not numbered twice; returns the path unchanged when it cannot.
   std::function<std::string(const std::string&)> canonical;
   std::function<bool(const std::string&)> exists;
+  // The /dev/serial/by-id name that leads to a device path ("usb-…-if00"),
+  // empty when there is none; it tells a USB device without a serial number.
+  std::function<std::string(const std::string&)> byIdName;
 };
 
-// File-system answers for canonical and exists; devices stays empty.
+// File-system answers for canonical, exists and byIdName; devices stays empty.
 PortSystem FileSystemPortSystem();
 
-// The map in ascending number order.
+// The map in ascending number order. With a memory, USB devices found in it
+// get their remembered numbers, the numbers of absent ones stay free for them
+// while another number up to kHighestOpenablePort is left, and the memory is
+// brought up to date with what was given.
 std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
-                                    const PortSystem& system);
+                                    const PortSystem& system, PortMemory* memory = nullptr);
 
 // The order automatic numbering uses.
 bool DetectedBefore(const std::string& pathA, const std::string& pathB);
@@ -86,12 +95,14 @@ std::string PortMapFilePath(const std::function<std::optional<std::string>(const
 std::string PortMapFilePath();  // from the process environment
 
 // The map file and the system, read afresh on every call so devices plugged
-// in meanwhile count.
+// in meanwhile count. The memory lives in PortMemoryFilePath(mapFile) and is
+// rewritten only when a listing changes it.
 class PortMap {
  public:
   PortMap(std::string mapFile, PortSystem system);
 
   const std::string& mapFile() const { return mapFile_; }
+  std::string memoryFile() const { return PortMemoryFilePath(mapFile_); }
   PortMapFile ReadMapFile() const;
   std::vector<PortEntry> List() const;
   std::optional<PortEntry> Find(int number) const;

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 namespace qv {
@@ -36,18 +37,24 @@ TEST(ParsePortMap, Lines) {
   }
 }
 
-std::vector<PortDevice> Devices(const std::vector<std::string>& paths) {
+// "path" or "path=serial number"
+std::vector<PortDevice> Devices(const std::vector<std::string>& specs) {
   std::vector<PortDevice> devices;
-  for (const auto& path : paths) devices.push_back(PortDevice{path, {}, {}, {}, {}, {}});
+  for (const auto& spec : specs) {
+    const auto cut = std::min(spec.find('='), spec.size());
+    devices.push_back(
+        PortDevice{spec.substr(0, cut), {}, {}, spec.substr(cut + (cut < spec.size())), {}, {}});
+  }
   return devices;
 }
 
 // Links as a fake file system resolves them; every other path stands for
-// itself, and no path under /dev/tty exists.
+// itself, no path under /dev/tty exists, and ttyACM0 has a by-id name.
 PortSystem FakeSystem(std::map<std::string, std::string> links = {}) {
   PortSystem system;
   system.canonical = [links](const std::string& p) { return links.contains(p) ? links.at(p) : p; };
   system.exists = [](const std::string& path) { return !path.starts_with("/dev/tty"); };
+  system.byIdName = [](const std::string& p) { return p.ends_with("ACM0") ? "usb-X-if00" : ""; };
   return system;
 }
 
@@ -83,6 +90,45 @@ TEST(ResolvePorts, PortsBeyondTheHighestNumberAreLeftOut) {
   EXPECT_EQ(entries.size(), static_cast<std::size_t>(kHighestMappedPort));
 }
 
+// clang-format off
+std::string Remembered(int from, int to) {  // "COMn serial Sn" lines
+  return from > to ? "" : "COM" + std::to_string(from) + " serial S" + std::to_string(from) + "\n" + Remembered(from + 1, to);
+}
+
+TEST(ResolvePorts, RemembersUsbDevices) {
+  // map file, memory before, devices, "number path; ..." and the memory after
+  const std::tuple<std::string, std::string, std::vector<std::string>, std::string, std::string> cases[] = {
+      {"", "COM1 serial A\nCOM2 serial B\n", {"ttyUSB0=B", "ttyUSB1=A"}, "1 ttyUSB1; 2 ttyUSB0", "COM1 serial A\nCOM2 serial B\n"},
+      {"", "COM1 serial A\n", {"ttyUSB0=C", "ttyUSB1=A"}, "1 ttyUSB1; 2 ttyUSB0", "COM1 serial A\nCOM2 serial C\n"},  // name taken
+      {"", "COM1 serial A\n", {"ttyUSB0=C", "ttyS0"}, "2 ttyUSB0; 3 ttyS0", "COM1 serial A\nCOM2 serial C\n"},  // A away
+      {"COM1 = /dev/ttyS9\n", "COM1 serial A\n", {"ttyUSB0=A"}, "1 /dev/ttyS9; 2 ttyUSB0", "COM2 serial A\n"},  // the file wins
+      {"", "COM3 by-id usb-X-if00\n", {"ttyACM0", "ttyUSB0=C", "ttyS1"}, "1 ttyUSB0; 2 ttyS1; 3 ttyACM0",
+       "COM1 serial C\nCOM3 by-id usb-X-if00\n"},  // no serial number: the by-id name
+      {"", "", {"ttyUSB0=A", "ttyUSB1=A"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial A\n"},  // twins: the first is remembered
+      // absent devices hold their numbers until only theirs are left up to 16
+      {"", Remembered(2, 17), {"ttyUSB0=N", "ttyUSB1=M"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial N\nCOM2 serial M\n" + Remembered(3, 17)},
+      {"COM1 = /a\n", Remembered(2, 16) + "COM20 serial T\n", {"ttyUSB0=N", "ttyUSB1=T"}, "1 /a; 2 ttyUSB0; 20 ttyUSB1",
+       "COM2 serial N\n" + Remembered(3, 16) + "COM20 serial T\n"}};
+  // clang-format on
+  for (const auto& [mapText, before, specs, expected, after] : cases) {
+    auto memory = ParsePortMemory(before);
+    ASSERT_TRUE(memory) << before;
+    std::string got;
+    for (const auto& e :
+         ResolvePorts(ParsePortMap(mapText), Devices(specs), FakeSystem(), &*memory))
+      got += (got.empty() ? "" : "; ") + std::to_string(e.number) + " " + e.path;
+    EXPECT_EQ(got, expected) << before;
+    EXPECT_EQ(FormatPortMemory(*memory).substr(FormatPortMemory({}).size()), after) << before;
+  }
+}
+
+TEST(ParsePortMemory, DamagedTextIsRefused) {
+  for (const std::string text :
+       {"COM1 serial A\nCOM1 serial B", "COM1 serial A\nCOM2 serial A", "COM0 serial A",
+        "COM1 serial ", "COM1 usb A", "COM1 serial A\r", "COM256 by-id x"})
+    EXPECT_FALSE(ParsePortMemory(text)) << text;
+}
+
 TEST(PortMapFilePath, FromTheEnvironment) {
   // clang-format off
   const std::pair<std::map<std::string, std::string>, std::string> cases[] = {
@@ -116,6 +162,35 @@ TEST(PortMap, ReadsTheFileAfreshOnEveryLookup) {
   EXPECT_EQ(DescribePortEntry(*map.Find(4)),
             "COM4  /dev/serial/by-id/x  (map file line 1, USB 10c4:8b7e serial 123456)");
   std::filesystem::remove(file);
+}
+
+// The state file: written when the numbers change, left alone otherwise,
+// ignored when damaged. Each step writes the file (unless empty), then lists.
+TEST(PortMap, KeepsItsMemoryBesideTheMapFile) {
+  const auto dir = std::filesystem::temp_directory_path() / ("qv-st-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::vector<std::string> specs;
+  PortSystem system = FakeSystem();
+  system.devices = [&specs] { return Devices(specs); };
+  const PortMap map((dir / "ports.conf").string(), system);
+  const std::string state = (dir / "ports.state").string();
+  const std::string head = FormatPortMemory({});
+  // clang-format off
+  const std::vector<std::string> back = {"/dev/ttyUSB0=C", "/dev/ttyUSB1=A"};  // A under another name
+  const std::tuple<std::string, std::vector<std::string>, std::string, std::string> steps[] = {
+      {"", {"/dev/ttyUSB0=A"}, "/dev/ttyUSB0", head + "COM1 serial A\n"},
+      {"# kept\nCOM1 serial A\n", back, "/dev/ttyUSB1", head + "COM1 serial A\nCOM2 serial C\n"},
+      {"# kept\nCOM2 serial A\nCOM1 serial C\n", back, "/dev/ttyUSB0", "# kept\nCOM2 serial A\nCOM1 serial C\n"},
+      {"COM1 serial A\nCOM2 damaged\n", back, "/dev/ttyUSB0", head + "COM1 serial C\nCOM2 serial A\n"}};
+  // clang-format on
+  for (const auto& [written, devices, com1, stored] : steps) {
+    if (!written.empty()) std::ofstream(state) << written;
+    specs = devices;
+    EXPECT_EQ(map.Find(1).value_or(PortEntry{}).path, com1) << written;
+    std::ifstream in(state);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), stored) << written;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -17,7 +17,9 @@ std::vector<qv::PortDevice> Devices(std::uint8_t pick) {
                                        "/dev/ttyS0",   "/dev/ttyUSB10", "/tmp/qvstation-pty"};
   std::vector<qv::PortDevice> devices;
   for (std::size_t i = 0; i < std::size(kPaths); ++i) {
-    if (pick & (1u << i)) devices.push_back(qv::PortDevice{kPaths[i], {}, {}, {}, {}, {}});
+    // Two of them share a serial number; the ttyACM is told by a by-id name.
+    if (pick & (1u << i))
+      devices.push_back(qv::PortDevice{kPaths[i], {}, {}, i < 2 ? "A" : "", {}, {}});
   }
   return devices;
 }
@@ -37,12 +39,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qv::PortSystem system;
   system.canonical = [](const std::string& path) { return path; };
   system.exists = [](const std::string& path) { return path.size() % 2 == 0; };
-  const auto entries = qv::ResolvePorts(file, Devices(data[0]), system);
+  system.byIdName = [](const std::string& path) { return path.size() == 12 ? "usb-X" : ""; };
+  // The same text as the state file: what parses formats back to itself.
+  auto memory = qv::ParsePortMemory(text);
+  if (memory && qv::ParsePortMemory(qv::FormatPortMemory(*memory)) != memory) __builtin_trap();
+  const auto entries =
+      qv::ResolvePorts(file, Devices(data[0]), system, memory ? &*memory : nullptr);
   std::set<int> numbers;
   for (const auto& entry : entries) {
     if (!numbers.insert(entry.number).second) __builtin_trap();
     (void)qv::DescribePortEntry(entry);
   }
+  if (memory && !qv::ParsePortMemory(qv::FormatPortMemory(*memory))) __builtin_trap();
 
   if (const auto settings = qv::ParseLineSettings(text)) {
     if (!qv::ParseLineSettings(qv::FormatLineSettings(*settings))) __builtin_trap();
