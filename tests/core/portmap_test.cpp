@@ -38,12 +38,12 @@ TEST(ParsePortMap, Lines) {
 }
 
 // "path" or "path=serial number"
-std::vector<PortDevice> Devices(const std::vector<std::string>& specs) {
+std::vector<PortDevice> Devices(const std::vector<std::string>& deviceLines) {
   std::vector<PortDevice> devices;
-  for (const auto& spec : specs) {
-    const auto cut = std::min(spec.find('='), spec.size());
+  for (const auto& entry : deviceLines) {
+    const auto cut = std::min(entry.find('='), entry.size());
     devices.push_back(
-        PortDevice{spec.substr(0, cut), {}, {}, spec.substr(cut + (cut < spec.size())), {}, {}});
+        PortDevice{entry.substr(0, cut), {}, {}, entry.substr(cut + (cut < entry.size())), {}, {}});
   }
   return devices;
 }
@@ -110,12 +110,12 @@ TEST(ResolvePorts, RemembersUsbDevices) {
       {"COM1 = /a\n", Remembered(2, 16) + "COM20 serial T\n", {"ttyUSB0=N", "ttyUSB1=T"}, "1 /a; 2 ttyUSB0; 20 ttyUSB1",
        "COM2 serial N\n" + Remembered(3, 16) + "COM20 serial T\n"}};
   // clang-format on
-  for (const auto& [mapText, before, specs, expected, after] : cases) {
+  for (const auto& [mapText, before, deviceLines, expected, after] : cases) {
     auto memory = ParsePortMemory(before);
     ASSERT_TRUE(memory) << before;
     std::string got;
     for (const auto& e :
-         ResolvePorts(ParsePortMap(mapText), Devices(specs), FakeSystem(), &*memory))
+         ResolvePorts(ParsePortMap(mapText), Devices(deviceLines), FakeSystem(), &*memory))
       got += (got.empty() ? "" : "; ") + std::to_string(e.number) + " " + e.path;
     EXPECT_EQ(got, expected) << before;
     EXPECT_EQ(FormatPortMemory(*memory).substr(FormatPortMemory({}).size()), after) << before;
@@ -169,9 +169,9 @@ TEST(PortMap, ReadsTheFileAfreshOnEveryLookup) {
 TEST(PortMap, KeepsItsMemoryBesideTheMapFile) {
   const auto dir = std::filesystem::temp_directory_path() / ("qv-st-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  std::vector<std::string> specs;
+  std::vector<std::string> deviceLines;
   PortSystem system = FakeSystem();
-  system.devices = [&specs] { return Devices(specs); };
+  system.devices = [&deviceLines] { return Devices(deviceLines); };
   const PortMap map((dir / "ports.conf").string(), system);
   const std::string state = (dir / "ports.state").string();
   const std::string head = FormatPortMemory({});
@@ -185,7 +185,7 @@ TEST(PortMap, KeepsItsMemoryBesideTheMapFile) {
   // clang-format on
   for (const auto& [written, devices, com1, stored] : steps) {
     if (!written.empty()) std::ofstream(state) << written;
-    specs = devices;
+    deviceLines = devices;
     EXPECT_EQ(map.Find(1).value_or(PortEntry{}).path, com1) << written;
     std::ifstream in(state);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), stored) << written;
