@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds QV-Boot and starts it.
+# With --demo it starts QV-Boot against a simulated station (scripts/demo.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+demo=0
+if [ "${1:-}" = "--demo" ]; then
+  demo=1
+  shift
+fi
 bash scripts/deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF >/dev/null
 cmake --build build/release -j"$(nproc)"
+if [ "$demo" -eq 1 ]; then
+  exec bash scripts/demo.sh build/release "$@"
+fi
 exec build/release/QV-Boot "$@"
