@@ -24,15 +24,16 @@ set(CPACK_PACKAGE_NAME qv-boot)
 set(CPACK_PACKAGE_VENDOR "Quorvex")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Firmware loader for the Quorvex stations")
-set(CPACK_PACKAGE_DESCRIPTION
-    "QV-Boot loads new firmware into the battery-powered stations of the Quorvex family over a serial\n"
-    "line (serial cable, the station's USB interface or a relaying master station) and sets their\n"
-    "clocks. It comes with qvstation, a simulated station on a pseudo-terminal, and qvimage, which\n"
-    "makes and shows upgrade files.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGE_DESCRIPTION "QV-Boot loads new firmware into the battery-powered stations of the
+Quorvex family over a serial line (serial cable, the station's USB interface or a
+relaying master station) and sets their clocks. It comes with qvstation, a
+simulated station on a pseudo-terminal, and qvimage, which makes and shows
+upgrade files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "QV-Boot maintainers <qv-boot@quorvex.invalid>")
+set(QV_PACKAGE_MAINTAINER "QV-Boot maintainers <qv-boot@quorvex.invalid>"
+    CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QV_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
