@@ -1,0 +1,164 @@
+// The engine over a real pseudo-terminal through the Qt port: the speed
+// search, a station that never answers, and a whole update of a USB station
+// that restarts under another device name. Real time, a few seconds each.
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QTimer>
+#include <filesystem>
+#include <map>
+#include <vector>
+
+#include "config/TempFolder.h"
+#include "protocol/stdFunc.h"
+#include "sim/station/UpgradeImage.h"
+#include "support/PtyLine.h"
+#include "support/QtBench.h"
+#include "update/UpdateRun.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::TempFolder;
+
+// The map file names the link COM1; no other device.
+PortMap MapOf(const TempFolder& folder, const std::string& link) {
+  testing::WriteFile(folder / "ports.conf", "COM1 = " + link + "\n");
+  return PortMap(folder / "ports.conf", FileSystemPortSystem());
+}
+
+TEST(Link, AStationAt38400IsFoundFromAPcAt4800) {
+  const TempFolder folder;
+  const std::string link = folder / "station";
+  StationProcess station({"--baud", "38400", "--link", QString::fromStdString(link), "--transcript",
+                          QString::fromStdString(folder / "transcript.txt")},
+                         link);
+  ASSERT_TRUE(station.serving);
+  QtBench b(MapOf(folder, link), 1, 4800);
+  SelectMasterEntry(b.ctx, 0);
+  ASSERT_TRUE(b.RunUntil([&] { return b.ctx.link.CurrentBaud != 0; }, 6000)) << b.view.boxLog();
+  EXPECT_EQ(b.ctx.link.CurrentBaud, 38400);
+  EXPECT_EQ(b.ctx.settings.BaudList, "38400");
+  EXPECT_EQ(b.port.Settings(), "38400,n,8,1");
+  EXPECT_EQ(b.view.text(Control::btnSetBaud), "&Baud 38400->4800");
+  EXPECT_EQ(b.ctx.link.ModeRetryCount, 0);
+  EXPECT_FALSE(b.timer3.Enabled());
+  EXPECT_TRUE(b.view.boxes().empty()) << b.view.boxLog();
+  station.Stop();
+  // The first attempt reached the station at the wrong speed, the second was answered.
+  const std::string transcript = ReadFile(folder / "transcript.txt");
+  EXPECT_NE(transcript.find("at 4800 baud, the station listens at 38400"), std::string::npos)
+      << transcript;
+}
+
+TEST(Link, NoStationGetsSixAttemptsAtAlternatingSpeedsThenStationNotReady) {
+  PtyLine line;  // nobody answers
+  line.WriteMap("COM1 = " + line.slave + "\n");
+  QtBench b(line.Map(), 1, 4800);
+  // Each mode frame the far end sees, with the line's speed when it came.
+  std::vector<speed_t> attempts;
+  QTimer listen;
+  QObject::connect(&listen, &QTimer::timeout, [&] {
+    const Bytes chunk = line.Read(256, 0);
+    for (std::size_t i = 1; i < chunk.size(); ++i) {
+      if (chunk[i - 1] == 0x02 && chunk[i] == SET_MODE) {
+        const termios tio = line.SlaveTermios();
+        attempts.push_back(cfgetospeed(&tio));
+      }
+    }
+  });
+  listen.start(5);
+  SelectMasterEntry(b.ctx, 0);
+  ASSERT_TRUE(b.RunUntil([&] { return !b.view.boxes().empty(); }, 15'000)) << attempts.size();
+  EXPECT_EQ(attempts, (std::vector<speed_t>{B4800, B38400, B4800, B38400, B4800, B38400}));
+  ASSERT_EQ(b.view.boxes().size(), 1u);
+  EXPECT_EQ(b.view.boxes()[0].prompt, GetMlString(1000, 1205, ""));
+  EXPECT_EQ(b.ctx.link.ModeRetryCount, 0);
+  EXPECT_TRUE(b.view.isEnabled(Control::Master));
+}
+
+// The devices a system would list: the entries of `folder` whose link leads
+// to a terminal that is there.
+std::vector<PortDevice> DevicesIn(const std::string& folder) {
+  std::vector<PortDevice> devices;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    if (!fs::exists(entry.path(), error)) continue;
+    PortDevice device;
+    device.path = entry.path().string();
+    devices.push_back(std::move(device));
+  }
+  return devices;
+}
+
+// A USB station has its ttyUSBn name from the kernel and a by-id link that
+// follows it across restarts; qvstation plays both on pseudo-terminals, and an
+// adapter plugged in while the station is away takes its old name.
+TEST(Link, AStationThatRestartsUnderAnotherNameKeepsItsPortNumberAndGetsItsClockSet) {
+  const TempFolder folder;
+  const std::string dev = folder / "dev", byId = folder / "by-id";
+  fs::create_directories(dev);
+  fs::create_directories(byId);
+  const std::string first = dev + "/ttyUSB0", second = dev + "/ttyUSB1";
+  const std::string byIdName = "usb-Quorvex_Station_100001-if00-port0";
+
+  const Bytes image = sim::MakeSyntheticImage(700, "600");
+  const std::string key = sim::MakeKey(7);
+  const std::string hardware = folder / sim::HardwareFolderName(0x8115);
+  fs::create_directories(hardware);
+  const std::string upgrade = hardware + "/QV_600.pupd";
+  ASSERT_TRUE(sim::WriteWholeFile(upgrade, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
+  ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(upgrade), BytesOf(key)));
+
+  StationProcess station(
+      {"--usb", "--link", QString::fromStdString(first), "--restart-as",
+       QString::fromStdString(second), "--by-id", QString::fromStdString(byId + "/" + byIdName),
+       "--expect", QString::fromStdString(upgrade), "--init-ms", "20", "--restart-ms", "5500",
+       "--report", QString::fromStdString(folder / "report.txt")},
+      first);
+  ASSERT_TRUE(station.serving);
+
+  PortSystem system = FileSystemPortSystem(byId);
+  system.devices = [dev] { return DevicesIn(dev); };
+  const PortMap ports(folder / "ports.conf", system);
+  QtBench b(ports, 1, 4800);
+  b.ctx.settings.UpgradeFolder = folder.path;
+
+  PtyLine adapter;  // takes ttyUSB0 once the station has left it
+  QTimer plugIn;
+  QObject::connect(&plugIn, &QTimer::timeout, [&] {
+    if (fs::exists(first) || !b.ctx.run.bKeyWait) return;
+    fs::create_symlink(adapter.slave, first);
+    plugIn.stop();
+  });
+  plugIn.start(10);
+
+  SelectMasterEntry(b.ctx, 0);
+  // The first contact at 4800 raises the link to 38400.
+  ASSERT_TRUE(b.RunUntil([&] { return b.ctx.link.CurrentBaud == 38400; }, 3000));
+  mnuCommandStartUpdate_Click(b.ctx);
+  const auto done = [&] { return b.view.text(Control::Caption).ends_with(" ok"); };
+  EXPECT_TRUE(b.RunUntil(done, 20'000)) << b.view.boxLog() << station.Output();
+  EXPECT_EQ(b.view.boxesWith(1226), 1) << b.view.boxLog();  // the restart prompt
+  EXPECT_EQ(b.view.boxesWith(1239), 1) << b.view.boxLog();  // the new firmware confirmed
+  EXPECT_EQ(b.view.boxesWith(1164), 0) << b.view.boxLog();
+  EXPECT_FALSE(plugIn.isActive());  // the adapter came while the station was away
+
+  const auto entries = ports.List();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].number, 1);
+  EXPECT_EQ(entries[0].path, second);
+  EXPECT_EQ(entries[1].path, first);
+  const auto memory = ReadPortMemory(folder / "ports.state");
+  ASSERT_TRUE(memory);
+  EXPECT_EQ(memory->identities, (std::map<int, std::string>{{1, "by-id " + byIdName}}));
+  b.port.setPortOpen(false);
+  station.Stop();
+  EXPECT_NE(ReadFile(folder / "report.txt").find("matches expected: yes"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv::test
