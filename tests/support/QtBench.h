@@ -9,12 +9,9 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTest>
-#include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <string>
 
-#include "app/MlStringModule.h"
 #include "app/qt/QtClock.h"
 #include "app/qt/QtTimer.h"
 #include "core/Context.h"
@@ -27,23 +24,16 @@
 
 namespace qv::test {
 
-// Records like ScriptedView; each box then stays open openMs of real time.
+// Records and answers like ScriptedView; each box then stays open a moment
+// of real time, as a person takes to read it.
 class QtScriptedView : public sim::ScriptedView {
  public:
-  void setOpenMs(int ms) { openMs_ = ms; }
   int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
     const int answer = ScriptedView::HookedMsgBox(prompt, style, title);
-    QTest::qWait(openMs_);
+    QTest::qWait(kOpenMs);
     return answer;
   }
 
-  // Boxes whose text holds message `id` in English.
-  int boxesWith(int id) const {
-    const std::string text = GetMlString(1000, id, "");
-    return static_cast<int>(std::count_if(boxes().begin(), boxes().end(), [&](const Box& box) {
-      return box.prompt.find(text) != std::string::npos;
-    }));
-  }
   std::string boxLog() const {
     std::string log;
     for (const Box& box : boxes()) log += "[" + box.prompt + "] ";
@@ -51,7 +41,7 @@ class QtScriptedView : public sim::ScriptedView {
   }
 
  private:
-  int openMs_ = 300;
+  static constexpr int kOpenMs = 300;
 };
 
 class QtBench {
@@ -67,10 +57,6 @@ class QtBench {
     view.setText(Control::lblCOM, ctx.settings.PortList);
   }
   ~QtBench() { port.setPortOpen(false); }
-
-  bool RunUntil(const std::function<bool()>& done, int limitMs) {
-    return QTest::qWaitFor(done, limitMs);
-  }
 
   const QApplication& app = EnsureQtApp();
   QtSerialComm port;
@@ -90,16 +76,12 @@ class StationProcess {
     process_.setProgram(QV_BINARY_DIR "/qvstation");
     process_.setArguments(args);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setStandardOutputFile(QProcess::nullDevice());
     process_.start();
     serving = QTest::qWaitFor([&] { return std::filesystem::exists(link); }, 5000);
   }
   ~StationProcess() { Stop(); }
 
-  // Its standard output so far.
-  std::string Output() {
-    output_ += process_.readAllStandardOutput().toStdString();
-    return output_;
-  }
   void Stop() {
     if (process_.state() == QProcess::NotRunning) return;
     ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
@@ -111,7 +93,6 @@ class StationProcess {
 
  private:
   QProcess process_;
-  std::string output_;
 };
 
 }  // namespace qv::test
