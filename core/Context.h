@@ -37,7 +37,9 @@ struct Platform {
   Timer* Timer2 = nullptr;    // block and identification watchdog
   Timer* Timer3 = nullptr;    // mode-command retry
   Timer* TimerEfi = nullptr;  // no-reply and clock watchdog
-  Timer* TimerKeyWait = nullptr;  // the pause after the update key, events running
+  // The pause after the update key, then the wait for a restarting station's
+  // port to come back; events run in both.
+  Timer* TimerKeyWait = nullptr;
   Clock* clock = nullptr;
   View* view = nullptr;
   const ReplyTable* replies = nullptr;
@@ -83,6 +85,11 @@ struct TransferState {
   // character once it has answered (0 before).
   bool bKeyWait = false;
   std::uint8_t KeyResult = 0;
+  // The operator confirmed the station's restart but its port is not there
+  // yet (a USB station is off the bus while it restarts); since when, on the
+  // monotonic clock.
+  bool bPortReturnWait = false;
+  std::int64_t PortReturnSinceMs = 0;
 };
 
 // The frames kept for resending.

@@ -262,7 +262,7 @@ std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<P
   return entries;
 }
 
-PortSystem FileSystemPortSystem() {
+PortSystem FileSystemPortSystem(std::string byIdFolder) {
   PortSystem system;
   system.devices = [] { return std::vector<PortDevice>{}; };
   system.canonical = [](const std::string& path) {
@@ -274,10 +274,11 @@ PortSystem FileSystemPortSystem() {
     std::error_code error;
     return std::filesystem::exists(path, error);
   };
-  system.byIdName = [canonical = system.canonical](const std::string& path) {
+  system.byIdName = [canonical = system.canonical,
+                     folder = std::move(byIdFolder)](const std::string& path) {
     const std::string target = canonical(path);
     std::error_code error;
-    for (const auto& link : std::filesystem::directory_iterator("/dev/serial/by-id", error)) {
+    for (const auto& link : std::filesystem::directory_iterator(folder, error)) {
       if (canonical(link.path().string()) == target) return link.path().filename().string();
     }
     return std::string();

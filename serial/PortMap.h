@@ -76,8 +76,9 @@ struct PortSystem {
   std::function<std::string(const std::string&)> byIdName;
 };
 
-// File-system answers for canonical, exists and byIdName; devices stays empty.
-PortSystem FileSystemPortSystem();
+// File-system answers for canonical, exists and byIdName (the links in
+// byIdFolder, the system's own unless a test brings one); devices stays empty.
+PortSystem FileSystemPortSystem(std::string byIdFolder = "/dev/serial/by-id");
 
 // The map in ascending number order. With a memory, USB devices found in it
 // get their remembered numbers, the numbers of absent ones stay free for them

@@ -1,5 +1,7 @@
 #include "update/UpdateRun.h"
 
+#include <optional>
+
 #include "app/MlStringModule.h"
 #include "app/QvBoot.h"
 #include "core/Context.h"
@@ -16,6 +18,17 @@ namespace {
 
 std::string Percent(const Context& ctx, const char* whole) {
   return std::string(whole) + ctx.view.DecimalSeparator() + "0%";
+}
+
+// Opens the port if it is closed; why it could not, when it could not.
+std::optional<PlatformError> OpenStationPort(Context& ctx) {
+  if (ctx.MSComm.PortOpen()) return std::nullopt;
+  try {
+    ctx.MSComm.setPortOpen(true);
+  } catch (const PlatformError& e) {
+    return e;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -163,6 +176,10 @@ void FinishUpgrade(Context& ctx) {
 
 void KeyWait_Timer(Context& ctx) {
   ctx.TimerKeyWait.setEnabled(false);
+  if (ctx.run.bPortReturnWait) {
+    PortReturn_Timer(ctx);
+    return;
+  }
   if (!ctx.run.bKeyWait) return;
   ctx.run.bKeyWait = false;
   ctx.TimerEfi.setEnabled(false);
@@ -185,7 +202,37 @@ void KeyWait_Timer(Context& ctx) {
     SetBaudList(ctx, "4800");
     ApplyBaud(ctx, "4800");
   }
-  EnsurePortOpen(ctx);
+  const auto failure = OpenStationPort(ctx);
+  if (failure && failure->number() == kErrPortNotFound) {
+    // A USB station is off the bus while it restarts and may come back under
+    // another device name; the port map finds it by its remembered number.
+    ctx.run.bPortReturnWait = true;
+    ctx.run.PortReturnSinceMs = ctx.clock.monotonicMs();
+    ctx.TimerKeyWait.setInterval(kPortRetryMs);
+    ctx.TimerKeyWait.setEnabled(true);
+    return;
+  }
+  SetClockAfterUpgrade(ctx);
+}
+
+void PortReturn_Timer(Context& ctx) {
+  const auto failure = OpenStationPort(ctx);
+  if (!failure || failure->number() != kErrPortNotFound) {
+    ctx.run.bPortReturnWait = false;
+    SetClockAfterUpgrade(ctx);
+    return;
+  }
+  if (ctx.clock.monotonicMs() - ctx.run.PortReturnSinceMs < kPortReturnWaitMs) {
+    ctx.TimerKeyWait.setEnabled(true);
+    return;
+  }
+  ctx.run.bPortReturnWait = false;
+  AppBox(ctx, vbCritical,
+         GetMlString(ctx, 1164, "Could not open port") + "\r" + failure->description());
+  set_ButtonsAktiv(ctx, true);
+}
+
+void SetClockAfterUpgrade(Context& ctx) {
   DiscardInput(ctx);
   ctx.timeSet.TimeSetCount = 1;
   ctx.timeSet.bSettingTime = true;
@@ -198,9 +245,11 @@ void KeyWait_Timer(Context& ctx) {
 void StopUpdateRun(Context& ctx) {
   ClosePort(ctx);
   ctx.TimerEfi.setEnabled(false);
-  // A stop during the pause after the key cancels the prompt.
+  // A stop during the pause after the key cancels the prompt, one while the
+  // station's port is awaited the clock.
   ctx.TimerKeyWait.setEnabled(false);
   ctx.run.bKeyWait = false;
+  ctx.run.bPortReturnWait = false;
   ctx.run.bUpdateRun = false;
   ctx.run.bBlockAwaitingAck = false;
   ctx.view.setEnabled(Control::Master, true);

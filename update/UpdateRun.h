@@ -15,6 +15,10 @@ inline constexpr int kStartTimeoutMs = 2000;
 inline constexpr int kClockTimeoutMs = 5000;
 inline constexpr int kBlockTimeoutMs = 2500;
 inline constexpr int kKeyWaitMs = 4000;
+// How long a restarting station's port is awaited after the operator's OK,
+// and how often it is tried meanwhile.
+inline constexpr int kPortReturnWaitMs = 10000;
+inline constexpr int kPortRetryMs = 500;
 inline constexpr std::size_t kMinKeyLength = 8;
 
 // The operator's commands (menu, button and toolbar).
@@ -29,7 +33,13 @@ void SendDataBlock(Context& ctx);
 // Sends the key and waits kKeyWaitMs with events running (the station's
 // result may arrive), then KeyWait_Timer asks the operator.
 void FinishUpgrade(Context& ctx);
+// Asks the operator, then reopens the port and sets the clock; a port whose
+// device is not there yet is tried again on the same timer (PortReturn_Timer)
+// for up to kPortReturnWaitMs before it is reported.
 void KeyWait_Timer(Context& ctx);
+void PortReturn_Timer(Context& ctx);
+// The clock command that ends an update, on the reopened port.
+void SetClockAfterUpgrade(Context& ctx);
 void StopUpdateRun(Context& ctx);
 void set_ButtonsAktiv(Context& ctx, bool bSet);
 void ResetClockState(Context& ctx);

@@ -2,6 +2,15 @@
 // printed (or linked) terminal like a serial port; the station reads the
 // speed the loader sets there, answers at the line's pace and, at the end,
 // reports what it received, per-block turnaround and throughput.
+//
+// A station on its own USB interface drops off the bus while it restarts
+// after an update and comes back as a new device, often under another name.
+// --restart-as plays that on the pseudo-terminal: the terminal closes and
+// its link goes away for the restart, then a new terminal appears under the
+// other name. A pseudo-terminal has no USB identity, so --by-id stands in
+// for the system's /dev/serial/by-id link: one name that always leads to the
+// station's present terminal, which is what the loader's port map recognises
+// a USB device by when it has no serial number.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -47,6 +56,10 @@ Serves a simulated station on a pseudo-terminal and prints its path.
 
 Output:
   --link PATH                 also make PATH a symbolic link to the terminal
+  --restart-as PATH           restart like a USB station: the terminal and its link go away
+                              while restarting, then a new terminal comes back linked as
+                              PATH (the next restart goes back to the --link name)
+  --by-id PATH                a link to the present terminal, away while restarting
   --transcript FILE           protocol trace, "-" for standard output
   --report FILE               end report (default: standard output)
   --dump-image FILE           write the image the station holds at the end
@@ -78,6 +91,8 @@ CODE is a reply code such as 0x70, 0x7E, 0x80, 0x83, 0x8F, 0xF6, 0xF7.
 
 struct FrontOptions {
   std::string link;
+  std::string restartAs;
+  std::string byId;
   std::string transcript;
   std::string report;
   std::string dumpImage;
@@ -190,6 +205,10 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
   };
   if (name == "--link")
     f.link = value;
+  else if (name == "--restart-as")
+    f.restartAs = value;
+  else if (name == "--by-id")
+    f.byId = value;
   else if (name == "--transcript")
     f.transcript = value;
   else if (name == "--report")
@@ -295,30 +314,11 @@ struct PendingByte {
 
 class Server {
  public:
-  Server(Station& station, const FrontOptions& front) : station_(station), front_(front) {}
+  Server(Station& station, const FrontOptions& front)
+      : station_(station), front_(front), link_(front.link), otherLink_(front.restartAs) {}
 
   bool open() {
-    char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-      std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
-      return false;
-    }
-    termios raw{};
-    tcgetattr(slave_, &raw);
-    cfmakeraw(&raw);
-    cfsetispeed(&raw, B4800);
-    cfsetospeed(&raw, B4800);
-    tcsetattr(slave_, TCSANOW, &raw);
-    path_ = name;
-    if (!front_.link.empty()) {
-      if (!RemoveLink(front_.link) || symlink(path_.c_str(), front_.link.c_str()) != 0) {
-        std::cerr << "qvstation: cannot make " << front_.link << " a link to " << path_
-                  << " (an existing file that is no link stays)\n";
-        return false;
-      }
-    }
-    std::cout << "qvstation: serving " << path_ << (front_.link.empty() ? "" : " as " + front_.link)
-              << std::endl;
+    if (!plugIn()) return false;
     if (front_.transcript == "-") {
       transcript_ = &std::cout;
     } else if (!front_.transcript.empty()) {
@@ -331,16 +331,26 @@ class Server {
   void run() {
     t0_ = MonotonicUs();
     TimeUs lastInput = 0;
-    while (!gStop && master_ >= 0) {
+    while (!gStop && (master_ >= 0 || away_)) {
       const TimeUs now = MonotonicUs() - t0_;
       station_.advanceTo(now);
       queue(station_.takeTransmissions());
-      flushDue(now);
+      if (!away_) flushDue(now);
       writeLog();
       if (station_.gone() && pending_.empty()) return closeLine();
+      if (!front_.restartAs.empty() && !away_ && station_.restarting() && pending_.empty()) {
+        unplug();
+        continue;
+      }
+      if (away_ && !station_.restarting() && !plugIn()) return;
       if (front_.idleExitSeconds > 0 &&
           now - lastInput > static_cast<TimeUs>(front_.idleExitSeconds * 1e6))
         return;
+      if (away_) {
+        usleep(static_cast<useconds_t>(waitFor(now)));
+        lastInput = now;  // a station away has nothing to hear
+        continue;
+      }
       if (readInput(waitFor(now))) lastInput = MonotonicUs() - t0_;
     }
   }
@@ -348,11 +358,55 @@ class Server {
   void finish() {
     station_.advanceTo(MonotonicUs() - t0_);
     writeLog();
-    if (!front_.link.empty()) RemoveLink(front_.link);
     if (master_ >= 0) closeLine();
+    removeLinks();
   }
 
  private:
+  // A new terminal, linked under the present name.
+  bool plugIn() {
+    char name[256] = {};
+    if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+      std::cerr << "qvstation: cannot open a pseudo-terminal: " << std::strerror(errno) << "\n";
+      return false;
+    }
+    termios raw{};
+    tcgetattr(slave_, &raw);
+    cfmakeraw(&raw);
+    cfsetispeed(&raw, B4800);
+    cfsetospeed(&raw, B4800);
+    tcsetattr(slave_, TCSANOW, &raw);
+    path_ = name;
+    away_ = false;
+    for (const std::string& link : {link_, front_.byId}) {
+      if (link.empty()) continue;
+      if (!RemoveLink(link) || symlink(path_.c_str(), link.c_str()) != 0) {
+        std::cerr << "qvstation: cannot make " << link << " a link to " << path_
+                  << " (an existing file that is no link stays)\n";
+        return false;
+      }
+    }
+    std::cout << "qvstation: serving " << path_ << (link_.empty() ? "" : " as " + link_)
+              << std::endl;
+    return true;
+  }
+
+  // The station restarts: its terminal and links go away, and it comes back
+  // under the other name.
+  void unplug() {
+    closeLine();
+    removeLinks();
+    std::swap(link_, otherLink_);
+    away_ = true;
+    std::cout << "qvstation: restarting, away until it comes back as " << link_ << std::endl;
+  }
+
+  void removeLinks() {
+    for (const std::string& link : {link_, front_.byId}) {
+      if (!link.empty()) RemoveLink(link);
+    }
+  }
+
   std::uint32_t lineBaud() const {
     termios settings{};
     if (tcgetattr(master_, &settings) != 0) return 0;
@@ -426,11 +480,14 @@ class Server {
     close(master_);
     close(slave_);
     master_ = slave_ = -1;
-    if (!front_.link.empty()) RemoveLink(front_.link);
+    if (!link_.empty()) RemoveLink(link_);
   }
 
   Station& station_;
   const FrontOptions& front_;
+  std::string link_;       // the name the terminal has now
+  std::string otherLink_;  // the name it comes back under after a restart
+  bool away_ = false;      // restarting, no terminal
   int master_ = -1;
   int slave_ = -1;
   std::string path_;

@@ -143,6 +143,42 @@ TEST(Update, TooManyErrorsLetTheOperatorResumeOrStop) {
   }
 }
 
+TEST(Update, AStationPortAwayAfterTheRestartIsAwaitedTenSecondsWithTheWindowLive) {
+  struct Row {
+    sim::VirtualMs absentMs;  // after the operator's OK
+    bool clockSet;
+    bool stopMeanwhile = false;
+  };
+  const Row rows[] = {{0, true},       {3000, true},    {9800, true},
+                      {10'300, false}, {12'000, false}, {12'000, false, true}};
+  for (const Row& row : rows) {
+    const std::string name = std::to_string(row.absentMs) + (row.stopMeanwhile ? " stop" : "");
+    Bench b(AtSpeed(4800, 0x30));  // a USB station drops off the bus when it restarts
+    mnuCommandStartUpdate_Click(b.ctx);
+    ASSERT_TRUE(b.p.scheduler.runUntil([&] { return b.ctx.run.bKeyWait; }, 60'000)) << name;
+    // The prompt follows the pause after the key and stays open 2 s.
+    const sim::VirtualMs ok = b.p.scheduler.now() + kKeyWaitMs + 2000;
+    b.p.port.setPortMissing(1, true);
+    b.p.scheduler.scheduleAt(ok + row.absentMs, [&b] { b.p.port.setPortMissing(1, false); });
+    if (row.stopMeanwhile)
+      b.p.scheduler.scheduleAt(ok + 5000, [&b] { mnuCommandStop_Click(b.ctx); });
+    b.run(ok + 60'000 - b.p.scheduler.now());
+
+    EXPECT_EQ(Confirmed(b), row.clockSet) << name << ": " << b.boxLog();
+    EXPECT_EQ(b.boxesWith(1164), row.clockSet || row.stopMeanwhile ? 0 : 1) << b.boxLog();
+    EXPECT_EQ(b.boxesWith(1205) + b.boxesWith(1212), 0) << b.boxLog();
+    const auto& sent = b.p.port.sent();
+    const auto clock = std::find_if(sent.begin(), sent.end(),
+                                    [](const auto& f) { return f.bytes[2] == SET_TIME; });
+    ASSERT_EQ(clock != sent.end(), row.clockSet) << name;
+    if (row.clockSet) {
+      EXPECT_GE(clock->at, ok + row.absentMs) << name;
+    }
+    EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart)) << name;
+    EXPECT_FALSE(b.p.timerKeyWait.Enabled()) << name;
+  }
+}
+
 TEST(Update, StopEndsTheRunAtOnceAlsoInThePauseAfterTheKey) {
   for (const bool afterKey : {false, true}) {
     Bench b(AtSpeed(4800), {.imageSize = afterKey ? 700u : 20'000u});

@@ -1,0 +1,98 @@
+#pragma once
+// The engine on the program's own platform: QSerialPort through the port
+// map, QTimer, the system clock, in real time. Boxes are answered from a
+// script and stay open a while with the event loop running, as a modal box's
+// own loop does. StationProcess runs qvstation beside it on a
+// pseudo-terminal.
+#include <signal.h>
+
+#include <QProcess>
+#include <QStringList>
+#include <QTest>
+#include <filesystem>
+#include <string>
+
+#include "app/qt/QtClock.h"
+#include "app/qt/QtTimer.h"
+#include "core/Context.h"
+#include "ports/ModeSwitching.h"
+#include "protocol/ReplyHandlers.h"
+#include "serial/qt/QtSerialComm.h"
+#include "sim/virtual/ScriptedView.h"
+#include "support/QtApp.h"
+#include "update/Engine.h"
+
+namespace qv::test {
+
+// Records and answers like ScriptedView; each box then stays open a moment
+// of real time, as a person takes to read it.
+class QtScriptedView : public sim::ScriptedView {
+ public:
+  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
+    const int answer = ScriptedView::HookedMsgBox(prompt, style, title);
+    QTest::qWait(kOpenMs);
+    return answer;
+  }
+
+  std::string boxLog() const {
+    std::string log;
+    for (const Box& box : boxes()) log += "[" + box.prompt + "] ";
+    return log;
+  }
+
+ private:
+  static constexpr int kOpenMs = 300;
+};
+
+class QtBench {
+ public:
+  // The port `number` of `ports`, closed, the PC at `pcBaud`.
+  QtBench(PortMap ports, int number, int pcBaud) : port(std::move(ports)) {
+    WireEngine(ctx);
+    StartEngine(ctx);
+    ctx.settings.PortList = "COM" + std::to_string(number);
+    port.setCommPort(number);
+    SetBaudList(ctx, std::to_string(pcBaud));
+    ApplyBaud(ctx, ctx.settings.BaudList);
+    view.setText(Control::lblCOM, ctx.settings.PortList);
+  }
+  ~QtBench() { port.setPortOpen(false); }
+
+  const QApplication& app = EnsureQtApp();
+  QtSerialComm port;
+  QtTimer timer1, timer2, timer3, timerEfi, timerKeyWait;
+  QtClock clock;
+  QtScriptedView view;
+  Context ctx{Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view,
+                       &StationReplies()}};
+};
+
+// qvstation as a child process, stopped (SIGINT, so it writes its report)
+// with the test.
+class StationProcess {
+ public:
+  // Starts it and waits until `link` leads to its terminal.
+  StationProcess(const QStringList& args, const std::string& link) {
+    process_.setProgram(QV_BINARY_DIR "/qvstation");
+    process_.setArguments(args);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.start();
+    serving = QTest::qWaitFor([&] { return std::filesystem::exists(link); }, 5000);
+  }
+  ~StationProcess() { Stop(); }
+
+  void Stop() {
+    if (process_.state() == QProcess::NotRunning) return;
+    ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
+    if (!process_.waitForFinished(3000)) process_.kill();
+    process_.waitForFinished(1000);
+  }
+
+  bool serving = false;
+
+ private:
+  QProcess process_;
+};
+
+}  // namespace qv::test
