@@ -41,22 +41,31 @@ std::optional<int> ParsePortName(std::string_view key) {
   return WholeDigits(key.substr(3));
 }
 
+// Without texts the operator still sees which text it was and its values.
+std::string Say(const PortTexts& texts, std::string_view name,
+                std::initializer_list<std::string_view> values) {
+  if (texts) return FillPlaceholders(texts(name), values);
+  std::string text(name);
+  for (const std::string_view value : values) (text += ' ') += value;
+  return text;
+}
+
 std::optional<std::string> ParsePath(std::string_view value, std::string& reason) {
   if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
     value = value.substr(1, value.size() - 2);
   }
   if (value.empty()) {
-    reason = "no device path after '='";
+    reason = "portmap.noPath";
     return std::nullopt;
   }
   if (value.front() != '/') {
-    reason = "the device path must start with '/'";
+    reason = "portmap.relativePath";
     return std::nullopt;
   }
   const bool control = std::any_of(value.begin(), value.end(),
                                    [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   if (control) {
-    reason = "the device path holds a control character";
+    reason = "portmap.controlCharacter";
     return std::nullopt;
   }
   return std::string(value);
@@ -189,25 +198,25 @@ PortMapFile ParsePortMap(std::string_view text) {
     if (line.empty()) continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) {
-      file.problems.push_back({lineNumber, "expected a line like 'COM3 = /dev/ttyUSB0'"});
+      file.problems.push_back({lineNumber, "portmap.expectedLine", {}});
       continue;
     }
     const auto number = ParsePortName(TrimWhiteSpace(line.substr(0, equals)));
     if (!number || *number < 1 || *number > kHighestMappedPort) {
-      file.problems.push_back({lineNumber, "the name before '=' must be COM1 to COM255"});
+      file.problems.push_back({lineNumber, "portmap.badName", {}});
       continue;
     }
     std::string reason;
     auto path = ParsePath(TrimWhiteSpace(line.substr(equals + 1)), reason);
     if (!path) {
-      file.problems.push_back({lineNumber, reason});
+      file.problems.push_back({lineNumber, reason, {}});
       continue;
     }
     auto& slot = byNumber[*number];
     if (slot.line != 0) {
-      file.problems.push_back({slot.line, "COM" + std::to_string(*number) +
-                                              " is given again on line " +
-                                              std::to_string(lineNumber) + ", which wins"});
+      file.problems.push_back({slot.line,
+                               "portmap.givenAgain",
+                               {"COM" + std::to_string(*number), std::to_string(lineNumber)}});
     }
     slot = PortAssignment{*number, std::move(*path), lineNumber};
   }
@@ -343,14 +352,30 @@ std::optional<PortEntry> PortMap::Find(int number) const {
   return std::nullopt;
 }
 
-std::string DescribePortEntry(const PortEntry& entry) {
+std::string DescribePortMapProblem(const PortMapProblem& problem, const PortTexts& texts) {
+  const auto value = [&](std::size_t i) {
+    return i < problem.values.size() ? std::string_view(problem.values[i]) : std::string_view();
+  };
+  if (!texts) {
+    std::string text = problem.reason;
+    for (const auto& item : problem.values) (text += ' ') += item;
+    return text;
+  }
+  return FillPlaceholders(texts(problem.reason), {value(0), value(1)});
+}
+
+std::string DescribePortEntry(const PortEntry& entry, const PortTexts& texts) {
   std::string text = "COM" + std::to_string(entry.number) + "  " + entry.path + "  (";
-  text += entry.origin == PortOrigin::MapFile ? "map file line " + std::to_string(entry.line)
-                                              : std::string("found");
-  if (!entry.present) text += ", missing";
-  if (entry.device && entry.device->vendorId && entry.device->productId) {
-    text += ", USB " + Hex4(*entry.device->vendorId) + ":" + Hex4(*entry.device->productId);
-    if (!entry.device->serialNumber.empty()) text += " serial " + entry.device->serialNumber;
+  text += entry.origin == PortOrigin::MapFile
+              ? Say(texts, "portmap.entryMapLine", {std::to_string(entry.line)})
+              : Say(texts, "portmap.entryFound", {});
+  if (!entry.present) text += ", " + Say(texts, "portmap.entryMissing", {});
+  const auto& device = entry.device;
+  if (device && device->vendorId && device->productId) {
+    const std::string ids = Hex4(*device->vendorId) + ":" + Hex4(*device->productId);
+    text += ", " + (device->serialNumber.empty()
+                        ? Say(texts, "portmap.entryUsb", {ids})
+                        : Say(texts, "portmap.entryUsbSerial", {ids, device->serialNumber}));
   }
   return text + ")";
 }

@@ -39,10 +39,18 @@ struct PortAssignment {
   int line = 0;  // 1-based line of the map file
 };
 
+// The operator text for a text name, in the program's language; "%1" .. "%9"
+// in it are filled by the caller. The serial layer keeps no texts of its own.
+using PortTexts = std::function<std::string(std::string_view name)>;
+
 struct PortMapProblem {
   int line = 0;
-  std::string reason;
+  std::string reason;               // the name of its text, e.g. "portmap.noPath"
+  std::vector<std::string> values;  // what %1, %2 of that text stand for
 };
+
+// The problem in the operator's words; without texts, its name and values.
+std::string DescribePortMapProblem(const PortMapProblem& problem, const PortTexts& texts = {});
 
 struct PortMapFile {
   std::vector<PortAssignment> assignments;  // one per number, ascending
@@ -113,7 +121,8 @@ class PortMap {
   PortSystem system_;
 };
 
-// One line for the operator: "COM1  /dev/ttyUSB0  (found)" or "(ports.conf line 3)".
-std::string DescribePortEntry(const PortEntry& entry);
+// One line for the operator: "COM1  /dev/ttyUSB0  (found)" or "(map file line 3)",
+// in the words texts gives; without texts, the names of the texts.
+std::string DescribePortEntry(const PortEntry& entry, const PortTexts& texts = {});
 
 }  // namespace qv

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <map>
 
+#include "app/NamedTexts.h"
+
 namespace qv {
 namespace {
 
@@ -35,6 +37,27 @@ TEST(ParsePortMap, Lines) {
       got += " !" + std::to_string(p.line) + (p.reason.empty() ? "?" : "");
     EXPECT_EQ(got, expected) << text;
   }
+}
+
+// Problems carry the name of their text and its values; the language comes
+// with the texts the caller gives, and without texts the name shows.
+TEST(ParsePortMap, ProblemsInTheLanguageGiven) {
+  const PortMapFile file = ParsePortMap("COM2 = /a\nCOM2 = /b\nCOM3 = b\n");
+  ASSERT_EQ(file.problems.size(), 2u);
+  // language, the two problems as the operator reads them
+  const std::tuple<std::int32_t, std::string, std::string> cases[] = {
+      {0, "COM2 wird in Zeile 2 erneut angegeben; diese Zeile gilt",
+       "Der Gerätepfad muss mit '/' beginnen"},
+      {1000, "COM2 is given again on line 2, which wins", "the device path must start with '/'"},
+      {2000, "COM2 est de nouveau indiqué ligne 2, qui l'emporte",
+       "le chemin de l'appareil doit commencer par '/'"},
+  };
+  for (const auto& [lang, again, relative] : cases) {
+    const auto texts = [lang](std::string_view name) { return NamedText(lang, name); };
+    EXPECT_EQ(DescribePortMapProblem(file.problems[0], texts), again);
+    EXPECT_EQ(DescribePortMapProblem(file.problems[1], texts), relative);
+  }
+  EXPECT_EQ(DescribePortMapProblem(file.problems[0]), "portmap.givenAgain COM2 2");
 }
 
 // "path" or "path=serial number"
@@ -159,7 +182,8 @@ TEST(PortMap, ReadsTheFileAfreshOnEveryLookup) {
   std::ofstream(file) << "COM4 = /dev/serial/by-id/x\n";
   EXPECT_FALSE(map.Find(1));
   ASSERT_TRUE(map.Find(4));
-  EXPECT_EQ(DescribePortEntry(*map.Find(4)),
+  const auto english = [](std::string_view name) { return NamedText(1000, name); };
+  EXPECT_EQ(DescribePortEntry(*map.Find(4), english),
             "COM4  /dev/serial/by-id/x  (map file line 1, USB 10c4:8b7e serial 123456)");
   std::filesystem::remove(file);
 }
