@@ -1,0 +1,75 @@
+// As an operator: QV-Boot's real window with COM1 mapped to qvstation's
+// pseudo-terminal, Start pressed through the real button, every box answered.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#include "WindowBench.h"
+#include "app/MlStringModule.h"
+#include "sim/station/UpgradeImage.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct StationRun {
+  const char* name;
+  const char* faults;
+};
+
+TEST(Operator, UpdatesAStationThroughTheMainWindow) {
+  for (const StationRun& run : {StationRun{"clean", ""}, StationRun{"naks", " --nak-block 2:2"}}) {
+    SCOPED_TRACE(run.name);
+    WindowBench bench;
+    testing::TempFolder upgrades;
+    const Bytes image = sim::MakeSyntheticImage(1024, "560");
+    const std::string folder = upgrades / sim::HardwareFolderName(0x8115);
+    fs::create_directories(folder);
+    const std::string file = folder + "/QV_560.pupd";
+    ASSERT_TRUE(sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
+    ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
+    const std::string tty = upgrades / "tty", dump = upgrades / "image.bin";
+    const std::string command = "timeout 60 " QV_BINARY_DIR "/qvstation --link " + tty +
+                                " --expect " + file + " --dump-image " + dump +
+                                " --restart-ms 200 --init-ms 20 --idle-exit 5" + run.faults +
+                                " >/dev/null 2>&1";
+    auto station =
+        std::async(std::launch::async, [command] { return std::system(command.c_str()); });
+    for (int i = 0; i < 300 && !fs::exists(tty); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(tty)) << "qvstation did not start";
+    bench.line.WriteMap("COM1 = " + tty + "\n");
+    bench.WriteSettings("[SETTINGS]\nInitDir=" + upgrades.path + "\n");
+
+    MessageBoxAnswerer boxes;
+    for (int i = 0; i < 4; ++i) boxes.clickNext(QMessageBox::Ok);
+    BenchWindow& window = bench.Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.text(Control::Master).empty(); }, 10000))
+        << "the station never answered the mode command";
+    // The station hangs on the cable itself: the operator picks direct mode.
+    emit window.findChild<QComboBox*>("Master")->activated(0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.text(Control::Master) == window.context().texts.DirectText; }, 10000));
+    QTest::mouseClick(window.findChild<QPushButton*>("btnStart"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle().endsWith(" ok"); }, 40000))
+        << window.windowTitle().toStdString();
+    window.close();
+    EXPECT_EQ(boxes.unexpected, 0);
+    ASSERT_EQ(boxes.seen.size(), 2u) << "the double beep, then the end of the update";
+    EXPECT_TRUE(boxes.seen[0].text.startsWith(QString::fromStdString(GetMlString(1000, 1226, ""))));
+    EXPECT_TRUE(boxes.seen[1].text.startsWith(QString::fromStdString(GetMlString(1000, 1239, ""))));
+    EXPECT_NE(bench.Settings().find("InitDir=" + upgrades.path), std::string::npos);
+    EXPECT_NE(bench.Settings().find("Port=COM1"), std::string::npos);
+    station.wait();
+    EXPECT_EQ(sim::ReadWholeFile(dump), image);
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
