@@ -47,6 +47,25 @@ TEST(Startup, LanguageFromTheSettingsFile) {
   }
 }
 
+// The system check compares major, then minor version, for the two families
+// the loader runs on; this system passes both checks the program makes.
+TEST(Startup, SystemVersionCheck) {
+  struct Row {
+    std::optional<OsVersion> system;
+    std::uint8_t major, minor;
+    bool atLeast;
+  };
+  for (const Row& row : {Row{OsVersion{2, 6, 1}, 6, 1, true}, Row{OsVersion{2, 6, 0}, 6, 1, false},
+                         Row{OsVersion{2, 10, 0}, 6, 1, true},
+                         Row{OsVersion{1, 4, 90}, 5, 0, false}, Row{OsVersion{1, 5, 0}, 5, 0, true},
+                         Row{OsVersion{3, 10, 0}, 5, 0, false}, Row{std::nullopt, 5, 0, false}}) {
+    EXPECT_EQ(IsOsAtLeast(row.system, row.major, row.minor), row.atLeast)
+        << (row.system ? row.system->major : 0) << "." << (row.system ? row.system->minor : 0);
+  }
+  EXPECT_TRUE(IsOsAtLeast(5, 0));
+  EXPECT_TRUE(IsOsAtLeast(6, 1));
+}
+
 // No settings file: COM1 at 4800 opened, English, the window at 1400 twips
 // unless that passes the screen's edge, the position written at once; the
 // station is asked for relayed mode.

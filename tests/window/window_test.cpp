@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDBusMessage>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QToolBar>
 
 #include "WindowBench.h"
@@ -107,6 +110,30 @@ TEST(Language, ChangeFollowsTheMenu) {
   window.findChild<QAction*>("mnuEnglish")->trigger();
   EXPECT_EQ(Texts(window), english);
   EXPECT_EQ(ctx.link.MasterListIndex, 1);
+}
+
+// Buttons, menu items and toolbar buttons reach the same commands.
+TEST(MainWindow, CommandsRouteFromEverySource) {
+  WindowBench bench;
+  BenchWindow& window = bench.Start();
+  auto* toolbar = window.findChild<QToolBar*>("tbGross");
+  const auto toolbarButton = [&](const char* key) {
+    return qobject_cast<QAbstractButton*>(
+        toolbar->widgetForAction(window.findChild<QAction*>(key)));
+  };
+  window.findChild<QPushButton*>("btnSelectPort")->click();
+  window.findChild<QAction*>("mnuCommandInitComm")->trigger();
+  toolbarButton("InitComm")->click();
+  EXPECT_EQ(window.portDialogs, 3);
+  // No mode chosen yet: Start opens the mode list for the operator.
+  auto* master = window.findChild<QComboBox*>("Master");
+  toolbarButton("StartBoot")->click();
+  EXPECT_TRUE(master->view()->isVisible());
+  master->hidePopup();
+  EXPECT_FALSE(window.context().run.bUpdateRun);
+  toolbarButton("Exit")->click();
+  EXPECT_FALSE(window.isVisible());
+  EXPECT_TRUE(Has(bench.Settings(), "[COMCTRL]"));
 }
 
 // The file label keeps the start and the end of a long path and fits its width.
