@@ -662,7 +662,13 @@ void MainWindow::BringBannerToFront() {
 // ---- the entry procedure ----
 
 int Main(MainWindowOptions options) {
-  options.bNoSerialPort = EnumSystemSerialPorts() == 0;
+  // A port the operator's map names (a station simulator on a
+  // pseudo-terminal, say) is a serial port too.
+  const PortMap ports = options.ports ? *options.ports : SystemPortMap();
+  const std::vector<PortEntry> entries = ports.List();
+  const bool mapped = std::any_of(entries.begin(), entries.end(),
+                                  [](const PortEntry& entry) { return entry.present; });
+  options.bNoSerialPort = EnumSystemSerialPorts() == 0 && !mapped;
   if (!IsOsAtLeast(5, 0)) {
     PlainMsgBox("Windows 2000 or later is required to run this software.", vbCritical,
                 "Quorvex Boot");
