@@ -152,7 +152,7 @@ MainWindow::MainWindow(MainWindowOptions options)
   BuildToolbar();
   BuildControls();
   ConnectCommands();
-  resize(620, 560);
+  resize(600, 460);
 }
 
 MainWindow::~MainWindow() {
