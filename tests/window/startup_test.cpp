@@ -22,13 +22,12 @@ QAction* Item(QWidget& window, const char* name) {
   return window.findChild<QAction*>(name);
 }
 
-struct LanguageRow {
-  const char* stored;
-  std::int32_t initLang;
-  const char* ticked;
-};
-
 TEST(Startup, LanguageFromTheSettingsFile) {
+  struct LanguageRow {
+    const char* stored;
+    std::int32_t initLang;
+    const char* ticked;
+  };
   for (const LanguageRow& row : {LanguageRow{"0", 0, "mnuGerman"},
                                  {"7", 1000, "mnuEnglish"},
                                  {"2000", 2000, "mnuFrench"},
@@ -47,25 +46,6 @@ TEST(Startup, LanguageFromTheSettingsFile) {
   }
 }
 
-// The system check compares major, then minor version, for the two families
-// the loader runs on; this system passes both checks the program makes.
-TEST(Startup, SystemVersionCheck) {
-  struct Row {
-    std::optional<OsVersion> system;
-    std::uint8_t major, minor;
-    bool atLeast;
-  };
-  for (const Row& row : {Row{OsVersion{2, 6, 1}, 6, 1, true}, Row{OsVersion{2, 6, 0}, 6, 1, false},
-                         Row{OsVersion{2, 10, 0}, 6, 1, true},
-                         Row{OsVersion{1, 4, 90}, 5, 0, false}, Row{OsVersion{1, 5, 0}, 5, 0, true},
-                         Row{OsVersion{3, 10, 0}, 5, 0, false}, Row{std::nullopt, 5, 0, false}}) {
-    EXPECT_EQ(IsOsAtLeast(row.system, row.major, row.minor), row.atLeast)
-        << (row.system ? row.system->major : 0) << "." << (row.system ? row.system->minor : 0);
-  }
-  EXPECT_TRUE(IsOsAtLeast(5, 0));
-  EXPECT_TRUE(IsOsAtLeast(6, 1));
-}
-
 // No settings file: COM1 at 4800 opened, English, the window at 1400 twips
 // unless that passes the screen's edge, the position written at once; the
 // station is asked for relayed mode.
@@ -78,7 +58,6 @@ TEST(Startup, WithoutSettingsFile) {
   EXPECT_EQ(ctx.MSComm.Settings(), "4800,n,8,1");
   EXPECT_EQ(window.text(Control::lblCOM), "COM1");
   EXPECT_EQ(window.text(Control::btnSetBaud), "&Baud 4800->38400");
-  EXPECT_EQ(window.text(Control::mnuCommandStartUpdate), "&Start");
   EXPECT_EQ(window.text(Control::Master), "") << "no entry chosen until the station answers";
   EXPECT_EQ(window.portDialogs, 0);
   EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
@@ -89,9 +68,6 @@ TEST(Startup, WithoutSettingsFile) {
   EXPECT_NEAR(rect.Left, 1400, 15) << "one pixel is 15 twips";
   EXPECT_NEAR(rect.Top, 1400, 15);
   EXPECT_EQ(bench.Settings(), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\n");
-  EXPECT_EQ(ctx.texts.ErrorTexts[0], "Upgrade OK");
-  EXPECT_EQ(ctx.texts.ErrorTexts[9], "");
-  EXPECT_EQ(ctx.texts.ErrorTexts[1], GetMlString(1000, 1165, ""));
 }
 
 // A stored position beyond the screen comes back to touch its edge; a

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QComboBox>
 #include <QDBusMessage>
 #include <QGroupBox>
 #include <QLabel>
@@ -125,12 +123,6 @@ TEST(MainWindow, CommandsRouteFromEverySource) {
   window.findChild<QAction*>("mnuCommandInitComm")->trigger();
   toolbarButton("InitComm")->click();
   EXPECT_EQ(window.portDialogs, 3);
-  // No mode chosen yet: Start opens the mode list for the operator.
-  auto* master = window.findChild<QComboBox*>("Master");
-  toolbarButton("StartBoot")->click();
-  EXPECT_TRUE(master->view()->isVisible());
-  master->hidePopup();
-  EXPECT_FALSE(window.context().run.bUpdateRun);
   toolbarButton("Exit")->click();
   EXPECT_FALSE(window.isVisible());
   EXPECT_TRUE(Has(bench.Settings(), "[COMCTRL]"));
