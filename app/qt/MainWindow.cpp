@@ -1,0 +1,683 @@
+#include "app/qt/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+
+#include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
+#include "app/QvBoot.h"
+#include "app/qt/FolderBrowse.h"
+#include "app/qt/LanguageTexts.h"
+#include "app/qt/QtClock.h"
+#include "app/qt/QtTimer.h"
+#include "app/qt/TaskbarProgress.h"
+#include "app/qt/TwipsGeometry.h"
+#include "app/qt/modHook.h"
+#include "ports/ModeSwitching.h"
+#include "ports/qt/QtSerialPorts.h"
+#include "protocol/ReplyHandlers.h"
+#include "serial/qt/QtPortDevices.h"
+#include "serial/qt/QtSerialComm.h"
+#include "update/ClockCommand.h"
+#include "update/Engine.h"
+#include "update/UpdateRun.h"
+#include "update/UpgradeFile.h"
+
+namespace qv {
+
+namespace {
+
+constexpr const char* kTag = "Tag";
+constexpr const char* kHelpContextId = "HelpContextID";
+// The version label's date, shown in the system's short date format.
+const QDate kBuildDate(2014, 2, 24);
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string S(const QString& text) {
+  return text.toStdString();
+}
+
+// The toolbar's keys and what each runs; the operator's clock markers are
+// cleared before any of them.
+using Command = void (*)(Context&);
+struct ToolbarRoute {
+  const char* key;
+  Command run;  // null: the window closes
+};
+constexpr ToolbarRoute kToolbarRoutes[] = {
+    {"InitComm", mnuCommandInitComm_Click},
+    {"StartBoot", mnuCommandStartUpdate_Click},
+    {"Time", mnuCommandSetTime_Click},
+    {"btnCancelUpdate", mnuCommandStop_Click},
+    {"Exit", nullptr},
+};
+
+// Names for screen readers of the controls that show no text of their own
+// while idle; German, English, French.
+struct ReaderName {
+  const char* german;
+  const char* english;
+  const char* french;
+  const char* pick(std::int32_t initLang) const {
+    return initLang == 0 ? german : initLang == 2000 ? french : english;
+  }
+};
+constexpr ReaderName kProgressName{"Übertragungsfortschritt", "Transfer progress",
+                                   "Progression du transfert"};
+constexpr ReaderName kProgressTextName{"Fortschritt in Prozent", "Progress in percent",
+                                       "Progression en pour cent"};
+constexpr ReaderName kStationName{"Angeschlossene Station", "Connected station",
+                                  "Station connectée"};
+
+QString WithoutColon(QString text) {
+  text = text.trimmed();
+  if (text.endsWith(':')) text.chop(1);
+  return text;
+}
+
+QAction* AddItem(QMenu* menu, const char* name, const QString& caption, int helpContextId = 0) {
+  QAction* item = menu->addAction(caption);
+  item->setObjectName(name);
+  if (helpContextId > 0) item->setProperty(kHelpContextId, helpContextId);
+  return item;
+}
+
+QMenu* AddMenu(QMenuBar* bar, const char* name, const QString& caption, int helpContextId = 0) {
+  QMenu* menu = bar->addMenu(caption);
+  menu->setObjectName(name);
+  if (helpContextId > 0) menu->menuAction()->setProperty(kHelpContextId, helpContextId);
+  return menu;
+}
+
+template <class W>
+W* Make(QWidget* parent, const char* name, const char* tag = nullptr) {
+  auto* widget = new W(parent);
+  widget->setObjectName(name);
+  if (tag) widget->setProperty(kTag, tag);
+  return widget;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowOptions options)
+    : programFolder_(options.programFolder.empty() ? S(QCoreApplication::applicationDirPath())
+                                                   : options.programFolder),
+      Timer1(std::make_unique<QtTimer>()),
+      Timer2(std::make_unique<QtTimer>()),
+      Timer3(std::make_unique<QtTimer>()),
+      TimerEfi(std::make_unique<QtTimer>()),
+      TimerKeyWait(std::make_unique<QtTimer>()),
+      clock_(std::make_unique<QtClock>()),
+      ini_(this, options.environment),
+      bus_(options.bus) {
+  serial_ = std::make_unique<QtSerialComm>(
+      options.ports ? *options.ports : SystemPortMap(),
+      [this](std::string_view name) { return NamedText(*ctx_, name); });
+  boxes_ = std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); });
+  ctx_ = std::make_unique<Context>(Platform{serial_.get(), Timer1.get(), Timer2.get(), Timer3.get(),
+                                            TimerEfi.get(), TimerKeyWait.get(), clock_.get(), this,
+                                            &StationReplies()});
+  ctx_->link.bNoSerialPort = options.bNoSerialPort;
+  WireEngine(*ctx_);
+
+  setObjectName("frmMain");
+  BuildMenus();
+  BuildToolbar();
+  BuildControls();
+  ConnectCommands();
+  resize(600, 460);
+}
+
+MainWindow::~MainWindow() {
+  if (ctx_) ClosePort(*ctx_);
+}
+
+void MainWindow::Load() {
+  // The platform window gives the frame; the position is restored by the
+  // frame's outer edges.
+  winId();
+  settingsFile_ = LoadMainWindow(*ctx_, ini_, *this, programFolder_);
+  loaded_ = true;
+}
+
+bool MainWindow::ShowPortSettings() {
+  return false;
+}
+
+// ---- building the window ----
+
+void MainWindow::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  mnuFile = AddMenu(bar, "mnuFile", "&File", 1000);
+  mnuFileOpen = AddItem(mnuFile, "mnuFileOpen", "&Open", 1002);
+  mnuFile->addSeparator()->setObjectName("dash2");
+  mnuExit = AddItem(mnuFile, "mnuExit", "&Exit", 1018);
+
+  mnuCommands = AddMenu(bar, "mnuCommands", "&Commands", 1220);
+  mnuCommandInitComm = AddItem(mnuCommands, "mnuCommandInitComm", "&Select serial port");
+  mnuCommands->addSeparator()->setObjectName("mnuTZ");
+  mnuCommandStartUpdate = AddItem(mnuCommands, "mnuCommandStartUpdate", "&Start");
+  mnuCommandSetTime = AddItem(mnuCommands, "mnuCommandSetTime", "&Set time");
+  mnuCommandStop = AddItem(mnuCommands, "mnuCommandStop", "&Cancel");
+
+  mnuLanguage = AddMenu(bar, "mnuLanguage", "&Language", 1013);
+  mnuEnglish = AddItem(mnuLanguage, "mnuEnglish", "&English");
+  mnuFrench = AddItem(mnuLanguage, "mnuFrench", "&Francais");
+  mnuGerman = AddItem(mnuLanguage, "mnuGerman", "&Deutsch");
+  for (QAction* item : {mnuEnglish, mnuFrench, mnuGerman}) item->setCheckable(true);
+
+  mnuHilfe = AddMenu(bar, "mnuHilfe", "&?");
+  mnuShowHelp = AddItem(mnuHilfe, "mnuShowHelp", "Inf&o ", 1016);
+}
+
+void MainWindow::BuildToolbar() {
+  tbGross = addToolBar("tbGross");
+  tbGross->setObjectName("tbGross");
+  tbGross->setMovable(false);
+  tbGross->setIconSize(QSize(32, 32));
+  tbGross->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const auto add = [this](const char* key, const char* tag, QStyle::StandardPixmap picture) {
+    QAction* button = tbGross->addAction(style()->standardIcon(picture), QString());
+    button->setObjectName(key);
+    button->setProperty(kTag, tag);
+    return button;
+  };
+  tbInitComm = add("InitComm", "1101", QStyle::SP_ComputerIcon);
+  tbGross->addSeparator();
+  tbStartBoot = add("StartBoot", "1100", QStyle::SP_MediaPlay);
+  tbTime = add("Time", "1102", QStyle::SP_BrowserReload);
+  tbGross->addSeparator();
+  tbCancelUpdate = add("btnCancelUpdate", "1105", QStyle::SP_MediaStop);
+  tbGross->addSeparator();
+  tbExit = add("Exit", "1110", QStyle::SP_DialogCloseButton);
+}
+
+void MainWindow::BuildControls() {
+  auto* central = new QWidget(this);
+  central->setObjectName("central");
+  setCentralWidget(central);
+
+  PicBanner = Make<QLabel>(central, "PicBanner");
+  PicBanner->setPixmap(style()->standardIcon(QStyle::SP_DriveHDIcon).pixmap(48, 48));
+  lblVersion = Make<QLabel>(central, "lblVersion");
+  lblWarning = Make<QLabel>(central, "lblWarning", "1234");
+  lblWarning->setWordWrap(true);
+  lblWarning->setStyleSheet("color: #a00000; font-weight: bold;");
+  lblStationsInfo = Make<QLabel>(central, "lblStationsInfo");
+  lblStationsInfo->setWordWrap(true);
+  lblStationsInfo->setMinimumHeight(48);
+  lblStationsInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  fraPortSettings = Make<QGroupBox>(central, "fraPortSettings");
+  lblPort = Make<QLabel>(fraPortSettings, "lblPort");
+  lblCOM = Make<QLabel>(fraPortSettings, "lblCOM");
+  btnSelectPort = Make<QPushButton>(fraPortSettings, "btnSelectPort", "1150");
+  lblMode = Make<QLabel>(fraPortSettings, "lblMode");
+  Master = Make<QComboBox>(fraPortSettings, "Master");
+  Master->addItems({QString(), QString()});
+  Master->setCurrentIndex(-1);
+  Master->installEventFilter(this);
+  lblBaudText = Make<QLabel>(fraPortSettings, "lblBaudText");
+  lblBaudrate = Make<QLabel>(fraPortSettings, "lblBaudrate");
+  btnSetBaud = Make<QPushButton>(fraPortSettings, "btnSetBaud", "1106");
+  imgBaudWarning = Make<QLabel>(fraPortSettings, "imgBaudWarning");
+  imgBaudWarning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(24, 24));
+  lblDescConn = Make<QLabel>(fraPortSettings, "lblDescConn", "1221");
+  imgBaudWarning->hide();
+  lblDescConn->hide();
+  txtHilfFuerFokus = Make<QLineEdit>(fraPortSettings, "txtHilfFuerFokus");
+  txtHilfFuerFokus->hide();
+
+  auto* grid = new QGridLayout(fraPortSettings);
+  grid->addWidget(lblPort, 0, 0);
+  grid->addWidget(lblCOM, 0, 1);
+  grid->addWidget(btnSelectPort, 0, 2);
+  grid->addWidget(lblMode, 1, 0);
+  grid->addWidget(Master, 1, 1);
+  grid->addWidget(lblBaudText, 2, 0);
+  grid->addWidget(lblBaudrate, 2, 1);
+  grid->addWidget(btnSetBaud, 2, 2);
+  auto* warning = new QHBoxLayout;
+  warning->addWidget(imgBaudWarning);
+  warning->addWidget(lblDescConn, 1);
+  grid->addLayout(warning, 3, 0, 1, 3);
+  grid->setColumnStretch(1, 1);
+
+  lblFile = Make<QLabel>(central, "lblFile", "1209");
+  LabelFileLoad = Make<QLabel>(central, "LabelFileLoad");
+  LabelFileLoad->setMinimumWidth(200);
+  LabelFileLoad->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  ProgressBar = Make<QProgressBar>(central, "ProgressBar");
+  ProgressBar->setRange(0, 100);
+  ProgressBar->setValue(0);
+  ProgressBar->setTextVisible(false);
+  labProgress = Make<QLabel>(central, "labProgress");
+  labProgress->setMinimumWidth(60);
+  labProgress->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  btnStart = Make<QPushButton>(central, "btnStart", "1100");
+  btnCancel = Make<QPushButton>(central, "btnCancel", "1105");
+  btnStart->setDefault(true);
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(PicBanner);
+  top->addWidget(lblStationsInfo, 1);
+  auto* file = new QHBoxLayout;
+  file->addWidget(lblFile);
+  file->addWidget(LabelFileLoad, 1);
+  auto* progress = new QHBoxLayout;
+  progress->addWidget(ProgressBar, 1);
+  progress->addWidget(labProgress);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(lblVersion, 1);
+  buttons->addWidget(btnStart);
+  buttons->addWidget(btnCancel);
+  auto* layout = new QVBoxLayout(central);
+  layout->addLayout(top);
+  layout->addWidget(fraPortSettings);
+  layout->addLayout(file);
+  layout->addWidget(lblWarning);
+  layout->addLayout(progress);
+  layout->addStretch(1);
+  layout->addLayout(buttons);
+
+  StatusPanel = Make<QLabel>(statusBar(), "StatusPanel");
+  statusBar()->setObjectName("sbStatusBar");
+  statusBar()->addWidget(StatusPanel, 1);
+}
+
+void MainWindow::ConnectCommands() {
+  Context& ctx = *ctx_;
+  const auto run = [&ctx](Command command) { return [&ctx, command] { command(ctx); }; };
+  connect(btnStart, &QPushButton::clicked, this, run(mnuCommandStartUpdate_Click));
+  connect(btnCancel, &QPushButton::clicked, this, run(mnuCommandStop_Click));
+  connect(btnSelectPort, &QPushButton::clicked, this, run(mnuCommandInitComm_Click));
+  connect(btnSetBaud, &QPushButton::clicked, this, run(btnSetBaud_Click));
+  connect(Master, &QComboBox::activated, this,
+          [&ctx](int index) { SelectMasterEntry(ctx, index); });
+
+  connect(mnuFile, &QMenu::aboutToShow, this, &MainWindow::mnuFile_Click);
+  connect(mnuFileOpen, &QAction::triggered, this, run(mnuFileOpen_Click));
+  connect(mnuExit, &QAction::triggered, this, &MainWindow::mnuExit_Click);
+  connect(mnuCommandInitComm, &QAction::triggered, this, run(mnuCommandInitComm_Click));
+  connect(mnuCommandStartUpdate, &QAction::triggered, this, run(mnuCommandStartUpdate_Click));
+  connect(mnuCommandSetTime, &QAction::triggered, this, run(mnuCommandSetTime_Click));
+  connect(mnuCommandStop, &QAction::triggered, this, run(mnuCommandStop_Click));
+  connect(mnuGerman, &QAction::triggered, this,
+          [this] { ChangeLanguage(*ctx_, *this, kLangGerman); });
+  connect(mnuEnglish, &QAction::triggered, this,
+          [this] { ChangeLanguage(*ctx_, *this, kLangEnglish); });
+  connect(mnuFrench, &QAction::triggered, this,
+          [this] { ChangeLanguage(*ctx_, *this, kLangFrench); });
+  connect(mnuShowHelp, &QAction::triggered, this, &MainWindow::mnuShowHelp_Click);
+  connect(tbGross, &QToolBar::actionTriggered, this, &MainWindow::tbGross_ButtonClick);
+}
+
+// ---- commands ----
+
+void MainWindow::mnuExit_Click() {
+  close();
+}
+
+void MainWindow::mnuShowHelp_Click() {
+  const std::string file = FindHelpFile(ini_, programFolder_);
+  if (file.empty()) {
+    AppBox(*ctx_, vbInformation,
+           GetMlString(*ctx_, 1200,
+                       "Hilfeinhalt konnte nicht angezeigt werden. Dieser Anwendung ist keine "
+                       "Hilfedatei zugeordnet."));
+    return;
+  }
+  OpenDocument(this, file);
+}
+
+void MainWindow::mnuFile_Click() {
+  // Asked afresh each time: the folder may come or go while the program runs.
+  mnuFileOpen->setEnabled(!UpgradeFolderBesideProgram(ini_, programFolder_));
+}
+
+void MainWindow::tbGross_ButtonClick(QAction* button) {
+  ResetClockState(*ctx_);
+  const std::string key = S(button->objectName());
+  for (const ToolbarRoute& route : kToolbarRoutes) {
+    if (key != route.key) continue;
+    if (route.run)
+      route.run(*ctx_);
+    else
+      mnuExit_Click();
+    return;
+  }
+}
+
+// ---- closing ----
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  if (!loaded_ || unloaded_) return;
+  unloaded_ = true;
+  CloseMainWindow(*ctx_, ini_, *this);
+}
+
+void MainWindow::CloseOtherWindows() {
+  const QList<QDialog*> dialogs = findChildren<QDialog*>();
+  for (auto it = dialogs.rbegin(); it != dialogs.rend(); ++it) {
+    if ((*it)->isVisible()) (*it)->close();
+  }
+}
+
+// Up or Down on the mode list picks the other entry and locks the list a
+// moment, so that holding the key does not flood the station with mode commands.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != Master || event->type() != QEvent::KeyPress)
+    return QMainWindow::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  if (key != Qt::Key_Up && key != Qt::Key_Down) return QMainWindow::eventFilter(watched, event);
+  MasterArrowKey(*ctx_);
+  QTimer::singleShot(kArrowKeyLockMs, this, [this] { setEnabled(Control::Master, true); });
+  return true;
+}
+
+// ---- View ----
+
+QWidget* MainWindow::WidgetOf(Control control) const {
+  const std::pair<Control, QWidget*> widgets[] = {
+      {Control::Master, Master},
+      {Control::btnStart, btnStart},
+      {Control::btnCancel, btnCancel},
+      {Control::btnSelectPort, btnSelectPort},
+      {Control::btnSetBaud, btnSetBaud},
+      {Control::labProgress, labProgress},
+      {Control::ProgressBar, ProgressBar},
+      {Control::lblStationsInfo, lblStationsInfo},
+      {Control::LabelFileLoad, LabelFileLoad},
+      {Control::lblCOM, lblCOM},
+      {Control::lblBaudrate, lblBaudrate},
+      {Control::imgBaudWarning, imgBaudWarning},
+      {Control::lblDescConn, lblDescConn},
+      {Control::StatusPanel, StatusPanel},
+  };
+  for (const auto& [name, widget] : widgets) {
+    if (name == control) return widget;
+  }
+  return nullptr;
+}
+
+QAction* MainWindow::ActionOf(Control control) const {
+  const std::pair<Control, QAction*> actions[] = {
+      {Control::mnuCommandInitComm, mnuCommandInitComm},
+      {Control::mnuCommandSetTime, mnuCommandSetTime},
+      {Control::mnuCommandStartUpdate, mnuCommandStartUpdate},
+      {Control::mnuCommandStop, mnuCommandStop},
+      {Control::mnuFileOpen, mnuFileOpen},
+      {Control::mnuGerman, mnuGerman},
+      {Control::mnuEnglish, mnuEnglish},
+      {Control::mnuFrench, mnuFrench},
+      {Control::tbStart, tbStartBoot},
+      {Control::tbSelectPort, tbInitComm},
+      {Control::tbSetTime, tbTime},
+      {Control::tbCancel, tbCancelUpdate},
+      // The engine's name for the toolbar's remaining button, which follows
+      // the other command buttons; on this toolbar that is Exit.
+      {Control::tbOpen, tbExit},
+  };
+  for (const auto& [name, action] : actions) {
+    if (name == control) return action;
+  }
+  return nullptr;
+}
+
+void MainWindow::setEnabled(Control control, bool enabled) {
+  if (QAction* action = ActionOf(control)) return action->setEnabled(enabled);
+  if (QWidget* widget = WidgetOf(control)) widget->setEnabled(enabled);
+}
+
+bool MainWindow::isEnabled(Control control) const {
+  if (const QAction* action = ActionOf(control)) return action->isEnabled();
+  if (const QWidget* widget = WidgetOf(control)) return widget->isEnabled();
+  return true;
+}
+
+void MainWindow::setText(Control control, const std::string& text) {
+  const QString value = Q(text);
+  if (control == Control::Caption) return setWindowTitle(value);
+  if (control == Control::Master) {
+    // Text that is no entry (the empty text while a mode command is on its
+    // way) shows with no entry selected.
+    const int index = value.isEmpty() ? -1 : Master->findText(value, Qt::MatchExactly);
+    Master->setCurrentIndex(index);
+    Master->setPlaceholderText(index < 0 ? value : QString());
+    return;
+  }
+  if (QAction* action = ActionOf(control)) return action->setText(value);
+  QWidget* widget = WidgetOf(control);
+  if (auto* label = qobject_cast<QLabel*>(widget)) return label->setText(value);
+  if (auto* button = qobject_cast<QPushButton*>(widget)) button->setText(value);
+}
+
+std::string MainWindow::text(Control control) const {
+  if (control == Control::Caption) return S(windowTitle());
+  if (control == Control::Master)
+    return S(Master->currentIndex() >= 0 ? Master->currentText() : Master->placeholderText());
+  if (const QAction* action = ActionOf(control)) return S(action->text());
+  const QWidget* widget = WidgetOf(control);
+  if (const auto* label = qobject_cast<const QLabel*>(widget)) return S(label->text());
+  if (const auto* button = qobject_cast<const QPushButton*>(widget)) return S(button->text());
+  return {};
+}
+
+void MainWindow::setVisible(Control control, bool visible) {
+  if (QAction* action = ActionOf(control)) return action->setVisible(visible);
+  if (QWidget* widget = WidgetOf(control)) widget->setVisible(visible);
+}
+
+void MainWindow::setToolTip(Control control, const std::string& text) {
+  if (QAction* action = ActionOf(control)) return action->setToolTip(Q(text));
+  if (QWidget* widget = WidgetOf(control)) widget->setToolTip(Q(text));
+}
+
+void MainWindow::DropDown(Control control) {
+  if (control == Control::Master) Master->showPopup();
+}
+
+std::string MainWindow::CompactPath(Control control, const std::string& path) {
+  const auto* label = qobject_cast<const QLabel*>(WidgetOf(control));
+  if (!label) return path;
+  const QFontMetrics metrics(label->font());
+  return S(metrics.elidedText(Q(path), Qt::ElideMiddle, label->contentsRect().width()));
+}
+
+std::string MainWindow::BrowseForFolder(const std::string& prompt) {
+  return qv::BrowseForFolder(this, prompt);
+}
+
+void MainWindow::setProgressMaximum(std::int32_t maximum) {
+  ProgressBar->setMaximum(std::max(maximum, ProgressBar->minimum()));
+}
+
+void MainWindow::ShowProgress(std::int32_t value) {
+  ProgressBar->setValue(std::clamp(value, ProgressBar->minimum(), ProgressBar->maximum()));
+  if (!ctx_->window.bTaskbarAvailable || !TaskBarList) return;
+  if (value <= 0) {
+    TaskBarList->SetProgressState(this, TBPF_NOPROGRESS);
+    return;
+  }
+  TaskBarList->SetProgressState(this, TBPF_NORMAL);
+  TaskBarList->SetProgressValue(this, static_cast<std::uint32_t>(value),
+                                static_cast<std::uint32_t>(ProgressBar->maximum()));
+}
+
+char MainWindow::DecimalSeparator() const {
+  const QString point = QLocale::system().decimalPoint();
+  return point.isEmpty() ? '.' : point.at(0).toLatin1();
+}
+
+int MainWindow::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
+  return boxes_->HookedMsgBox(prompt, style, title);
+}
+
+// ---- WindowShell ----
+
+bool MainWindow::CreateTaskbarProgress() {
+  TaskBarList = std::make_unique<ITaskBarList3>(bus_ ? *bus_ : QDBusConnection::sessionBus());
+  if (!TaskBarList->Available()) {
+    TaskBarList.reset();
+    return false;
+  }
+  TaskBarList->SetProgressState(this, TBPF_NOPROGRESS);
+  return true;
+}
+
+WindowRect MainWindow::WindowGeometry() const {
+  const TwipsRect twips = FrameGeometryTwips(*this);
+  return {static_cast<float>(twips.Left), static_cast<float>(twips.Top),
+          static_cast<float>(twips.Width), static_cast<float>(twips.Height)};
+}
+
+ScreenSize MainWindow::Screen() const {
+  const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return {};
+  const TwipsPerPixel factors = ScreenTwipsPerPixel(this);
+  const QSize size = screen->geometry().size();
+  return {static_cast<float>(size.width() * factors.x),
+          static_cast<float>(size.height() * factors.y)};
+}
+
+void MainWindow::MoveWindow(float left, float top) {
+  TwipsRect twips = FrameGeometryTwips(*this);
+  twips.Left = left;
+  twips.Top = top;
+  SetFrameGeometryTwips(*this, twips);
+}
+
+void MainWindow::CheckLanguage(std::int32_t initLang) {
+  mnuGerman->setChecked(initLang == kLangGerman);
+  mnuFrench->setChecked(initLang == kLangFrench);
+  mnuEnglish->setChecked(initLang != kLangGerman && initLang != kLangFrench);
+}
+
+void MainWindow::ApplyLanguageTexts() {
+  qv::ApplyLanguageTexts(*this, ctx_->settings.InitLang);
+}
+
+QString MainWindow::Ml(int id, const char* fallback) const {
+  return Q(GetMlString(*ctx_, id, fallback));
+}
+
+void MainWindow::RefreshCaptions() {
+  setWindowTitle(Q(MainWindowTitle(ctx_->settings.InitLang)));
+  mnuLanguage->menuAction()->setText(Ml(1013));
+  mnuShowHelp->setText(Ml(1015) + "...");
+  fraPortSettings->setTitle(Ml(1007, "Settings"));
+  lblPort->setText(Ml(1152) + ":");
+  lblMode->setText(Ml(1148) + ":");
+  lblBaudText->setText(Ml(1159) + ":");
+  lblVersion->setText(Ml(1117) + "\nv" + Q(VersionNumber()) + " (" +
+                      QLocale::system().toString(kBuildDate, QLocale::ShortFormat) + ")");
+  StatusPanel->setText(Ml(1126));
+  ctx_->texts.RemoteText = GetMlString(*ctx_, 1109, "remote");
+  ctx_->texts.DirectText = GetMlString(*ctx_, 1108, "direkt");
+  Master->setItemText(0, Q(ctx_->texts.DirectText));
+  Master->setItemText(1, Q(ctx_->texts.RemoteText));
+  CommandMenuCaptions();
+  NameControlsForScreenReaders();
+}
+
+void MainWindow::CommandMenuCaptions() {
+  mnuCommandStartUpdate->setText("&" + tbStartBoot->toolTip());
+  mnuCommandStop->setText("&" + tbCancelUpdate->toolTip());
+  mnuCommandSetTime->setText("&" + tbTime->toolTip());
+  mnuCommandInitComm->setText("&" + tbInitComm->toolTip());
+}
+
+// Labels and buttons with a caption are read by their caption; these show a
+// value, a picture or nothing while idle, so they are named for what they are.
+void MainWindow::NameControlsForScreenReaders() {
+  const std::int32_t lang = ctx_->settings.InitLang;
+  for (QAction* button : tbGross->actions()) {
+    if (QWidget* widget = tbGross->widgetForAction(button))
+      widget->setAccessibleName(button->toolTip());
+  }
+  lblCOM->setAccessibleName(WithoutColon(lblPort->text()));
+  Master->setAccessibleName(WithoutColon(lblMode->text()));
+  txtHilfFuerFokus->setAccessibleName(WithoutColon(lblMode->text()));
+  lblBaudrate->setAccessibleName(WithoutColon(lblBaudText->text()));
+  LabelFileLoad->setAccessibleName(WithoutColon(Ml(1209, "Datei:")));
+  StatusPanel->setAccessibleName(Ml(1126, "Status"));
+  imgBaudWarning->setToolTip(Ml(1221));
+  imgBaudWarning->setAccessibleName(Ml(1221));
+  PicBanner->setToolTip(windowTitle());
+  PicBanner->setAccessibleName(windowTitle());
+  ProgressBar->setAccessibleName(kProgressName.pick(lang));
+  labProgress->setAccessibleName(kProgressTextName.pick(lang));
+  lblStationsInfo->setAccessibleName(kStationName.pick(lang));
+}
+
+void MainWindow::PlainBox(const std::string& prompt, int style, const std::string& title) {
+  PlainMsgBox(prompt, style, title);
+}
+
+void MainWindow::SetMasterEntries(const std::string& direct, const std::string& remote,
+                                  bool clear) {
+  if (clear) {
+    Master->clear();
+    Master->addItems({Q(direct), Q(remote)});
+    Master->setCurrentIndex(-1);
+    Master->setPlaceholderText(QString());
+    return;
+  }
+  Master->setItemText(0, Q(direct));
+  Master->setItemText(1, Q(remote));
+}
+
+void MainWindow::BringBannerToFront() {
+  PicBanner->raise();
+}
+
+// ---- the entry procedure ----
+
+int Main(MainWindowOptions options) {
+  // A port the operator's map names (a station simulator on a
+  // pseudo-terminal, say) is a serial port too.
+  const PortMap ports = options.ports ? *options.ports : SystemPortMap();
+  const std::vector<PortEntry> entries = ports.List();
+  const bool mapped = std::any_of(entries.begin(), entries.end(),
+                                  [](const PortEntry& entry) { return entry.present; });
+  options.bNoSerialPort = EnumSystemSerialPorts() == 0 && !mapped;
+  if (!IsOsAtLeast(5, 0)) {
+    PlainMsgBox("Windows 2000 or later is required to run this software.", vbCritical,
+                "Quorvex Boot");
+    return 1;
+  }
+  MainWindow frmMain(std::move(options));
+  frmMain.Load();
+  frmMain.show();
+  return QApplication::exec();
+}
+
+}  // namespace qv

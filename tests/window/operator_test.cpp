@@ -1,0 +1,128 @@
+// As an operator: QV-Boot's real window with COM1 mapped to qvstation's
+// pseudo-terminal, Start pressed through the real button, every box answered.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "WindowBench.h"
+#include "app/MlStringModule.h"
+#include "sim/station/UpgradeImage.h"
+
+namespace qv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// qvstation as a child process, stopped as an operator stops it (it then
+// writes the image it holds).
+class StationProcess {
+ public:
+  StationProcess(std::vector<std::string> args, const std::vector<std::string>& faults) {
+    args.insert(args.begin(), QV_BINARY_DIR "/qvstation");
+    args.insert(args.end(), faults.begin(), faults.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_ = ::fork();
+    if (pid_ != 0) return;
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ~StationProcess() { Stop(); }
+  // The exit status; -1 when it did not end normally.
+  int Stop() {
+    if (pid_ <= 0) return status_;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = 0;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_;
+  }
+
+ private:
+  pid_t pid_ = 0;
+  int status_ = -1;
+};
+
+struct StationRun {
+  const char* name;
+  std::vector<std::string> faults;
+  bool closedMidway;  // the operator closes QV-Boot during the transfer and starts it again
+};
+
+// Starts the window, picks direct mode once the station answers (it hangs on
+// the cable itself) and presses Start.
+BenchWindow& StartUpdate(WindowBench& bench) {
+  BenchWindow& window = bench.Start();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.text(Control::Master).empty(); }, 15000))
+      << "the station never answered the mode command";
+  emit window.findChild<QComboBox*>("Master")->activated(0);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return window.text(Control::Master) == window.context().texts.DirectText; }, 10000));
+  QTest::mouseClick(window.findChild<QPushButton*>("btnStart"), Qt::LeftButton);
+  return window;
+}
+
+TEST(Operator, UpdatesAStationThroughTheMainWindow) {
+  for (const StationRun& run :
+       {StationRun{"clean", {}, false}, StationRun{"naks", {"--nak-block", "2:2"}, false},
+        StationRun{"closed midway", {}, true}}) {
+    SCOPED_TRACE(run.name);
+    WindowBench bench;
+    testing::TempFolder upgrades;
+    const Bytes image = sim::MakeSyntheticImage(run.closedMidway ? 8192 : 1024, "560");
+    const std::string folder = upgrades / sim::HardwareFolderName(0x8115);
+    fs::create_directories(folder);
+    const std::string file = folder + "/QV_560.pupd";
+    ASSERT_TRUE(sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
+    ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
+    const std::string tty = upgrades / "tty", dump = upgrades / "image.bin";
+    StationProcess station({"--link", tty, "--expect", file, "--dump-image", dump, "--restart-ms",
+                            "200", "--init-ms", "20"},
+                           run.faults);
+    for (int i = 0; i < 300 && !fs::exists(tty); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(tty)) << "qvstation did not start";
+    bench.line.WriteMap("COM1 = " + tty + "\n");
+    bench.WriteSettings("[SETTINGS]\nInitDir=" + upgrades.path + "\n");
+
+    MessageBoxAnswerer boxes;
+    for (int i = 0; i < 4; ++i) boxes.clickNext(QMessageBox::Ok);
+    if (run.closedMidway) {
+      BenchWindow& first = StartUpdate(bench);
+      ASSERT_TRUE(
+          QTest::qWaitFor([&] { return first.context().run.TransferOffset >= 1024; }, 15000));
+      first.close();
+      EXPECT_TRUE(boxes.seen.empty()) << "closing asks nothing";
+      EXPECT_FALSE(first.context().MSComm.PortOpen());
+      EXPECT_NE(bench.Settings().find("Port=COM1"), std::string::npos);
+    }
+    BenchWindow& window = StartUpdate(bench);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.windowTitle().endsWith(" ok"); }, 40000))
+        << window.windowTitle().toStdString();
+    window.close();
+    EXPECT_EQ(boxes.unexpected, 0);
+    ASSERT_EQ(boxes.seen.size(), 2u) << "the double beep, then the end of the update";
+    EXPECT_TRUE(boxes.seen[0].text.startsWith(QString::fromStdString(GetMlString(1000, 1226, ""))));
+    EXPECT_TRUE(boxes.seen[1].text.startsWith(QString::fromStdString(GetMlString(1000, 1239, ""))));
+    EXPECT_NE(bench.Settings().find("InitDir=" + upgrades.path), std::string::npos);
+    EXPECT_NE(bench.Settings().find("Port=COM1"), std::string::npos);
+    EXPECT_EQ(station.Stop(), 0);
+    EXPECT_EQ(sim::ReadWholeFile(dump), image);
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
