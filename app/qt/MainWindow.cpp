@@ -30,6 +30,7 @@
 #include "app/MlStringModule.h"
 #include "app/NamedTexts.h"
 #include "app/QvBoot.h"
+#include "app/qt/DlgInitCom.h"
 #include "app/qt/FolderBrowse.h"
 #include "app/qt/LanguageTexts.h"
 #include "app/qt/QtClock.h"
@@ -167,8 +168,10 @@ void MainWindow::Load() {
   loaded_ = true;
 }
 
+// Made on first use and kept, so its lists keep the operator's picks.
 bool MainWindow::ShowPortSettings() {
-  return false;
+  if (!dlgInitCom_) dlgInitCom_ = std::make_unique<DlgInitCom>(*ctx_, this);
+  return dlgInitCom_->ShowModal();
 }
 
 // ---- building the window ----

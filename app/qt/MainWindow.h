@@ -27,6 +27,8 @@ class QToolBar;
 
 namespace qv {
 
+class DlgInitCom;
+
 class ITaskBarList3;
 class MessageBoxHost;
 class QtClock;
@@ -124,6 +126,7 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   IniAccess ini_;
   std::optional<QDBusConnection> bus_;
   std::unique_ptr<ITaskBarList3> TaskBarList;
+  std::unique_ptr<DlgInitCom> dlgInitCom_;
   std::string settingsFile_;
   bool loaded_ = false;
   bool unloaded_ = false;

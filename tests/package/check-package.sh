@@ -82,16 +82,16 @@ while IFS= read -r row; do
     [[ $text == *"$want"* ]] || fail "help row for $id does not show \"$want\""
   done
 done < <(tr -d '\n' <"$help" | sed 's|</tr>|</tr>\n|g' | grep 'data-ids=')
-# Every message id the program's sources use from 1161 on reaches the
-# operator (boxes, status bar, labels) and needs a row; 1220 is the Commands
-# menu's caption.
+# Every message id the program's sources use from 1160 on reaches the
+# operator (boxes, status bar, labels) and needs a row; 1160 (the port label)
+# and 1220 (the Commands menu) are captions.
 program_dirs=()
 for dir in core protocol update config ports serial app desktop; do
   [ -d "$source_dir/$dir" ] && program_dirs+=("$source_dir/$dir")
 done
 for id in $(grep -rhoE '\b1(1[6-9][0-9]|2[0-4][0-9])\b' --include='*.cpp' --include='*.h' \
   "${program_dirs[@]}" | sort -u); do
-  if [ "$id" = 1220 ] || [ -z "${english[$id]:-}" ]; then continue; fi
+  if [ "$id" = 1160 ] || [ "$id" = 1220 ] || [ -z "${english[$id]:-}" ]; then continue; fi
   [ -n "${covered[$id]:-}" ] || fail "the help guide's message table lacks $id (${english[$id]})"
 done
 for name in $(sed -n 's/^ *{"\([a-zA-Z]*\.[a-zA-Z]*\)",.*/\1/p' "$source_dir/app/NamedTexts.cpp"); do
