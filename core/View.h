@@ -31,7 +31,7 @@ enum class Control {
   lblDescConn,
   StatusPanel,  // first panel of the status bar
   // The toolbar's buttons.
-  tbOpen,
+  tbExit,
   tbStart,
   tbSelectPort,
   tbSetTime,

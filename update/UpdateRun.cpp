@@ -265,7 +265,7 @@ void StopUpdateRun(Context& ctx) {
 
 void set_ButtonsAktiv(Context& ctx, bool bSet) {
   for (const Control c :
-       {Control::tbOpen, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
+       {Control::tbExit, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
     if (ctx.view.isEnabled(c) != bSet) ctx.view.setEnabled(c, bSet);
   }
   if (ctx.view.isEnabled(Control::tbCancel) != !bSet) ctx.view.setEnabled(Control::tbCancel, !bSet);

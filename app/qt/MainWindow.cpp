@@ -445,9 +445,7 @@ QAction* MainWindow::ActionOf(Control control) const {
       {Control::tbSelectPort, tbInitComm},
       {Control::tbSetTime, tbTime},
       {Control::tbCancel, tbCancelUpdate},
-      // The engine's name for the toolbar's remaining button, which follows
-      // the other command buttons; on this toolbar that is Exit.
-      {Control::tbOpen, tbExit},
+      {Control::tbExit, tbExit},
   };
   for (const auto& [name, action] : actions) {
     if (name == control) return action;
