@@ -10,7 +10,8 @@
 //                 port found."; the child answers the box the moment it is
 //                 open, so the time includes showing it, not an operator.
 //   silent port:  COM1 on a pseudo-terminal with no station behind it (the
-//                 port file names it; the system's own devices are listed too).
+//                 port file names it; the system's own devices are listed
+//                 too), started through the program's own entry procedure.
 // Memory: VmRSS of the idle window (the highest of all starts), and the
 // highest VmRSS sampled while the window sends an image to qvstation on a
 // pseudo-terminal.
@@ -33,7 +34,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "serial/PortMap.h"
@@ -56,38 +56,52 @@ void Report(const char* line) {
 // ---- the children: each prints one line and ends ----
 
 // Writes "idle RSS_KiB BOXES" once the shown window's event loop first runs dry.
+// True once the main window is shown and no box is open over it.
+bool WindowIdle() {
+  if (QApplication::activeModalWidget()) return false;
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  return std::any_of(windows.begin(), windows.end(), [](const QWidget* widget) {
+    return qobject_cast<const qv::MainWindow*>(widget) && widget->isVisible();
+  });
+}
+
 int ChildIdle(bool withPort, int argc, char** argv) {
   QTemporaryDir folder;
   const std::string root = folder.path().toStdString();
   qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
   int master = -1;
-  qv::MainWindowOptions options;
   if (withPort) {
     master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return 1;
     std::ofstream(root + "/ports.conf") << "COM1 = " << ::ptsname(master) << "\n";
     qputenv("QVBOOT_PORTS_FILE", QFile::encodeName(folder.path() + "/ports.conf"));
-  } else {
-    std::ofstream(root + "/ports.conf") << "# no ports\n";
-    options.ports = qv::PortMap(root + "/ports.conf", qv::FileSystemPortSystem());
-    options.bNoSerialPort = true;
   }
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("QV-Boot");
   qv::shot::BoxAnswerer boxes;
-  qv::MainWindow window(std::move(options));
-  window.Load();
-  window.show();
   QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
                    &app, [&, reported = false]() mutable {
-                     if (std::exchange(reported, true)) return;
+                     if (reported || !WindowIdle()) return;
+                     reported = true;
                      const std::string line = "idle " + std::to_string(StatusKiB("VmRSS")) + " " +
                                               std::to_string(boxes.seen.size()) + "\n";
                      Report(line.c_str());
                      QApplication::exit(0);
                    });
-  const int status = QApplication::exec();
+  // With a port the program's own entry procedure runs, as the program runs
+  // it. This machine has serial devices of its own, so the start without any
+  // goes round the count with an empty map.
+  const int status = withPort ? qv::Main() : [&] {
+    std::ofstream(root + "/ports.conf") << "# no ports\n";
+    qv::MainWindowOptions options;
+    options.ports = qv::PortMap(root + "/ports.conf", qv::FileSystemPortSystem());
+    options.bNoSerialPort = true;
+    qv::MainWindow window(std::move(options));
+    window.Load();
+    window.show();
+    return QApplication::exec();
+  }();
   if (master >= 0) ::close(master);
   return status;
 }

@@ -121,13 +121,17 @@ bool StationWindow::Open(std::string& error) {
 
 bool StationWindow::PressStart(std::string& error) {
   MainWindow& window = *window_;
+  auto* mode = window.findChild<QComboBox*>("Master");
+  auto* start = window.findChild<QPushButton*>("btnStart");
+  if (!mode || !start) return error = "the window has no mode list or no Start button", false;
   if (!RunEventsUntil([&] { return !window.text(Control::Master).empty(); }, 15000))
     return error = "the station never answered the mode command", false;
-  emit window.findChild<QComboBox*>("Master")->activated(0);
+  emit mode->activated(0);
   if (!RunEventsUntil(
           [&] { return window.text(Control::Master) == window.context().texts.DirectText; }, 10000))
     return error = "direct mode was not taken", false;
-  window.findChild<QPushButton*>("btnStart")->click();
+  if (!start->isEnabled()) return error = "Start is greyed out", false;
+  start->click();
   return true;
 }
 
