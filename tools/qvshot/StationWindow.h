@@ -56,6 +56,7 @@ class StationWindow {
   double Progress() const;
   MainWindow& window() { return *window_; }
   const BoxAnswerer& boxes() const { return boxes_; }
+  const QString& folder() const { return folder_; }
   // Closes the window as an operator does and stops the station.
   void Close();
 

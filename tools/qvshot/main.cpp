@@ -4,26 +4,33 @@
 // window is grabbed to a PNG, then closed as an operator closes it.
 // usage: qvshot OUTPUT.png [SHARE]   (SHARE defaults to 0.4)
 #include <QApplication>
+#include <QDir>
 #include <QPixmap>
+#include <QString>
 #include <cstdio>
 #include <string>
 
 #include "tools/qvshot/StationWindow.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: qvshot OUTPUT.png [SHARE]\n");
+  bool shareOk = true;
+  const double share = argc == 3 ? QString::fromLocal8Bit(argv[2]).toDouble(&shareOk) : 0.4;
+  if (argc < 2 || argc > 3 || !shareOk || share <= 0 || share >= 1) {
+    std::fprintf(stderr, "usage: qvshot OUTPUT.png [SHARE]   (SHARE between 0 and 1)\n");
     return 2;
   }
   const QString output = QString::fromLocal8Bit(argv[1]);
-  const double share = argc == 3 ? std::stod(argv[2]) : 0.4;
   // A picture for the README, the same on every machine: no screen needed.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName("QV-Boot");
 
-  // 16 KiB at 4800 baud: a few seconds to the picture.
-  qv::shot::StationWindow station(16 * 1024, "qv-boot-demo");
+  // 16 KiB: a few seconds to the picture, long enough to catch it part way.
+  const QString folderName = "qv-boot-demo";
+  qv::shot::StationWindow station(16 * 1024, folderName);
+  if (!station.folder().endsWith("/" + folderName))
+    std::fprintf(stderr, "qvshot: %s is taken, so the picture shows a random folder name\n",
+                 qPrintable(QDir::temp().filePath(folderName)));
   std::string error;
   if (!station.Open(error) || !station.PressStart(error)) {
     std::fprintf(stderr, "qvshot: %s\n", error.c_str());
