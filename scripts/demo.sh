@@ -7,6 +7,13 @@
 set -euo pipefail
 bin=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
 shift
+# Without a screen Qt stops with a bare "could not connect to display" after
+# the station is already up; say what to do instead.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}${QT_QPA_PLATFORM:-}" ]; then
+  echo "demo: no display for the window (DISPLAY and WAYLAND_DISPLAY are unset); run it on a" \
+    "desktop, under xvfb-run, or with QT_QPA_PLATFORM=offscreen to try it without a screen" >&2
+  exit 1
+fi
 
 # The station as qvstation plays it by default: hardware 8115, boot 0102,
 # firmware 550, made in 2015 (so it takes firmware 560 or later).

@@ -1,10 +1,6 @@
 // As an operator: QV-Boot's real window with COM1 mapped to qvstation's
 // pseudo-terminal, Start pressed through the real button, every box answered.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QComboBox>
 #include <QPushButton>
@@ -14,47 +10,13 @@
 
 #include "WindowBench.h"
 #include "app/MlStringModule.h"
+#include "sim/qvstation/StationProcess.h"
 #include "sim/station/UpgradeImage.h"
 
 namespace qv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-// qvstation as a child process, stopped as an operator stops it (it then
-// writes the image it holds).
-class StationProcess {
- public:
-  StationProcess(std::vector<std::string> args, const std::vector<std::string>& faults) {
-    args.insert(args.begin(), QV_BINARY_DIR "/qvstation");
-    args.insert(args.end(), faults.begin(), faults.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_ = ::fork();
-    if (pid_ != 0) return;
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  ~StationProcess() { Stop(); }
-  // The exit status; -1 when it did not end normally.
-  int Stop() {
-    if (pid_ <= 0) return status_;
-    ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = 0;
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return status_;
-  }
-
- private:
-  pid_t pid_ = 0;
-  int status_ = -1;
-};
 
 struct StationRun {
   const char* name;
@@ -89,9 +51,10 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
     ASSERT_TRUE(sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
     ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
     const std::string tty = upgrades / "tty", dump = upgrades / "image.bin";
-    StationProcess station({"--link", tty, "--expect", file, "--dump-image", dump, "--restart-ms",
-                            "200", "--init-ms", "20"},
-                           run.faults);
+    std::vector<std::string> args{"--link",       tty,   "--expect",  file, "--dump-image", dump,
+                                  "--restart-ms", "200", "--init-ms", "20"};
+    args.insert(args.end(), run.faults.begin(), run.faults.end());
+    sim::StationProcess station(QV_BINARY_DIR "/qvstation", args);
     for (int i = 0; i < 300 && !fs::exists(tty); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ASSERT_TRUE(fs::exists(tty)) << "qvstation did not start";
