@@ -146,7 +146,6 @@ QJsonObject ResultJson(const StationResult& r) {
     o.insert("file", Q(r.file));
     o.insert("fileChecksum", Q(r.fileChecksum));
   }
-  if (!r.stationClock.empty()) o.insert("stationClock", Q(r.stationClock));
   o.insert("bytes", static_cast<qint64>(r.bytes));
   o.insert("seconds", std::round(r.seconds * 1000) / 1000);
   o.insert("bytesPerSecond", std::round(BytesPerSecond(r)));

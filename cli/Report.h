@@ -33,7 +33,6 @@ struct StationResult {
   bool usb = false;
   std::string file;          // the upgrade file sent (update)
   std::string fileChecksum;  // its trailer's checksum, four hex digits
-  std::string stationClock;  // what the station's clock read (time)
   std::int64_t bytes = 0;    // data bytes the station acknowledged
   double seconds = 0;        // from the first block to the last acknowledgement
   Outcome outcome = Outcome::Failed;
