@@ -115,9 +115,9 @@ std::string StatusLine(const LiveStatus& s, int barWidth) {
                           std::string(static_cast<std::size_t>(barWidth - filled), '.') + "]";
   const double rate = s.transferSeconds > 0 ? static_cast<double>(s.bytes) / s.transferSeconds : 0;
   const double eta = rate > 0 ? static_cast<double>(s.total - s.bytes) / rate : -1;
-  return Pad(s.port, 14) + Pad(s.serial.empty() ? "-" : s.serial, 10) + Pad(s.phase, 10) + bar +
-         " " + Pad(Fixed(share * 100, 0) + "%", 5) + Pad(Fixed(rate, 0) + " B/s", 11) + "ETA " +
-         Duration(eta);
+  return Pad(s.port + " ", 14) + Pad((s.serial.empty() ? "-" : s.serial) + " ", 10) +
+         Pad(s.phase, 10) + bar + " " + Pad(Fixed(share * 100, 0) + "%", 5) +
+         Pad(Fixed(rate, 0) + " B/s", 11) + "ETA " + Duration(eta);
 }
 
 QJsonObject EventJson(const std::string& event, const std::string& port) {

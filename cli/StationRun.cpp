@@ -111,8 +111,16 @@ bool StationRun::MakePlatform() {
   view_ = std::make_unique<CliView>(lang, spec_.yes, SystemDecimalSeparator());
   view_->onBox = [this](const BoxRecord& box) { Box(box); };
   view_->onProgress = [this](std::int32_t value) { Progress(value); };
-  replies_ =
-      RecordingReplies(spec_.command == Command::Identify ? IdentifyReplies() : StationReplies());
+  identifyReplies_ = IdentifyReplies();
+  probeReplies_.byCode[SET_MODE] = [this](Context& ctx) {
+    if (ctx.rx.RxCount < 2) return ReplyOutcome::Continue;
+    ctx.Timer3.setEnabled(false);
+    ctx.link.ModeRetryCount = 0;
+    stationAnswered_ = true;
+    return ReplyOutcome::EndEvent;
+  };
+  replies_ = RecordingReplies();
+  stage_ = &StationReplies();
   ctx_ = std::make_unique<Context>(Platform{comm_.get(), timers_[0].get(), timers_[1].get(),
                                             timers_[2].get(), timers_[3].get(), timers_[4].get(),
                                             clock_.get(), view_.get(), &replies_});
@@ -143,29 +151,50 @@ void StationRun::Start() {
   if (!MakePlatform()) return;
   startedAt_ = Now();
   SetPhase("contact");
+  poll_->start(kPollMs);
+  if (spec_.command != Command::Update) {
+    StartCommand();
+    return;
+  }
+  // The window starts an update at the speed its settings remember, and its
+  // start watchdog gives up before the speed search would try the other
+  // one. Without settings to go by, the station's speed is found first.
+  probing_ = true;
+  stage_ = &probeReplies_;
+  ctx_->run.OperationMode = 0;
+  Master_Click(*ctx_);
+}
+
+void StationRun::StartCommand() {
   Context& ctx = *ctx_;
+  probing_ = false;
+  // The mode frame clears the list's text until a mode reply fills it, and
+  // the start command will not run without it.
+  ctx.view.setText(Control::Master, spec_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
   switch (spec_.command) {
     case Command::Update:
+      stage_ = &StationReplies();
       mnuCommandStartUpdate_Click(ctx);
       break;
     case Command::Time:
+      stage_ = &StationReplies();
       mnuCommandSetTime_Click(ctx);
       break;
     default:
+      stage_ = &identifyReplies_;
       ctx.run.OperationMode = 0;
       Master_Click(ctx);
       break;
   }
-  poll_->start(kPollMs);
 }
 
-ReplyTable StationRun::RecordingReplies(const ReplyTable& base) {
+ReplyTable StationRun::RecordingReplies() {
   ReplyTable table;
-  for (std::size_t code = 0; code < base.byCode.size(); ++code) {
-    if (!base.byCode[code]) continue;
-    table.byCode[code] = [this, handler = base.byCode[code], code](Context& ctx) {
+  for (std::size_t code = 0; code < table.byCode.size(); ++code) {
+    table.byCode[code] = [this, code](Context& ctx) {
       Before(static_cast<std::uint8_t>(code));
-      const ReplyOutcome outcome = handler(ctx);
+      const ReplyHandler& handler = stage_->byCode[code];
+      const ReplyOutcome outcome = handler ? handler(ctx) : ReplyOutcome::Continue;
       After(static_cast<std::uint8_t>(code));
       return outcome;
     };
@@ -223,6 +252,7 @@ void StationRun::After(std::uint8_t code) {
                                 ? static_cast<std::int64_t>(ctx.image.UpgradeData.size())
                                 : std::int64_t{ctx.run.TransferOffset};
   result_.bytes = std::max(result_.bytes, acknowledged);
+  live_.bytes = std::max(live_.bytes, result_.bytes);
   if (firstBlockAt_ >= 0) result_.seconds = Now() - firstBlockAt_;
 }
 
@@ -296,6 +326,10 @@ void StationRun::SetPhase(const std::string& phase) {
 void StationRun::Poll() {
   if (done_) return;
   Context& ctx = *ctx_;
+  if (probing_ && stationAnswered_) {
+    StartCommand();
+    return;
+  }
   if (restoreUntil_ >= 0) {
     if (PortSpeed(ctx) == ctx.link.StartBaud || Now() > restoreUntil_) Finish();
     return;

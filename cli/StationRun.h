@@ -62,7 +62,8 @@ class StationRun : public QObject {
 
  private:
   bool MakePlatform();
-  ReplyTable RecordingReplies(const ReplyTable& base);
+  ReplyTable RecordingReplies();
+  void StartCommand();
   void Before(std::uint8_t code);
   void After(std::uint8_t code);
   void Sent(std::uint8_t code, const Bytes& frame);
@@ -86,7 +87,12 @@ class StationRun : public QObject {
   std::unique_ptr<QtTimer> timers_[5];
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<CliView> view_;
+  // The context's table records each reply, then hands it to the handlers
+  // of the present stage: the speed probe, or the command's own.
   ReplyTable replies_;
+  ReplyTable probeReplies_;
+  ReplyTable identifyReplies_;
+  const ReplyTable* stage_ = nullptr;
   std::unique_ptr<Context> ctx_;
   QTimer* poll_ = nullptr;
 
@@ -98,6 +104,8 @@ class StationRun : public QObject {
   bool clockRead_ = false;
   bool clockSet_ = false;
   bool verifying_ = false;
+  bool probing_ = false;
+  bool stationAnswered_ = false;
   bool done_ = false;
 };
 
