@@ -1,6 +1,7 @@
 #include "cli/Options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <map>
 
@@ -103,6 +104,15 @@ std::optional<UsageError> TakeOption(Parser& p, const std::string& name, unsigne
   return std::nullopt;
 }
 
+// Help in the language asked for, whatever else the line holds.
+ParseResult Help(const std::vector<std::string>& args) {
+  Options o;
+  const auto lang = std::ranges::find(args, "--lang");
+  if (lang != args.end() && lang + 1 != args.end() && LanguageOffset(*(lang + 1)))
+    o.lang = *(lang + 1);
+  return {o, {}};
+}
+
 }  // namespace
 
 std::optional<int> ComNumber(const std::string& port) {
@@ -124,14 +134,15 @@ std::optional<int> LanguageOffset(const std::string& lang) {
 
 ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& isFolder) {
   Options o;
-  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") return {o, {}};
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help")
+    return Help(args);
   const auto* row = std::ranges::find(kCommands, args[0], &CommandRow::name);
   if (row == std::end(kCommands)) return Fail("cli.usage.unknownCommand", {args[0]});
   o.command = row->command;
   Parser p{args};
   while (p.More()) {
     const std::string name = *p.Value();
-    if (name == "--help" || name == "-h") return {Options{}, {}};
+    if (name == "--help" || name == "-h") return Help(args);
     if (auto error = TakeOption(p, name, row->takes, o)) return {std::nullopt, *error};
   }
   if ((row->takes & kPort) && o.ports.empty()) return Fail("cli.usage.needsPort");

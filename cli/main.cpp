@@ -50,9 +50,10 @@ int Usage(const UsageError& error, std::int32_t lang) {
 int Help(std::int32_t lang) {
   std::printf("%s\n", NamedText(lang, "cli.help").c_str());
   for (const Question& q : Questions()) {
-    const std::string text = OneLine(GetMlString(lang, q.id, q.fallback));
-    std::printf("  %d  %-52s %s: %s\n", q.id, text.c_str(), NamedText(lang, "cli.default").c_str(),
-                ButtonText(q.defaultAnswer, lang).c_str());
+    const std::string text = NamedText(lang, "cli.question." + std::to_string(q.id));
+    const std::string answer =
+        FillPlaceholders(NamedText(lang, "cli.defaultAnswer"), {ButtonText(q.defaultAnswer, lang)});
+    std::printf("  %d  %s (%s)\n", q.id, text.c_str(), answer.c_str());
   }
   return 0;
 }

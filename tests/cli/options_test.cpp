@@ -76,6 +76,7 @@ TEST(CliOptions, AWholeUpdateLineIsTakenApart) {
 
   for (const char* line : {"", "--help", "update --port COM1 --help"})
     EXPECT_EQ(Parse(line).options->command, Command::Help) << line;
+  EXPECT_EQ(Parse("--help --lang de").options->lang, "de");
   EXPECT_EQ(Parse("time --port com16 --yes 1208").options->yes, std::set<int>{1208});
   EXPECT_EQ(Parse("ports --json").options->command, Command::Ports);
 }
