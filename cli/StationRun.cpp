@@ -209,17 +209,21 @@ void StationRun::Before(std::uint8_t code) {
   if (code != kNak)
     reply.insert(reply.end(), rx.begin(), rx.begin() + std::clamp<int>(ctx.rx.RxCount, 0, 257));
   sink_.Frame(spec_.port, false, code, reply);
-  verifying_ = ctx.timeSet.bVerifyAfterUpgrade;
   if (code == GET_TIME) clockRead_ = true;
   if (code == SET_TIME) clockSet_ = true;
   if (code != READ_SYSDATA) return;
-  if (verifying_ && rx[0] >= 11) {
+  if (ctx.timeSet.bVerifyAfterUpgrade && rx[0] >= 11) {
     result_.firmwareAfter = {static_cast<char>(rx[9]), static_cast<char>(rx[10]),
                              static_cast<char>(rx[11])};
     return;
   }
   if (result_.identified || rx[0] != kIdentificationLength || rx[3] != 0) return;
-  const StationInfo info = ReadStationInfo(rx);
+  NoteStation(ReadStationInfo(rx));
+}
+
+// The station as its first full identification describes it: what the
+// record and the table show as "before".
+void StationRun::NoteStation(const StationInfo& info) {
   result_.identified = true;
   result_.serial = PlainNumber(info.serial);
   result_.hardware = info.hardwareText;

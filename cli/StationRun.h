@@ -14,6 +14,7 @@
 #include "core/Context.h"
 
 namespace qv {
+struct StationInfo;
 class QtSerialComm;
 class QtTimer;
 class QtClock;
@@ -65,6 +66,7 @@ class StationRun : public QObject {
   ReplyTable RecordingReplies();
   void StartCommand();
   void Before(std::uint8_t code);
+  void NoteStation(const StationInfo& info);
   void After(std::uint8_t code);
   void Sent(std::uint8_t code, const Bytes& frame);
   void Box(const BoxRecord& box);
@@ -103,7 +105,6 @@ class StationRun : public QObject {
   double progressReportedAt_ = -1;
   bool clockRead_ = false;
   bool clockSet_ = false;
-  bool verifying_ = false;
   bool probing_ = false;
   bool stationAnswered_ = false;
   bool done_ = false;
