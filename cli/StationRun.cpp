@@ -19,6 +19,7 @@
 #include "protocol/Identification.h"
 #include "protocol/ReceiveReply.h"
 #include "protocol/ReplyHandlers.h"
+#include "serial/qt/QtPortDevices.h"
 #include "serial/qt/QtSerialComm.h"
 #include "update/ClockCommand.h"
 #include "update/Engine.h"
@@ -95,15 +96,19 @@ double StationRun::Now() const {
   return static_cast<double>(clock_->monotonicMs()) / 1000.0;
 }
 
+// A COM number goes through the operator's port map, as in the window, so a
+// USB station found again under another device after its restart is still
+// reached; a device path has a map of its own for the run.
+PortMap StationRun::MapOfPort() const {
+  if (spec_.mapFile.empty()) return SystemPortMap();
+  std::ofstream(spec_.mapFile) << "COM" << spec_.comNumber << " = " << spec_.device << "\n";
+  return PortMap(spec_.mapFile, FileSystemPortSystem());
+}
+
 bool StationRun::MakePlatform() {
-  {
-    std::ofstream map(spec_.mapFile);
-    map << "COM" << spec_.comNumber << " = " << spec_.device << "\n";
-  }
   const std::int32_t lang = spec_.initLang;
   serial_ = std::make_unique<QtSerialComm>(
-      PortMap(spec_.mapFile, FileSystemPortSystem()),
-      [lang](std::string_view name) { return NamedText(lang, name); });
+      MapOfPort(), [lang](std::string_view name) { return NamedText(lang, name); });
   comm_ = std::make_unique<TracingComm>(*serial_);
   comm_->onSent = [this](std::uint8_t code, const Bytes& frame) { Sent(code, frame); };
   for (auto& timer : timers_) timer = std::make_unique<QtTimer>();
@@ -409,7 +414,7 @@ void StationRun::Finish(const std::string& failure) {
   comm_.reset();
   serial_.reset();
   std::error_code ignored;
-  std::filesystem::remove(spec_.mapFile, ignored);
+  if (!spec_.mapFile.empty()) std::filesystem::remove(spec_.mapFile, ignored);
   emit finished();
 }
 

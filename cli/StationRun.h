@@ -12,6 +12,7 @@
 #include "cli/Options.h"
 #include "cli/Report.h"
 #include "core/Context.h"
+#include "serial/PortMap.h"
 
 namespace qv {
 struct StationInfo;
@@ -34,7 +35,7 @@ struct JobSpec {
   bool remote = false;
   std::set<int> yes;
   std::int32_t initLang = 1000;
-  std::string mapFile;  // where this run's own port map is written
+  std::string mapFile;  // a device path's own port map; empty for a COM number
 };
 
 // Where the runs report; called from their threads.
@@ -62,6 +63,7 @@ class StationRun : public QObject {
   void finished();
 
  private:
+  PortMap MapOfPort() const;
   bool MakePlatform();
   ReplyTable RecordingReplies();
   void StartCommand();

@@ -204,7 +204,8 @@ int RunCommand(const Options& options, std::int32_t lang) {
   QTemporaryDir maps;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     jobs[i].initLang = lang;
-    jobs[i].mapFile = maps.filePath(QString("ports-%1.conf").arg(i)).toStdString();
+    if (!ComNumber(jobs[i].port))
+      jobs[i].mapFile = maps.filePath(QString("ports-%1.conf").arg(i)).toStdString();
   }
   Console console(lang, options.json, isatty(STDERR_FILENO) != 0, trace, jobs.size());
   QJsonObject start = EventJson("start", "");

@@ -76,7 +76,7 @@ class Rack {
 
   // Runs the loader; its exit code, standard output in out, standard error in err.
   int Cli(const std::string& args) {
-    const std::string command = QV_BINARY_DIR "/qvboot-cli " + args + " --lang en >" +
+    const std::string command = env + QV_BINARY_DIR "/qvboot-cli " + args + " --lang en >" +
                                 (folder / "out") + " 2>" + (folder / "err");
     const int code = ExitStatus(std::system(command.c_str()));
     out = ReadFile(folder / "out");
@@ -88,6 +88,7 @@ class Rack {
   Bytes image;
   std::string upgrade;
   std::string out, err;
+  std::string env;  // "NAME=value " before the loader's command
 
  private:
   std::vector<std::future<int>> stations_;
@@ -172,7 +173,12 @@ TEST(QvBootCli, IdentifyReadsTheStationAndLeavesItsSpeed) {
   Rack rack;
   const std::string tty =
       rack.Station("s", "--serial 4321 --firmware 580 --usb --production-date 2012-03-04", 1);
-  ASSERT_EQ(rack.Cli("identify --port " + tty), 0) << rack.err;
+  // Through the operator's port map, as the window reaches it.
+  const std::string map = rack.folder / "ports.conf";
+  testing::WriteFile(map, "COM5 = " + tty + "\nCOM6 = " + (rack.folder / "unplugged") + "\n");
+  rack.env = "QVBOOT_PORTS_FILE=" + map + " ";
+  EXPECT_EQ(rack.Cli("identify --port COM6"), 3);
+  ASSERT_EQ(rack.Cli("identify --port COM5"), 0) << rack.err;
   for (const char* line :
        {"Serial number: 4321\n", "Hardware: 8115\n", "Boot version: 0102\n", "Firmware: 580\n",
         "Production date: 2012-03-04\n", "Battery: 3.60 V\n", "USB interface: Yes\n"})
