@@ -1,5 +1,8 @@
 #include "cli/Console.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
 #include <QJsonDocument>
 #include <cmath>
 
@@ -22,6 +25,14 @@ std::string S(const QJsonValue& value) {
 std::string ClockOf(const std::string& iso) {
   const auto t = iso.find('T');
   return t == std::string::npos ? iso : iso.substr(t + 1, 12);
+}
+
+// A station line longer than the terminal would wrap, and the redraw would
+// then move up too few lines.
+std::size_t TerminalWidth() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
 }
 
 }  // namespace
@@ -129,7 +140,9 @@ void Console::ClearLive() {
 
 void Console::DrawLive() {
   if (!terminal_) return;
-  for (const LiveStatus& s : live_) std::fprintf(stderr, "%s\n", StatusLine(s).c_str());
+  const std::size_t width = TerminalWidth() - 1;
+  for (const LiveStatus& s : live_)
+    std::fprintf(stderr, "%s\n", StatusLine(s).substr(0, width).c_str());
   drawn_ = static_cast<int>(live_.size());
   std::fflush(stderr);
 }

@@ -262,6 +262,7 @@ void StationRun::After(std::uint8_t code) {
                                 : std::int64_t{ctx.run.TransferOffset};
   result_.bytes = std::max(result_.bytes, acknowledged);
   live_.bytes = std::max(live_.bytes, result_.bytes);
+  sink_.Live(index_, live_);
   if (firstBlockAt_ >= 0) result_.seconds = Now() - firstBlockAt_;
 }
 
