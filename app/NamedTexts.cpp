@@ -20,6 +20,130 @@ struct NamedRow {
 // values the caller fills in, the same ones in every language.
 // clang-format off
 constexpr NamedRow kRows[] = {
+    // The command-line loader's own texts (cli.*).
+    {"cli.button.cancel", "Abbrechen", "Cancel", "Annuler"},
+    {"cli.button.no", "Nein", "No", "Non"},
+    {"cli.button.yes", "Ja", "Yes", "Oui"},
+    {"cli.column.bytes", "Byte", "Bytes", "Octets"},
+    {"cli.column.firmware", "Firmware", "Firmware", "Firmware"},
+    {"cli.column.hardware", "Hardware", "Hardware", "Matériel"},
+    {"cli.column.port", "Anschluss", "Port", "Port"},
+    {"cli.column.result", "Ergebnis", "Result", "Résultat"},
+    {"cli.column.seconds", "Sekunden", "Seconds", "Secondes"},
+    {"cli.column.serial", "Seriennummer", "Serial number", "Numéro de série"},
+    {"cli.default", "Vorgabe", "default", "par défaut"},
+    {"cli.defaultAnswer", "Vorgabe: %1", "default: %1", "par défaut : %1"},
+    {"cli.field.battery", "Batterie", "Battery", "Batterie"},
+    {"cli.field.boot", "Bootversion", "Boot version", "Version de boot"},
+    {"cli.field.codeNumber", "Codenummer", "Code number", "Numéro de code"},
+    {"cli.field.productionDate", "Herstellungsdatum", "Production date", "Date de fabrication"},
+    {"cli.field.usb", "USB-Schnittstelle", "USB interface", "Interface USB"},
+    {"cli.help",
+     "Aufruf: qvboot-cli BEFEHL [Optionen]\n\n"
+     "  ports [--json]                  die seriellen Anschlüsse mit Nummer, Gerät und USB-Seriennummer\n"
+     "  identify --port P [--remote] [--json]\n"
+     "                                  was die Station über sich sagt\n"
+     "  update --port P [--port P …] --folder ORDNER [--remote] [--yes ID …]\n"
+     "         [--trace DATEI] [--json] [--log DATEI] [--lang de|en|fr]\n"
+     "                                  lädt jeder Station die passende Update-Datei\n"
+     "  time --port P [--remote] [--yes 1208] [--json]\n"
+     "                                  vergleicht die Uhr der Station mit der des PCs\n\n"
+     "P ist COMn (über die Anschlusszuordnung) oder ein Gerätepfad.\n"
+     "Rückgabewerte: 0 alles erledigt, 1 eine Station ist gescheitert, 2 eine Frage vor dem ersten Schreiben bekam ihre Vorgabe, 3 falscher Aufruf oder kein solcher Anschluss.\n"
+     "Fragen (mit ihrer Vorgabe beantwortet, mit --yes ID andersherum):",
+     "usage: qvboot-cli COMMAND [options]\n\n"
+     "  ports [--json]                  the serial ports with number, device and USB serial number\n"
+     "  identify --port P [--remote] [--json]\n"
+     "                                  what the station says about itself\n"
+     "  update --port P [--port P …] --folder DIR [--remote] [--yes ID …]\n"
+     "         [--trace FILE] [--json] [--log FILE] [--lang de|en|fr]\n"
+     "                                  loads the matching upgrade file onto each station\n"
+     "  time --port P [--remote] [--yes 1208] [--json]\n"
+     "                                  compares the station's clock with the PC's\n\n"
+     "P is COMn (through the port map) or a device path.\n"
+     "Exit codes: 0 all done, 1 a station failed, 2 a question asked before anything was written got its default, 3 bad usage or no such port.\n"
+     "Questions (answered with their default, the other way with --yes ID):",
+     "usage : qvboot-cli COMMANDE [options]\n\n"
+     "  ports [--json]                  les ports série avec numéro, périphérique et numéro de série USB\n"
+     "  identify --port P [--remote] [--json]\n"
+     "                                  ce que la station dit d'elle-même\n"
+     "  update --port P [--port P …] --folder DOSSIER [--remote] [--yes ID …]\n"
+     "         [--trace FICHIER] [--json] [--log FICHIER] [--lang de|en|fr]\n"
+     "                                  charge dans chaque station le fichier de mise à jour qui lui correspond\n"
+     "  time --port P [--remote] [--yes 1208] [--json]\n"
+     "                                  compare l'horloge de la station à celle du PC\n\n"
+     "P est COMn (selon la table des ports) ou le chemin d'un périphérique.\n"
+     "Codes de sortie : 0 tout est fait, 1 une station a échoué, 2 une question posée avant toute écriture a reçu sa réponse par défaut, 3 appel incorrect ou port inexistant.\n"
+     "Questions (réponse par défaut, l'autre avec --yes ID) :"},
+    {"cli.noPorts", "Kein serieller Anschluss gefunden.", "No serial port found.",
+     "Aucun port série trouvé."},
+    {"cli.question.1186",
+     "zu viele Fehler bei einem Block: fortsetzen (neue Identifikation) oder abbrechen",
+     "too many errors on one block: go on (through a new identification) or stop",
+     "trop d'erreurs sur un bloc : continuer (par une nouvelle identification) ou arrêter"},
+    {"cli.question.1192", "andere Hardware, Übersteuerung eingeschaltet: die Datei trotzdem laden",
+     "other hardware, override setting on: load the file anyway",
+     "autre matériel, forçage activé : charger le fichier quand même"},
+    {"cli.question.1202", "die Prüfsumme der Update-Datei stimmt nicht: trotzdem senden",
+     "the upgrade file's checksum is wrong: send it anyway",
+     "la somme de contrôle du fichier de mise à jour est fausse : l'envoyer quand même"},
+    {"cli.question.1208", "die Uhr der Station weicht von der des PCs ab: stellen",
+     "the station's clock differs from the PC's: set it",
+     "l'horloge de la station diffère de celle du PC : la régler"},
+    {"cli.question.1216", "andere Hardware: mit der Datei für die Hardware der Station neu beginnen",
+     "other hardware: start over with the file for the station's hardware",
+     "autre matériel : recommencer avec le fichier du matériel de la station"},
+    {"cli.question.1222", "Batterie bei höchstens 3,0 V: trotzdem laden",
+     "battery at 3.0 V or below: load anyway", "batterie à 3,0 V ou moins : charger quand même"},
+    {"cli.question.1226",
+     "nach dem Schlüssel: auf den Neustart warten und die Uhr stellen (Abbrechen lässt die Uhr)",
+     "after the key: wait for the restart and set the clock (Cancel leaves the clock)",
+     "après la clé : attendre le redémarrage et régler l'horloge (Annuler laisse l'horloge)"},
+    {"cli.question.1231", "die Station hat die Firmware der Datei schon: erneut laden",
+     "the station already has the file's firmware: load it again",
+     "la station a déjà le firmware du fichier : le recharger"},
+    {"cli.result.declined", "abgelehnt", "declined", "refusé"},
+    {"cli.result.failed", "gescheitert", "failed", "échoué"},
+    {"cli.result.ok", "erledigt", "done", "terminé"},
+    {"cli.stationFound", "Station %1, Hardware %2, Boot %3, Firmware %4",
+     "station %1, hardware %2, boot %3, firmware %4",
+     "station %1, matériel %2, boot %3, firmware %4"},
+    {"cli.timedOut", "Die Station hat den Vorgang nicht rechtzeitig beendet.",
+     "The station did not finish in time.", "La station n'a pas terminé à temps."},
+    {"cli.usage.badLanguage", "Unbekannte Sprache '%1' (de, en oder fr).",
+     "Unknown language '%1' (de, en or fr).", "Langue inconnue '%1' (de, en ou fr)."},
+    {"cli.usage.badPort", "'%1' ist weder COM1 bis COM16 noch ein Gerätepfad.",
+     "'%1' is neither COM1 to COM16 nor a device path.",
+     "'%1' n'est ni COM1 à COM16 ni le chemin d'un périphérique."},
+    {"cli.usage.cannotWrite", "%1 kann nicht geschrieben werden.", "Cannot write %1.",
+     "Impossible d'écrire %1."},
+    {"cli.usage.needsFolder", "Der Befehl braucht --folder mit dem Ordner der Update-Dateien.",
+     "The command needs --folder with the folder of the upgrade files.",
+     "La commande demande --folder avec le dossier des fichiers de mise à jour."},
+    {"cli.usage.needsPort", "Der Befehl braucht --port.", "The command needs --port.",
+     "La commande demande --port."},
+    {"cli.usage.needsValue", "%1 braucht einen Wert.", "%1 needs a value.",
+     "%1 demande une valeur."},
+    {"cli.usage.noFolder", "Der Ordner %1 existiert nicht.", "The folder %1 does not exist.",
+     "Le dossier %1 n'existe pas."},
+    {"cli.usage.noSuchPort", "Den Anschluss %1 gibt es nicht.", "There is no port %1.",
+     "Le port %1 n'existe pas."},
+    {"cli.usage.onePort", "Dieser Befehl nimmt genau einen --port.",
+     "This command takes exactly one --port.", "Cette commande prend un seul --port."},
+    {"cli.usage.portTwice", "%1 ist doppelt genannt.", "%1 is given twice.",
+     "%1 est donné deux fois."},
+    {"cli.usage.seeHelp", "Siehe qvboot-cli --help.", "See qvboot-cli --help.",
+     "Voir qvboot-cli --help."},
+    {"cli.usage.tooManyPorts", "Für %1 ist keine Nummer bis COM16 mehr frei.",
+     "No number up to COM16 is left for %1.", "Plus aucun numéro jusqu'à COM16 n'est libre pour %1."},
+    {"cli.usage.unknownCommand", "Unbekannter Befehl '%1'.", "Unknown command '%1'.",
+     "Commande inconnue '%1'."},
+    {"cli.usage.unknownOption", "Unbekannte oder hier nicht erlaubte Option '%1'.",
+     "Unknown option, or one this command does not take: '%1'.",
+     "Option inconnue ou refusée par cette commande : '%1'."},
+    {"cli.usage.unknownQuestion", "Keine Frage dieses Befehls hat die Nummer '%1'.",
+     "No question of this command has the id '%1'.",
+     "Aucune question de cette commande ne porte le numéro '%1'."},
     {"file.changedWhileRead", "Die Datei hat sich beim Lesen geändert",
      "The file changed while it was read", "Le fichier a changé pendant la lecture"},
     {"file.emptyImage", "Die Datei enthält kein Abbild, nur die 6 Byte am Ende",

@@ -1,0 +1,291 @@
+// qvclibench: qvboot-cli against qvstation on pseudo-terminals, figures
+// printed, nothing asserted. One station at 38400 and 4800, direct and
+// relayed, with the station's programming time per block at 0 and 4 ms
+// (throughput against the line's ceiling, the loader's turnaround from
+// qvstation's report); 1, 2, 4 and 8 stations at once; the fault matrix.
+//
+//   qvclibench [--size BYTES] [--slow-size BYTES] [--scale-size BYTES]
+//              [--matrix-size BYTES] [--only single|scale|matrix] [--bin DIR]
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/station/StationImage.h"
+#include "sim/station/UpgradeImage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct Settings {
+  std::size_t size = 256 * 1024;      // one station at 38400
+  std::size_t slowSize = 256 * 1024;  // one station at 4800
+  std::size_t scaleSize = 64 * 1024;
+  std::size_t matrixSize = 8 * 1024;
+  std::string only;
+  std::string bin = QV_BINARY_DIR;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A folder with one upgrade file (firmware 600, hardware 8115) of `size` bytes.
+class Bench {
+ public:
+  Bench(const Settings& settings, std::size_t size) : settings_(settings) {
+    char pattern[] = "/tmp/qvclibench-XXXXXX";
+    dir = ::mkdtemp(pattern);
+    image = qv::sim::MakeSyntheticImage(size, "600");
+    fs::create_directories(dir + "/up/0x8115");
+    upgrade = dir + "/up/0x8115/QV_600.pupd";
+    qv::sim::WriteWholeFile(upgrade, qv::sim::BuildUpgradeFile(image, 0x0102, 0x8115));
+    qv::sim::WriteWholeFile(qv::sim::KeyFilePath(upgrade), qv::BytesOf("BENCH-KEY-012345"));
+  }
+  ~Bench() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+
+  // Starts a station in the background; the path of its terminal. It ends a
+  // few seconds after the loader's last byte and then writes its report.
+  std::string Station(const std::string& name, const std::string& options) {
+    const std::string tty = dir + "/" + name;
+    fs::remove(tty + ".report");
+    const std::string command = "timeout 3000 " + settings_.bin + "/qvstation --link " + tty +
+                                " --report " + tty + ".report --expect " + upgrade +
+                                " --restart-ms 300 --idle-exit 6 " + options + " >/dev/null 2>&1 &";
+    std::system(command.c_str());
+    for (int i = 0; i < 500 && !fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
+    return tty;
+  }
+
+  std::string Report(const std::string& tty) const {
+    for (int i = 0; i < 3000 && !fs::exists(tty + ".report"); ++i)
+      std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(50ms);  // written whole
+    return ReadText(tty + ".report");
+  }
+
+  struct Run {
+    int exitCode = -1;
+    std::map<std::string, QJsonObject> results;  // by port
+  };
+
+  Run Cli(const std::string& args, int limitSeconds = 3000) const {
+    const std::string command = "timeout " + std::to_string(limitSeconds) + " " + settings_.bin +
+                                "/qvboot-cli " + args + " --json --lang en 2>/dev/null";
+    Run run;
+    FILE* out = ::popen(command.c_str(), "r");
+    if (!out) return run;
+    std::string text;
+    char buffer[4096];
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
+    const int status = ::pclose(out);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+      const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+      if (o["event"] == "result") run.results[o["port"].toString().toStdString()] = o;
+    }
+    return run;
+  }
+
+  std::string dir;
+  qv::Bytes image;
+  std::string upgrade;
+
+ private:
+  const Settings& settings_;
+};
+
+// Per-block turnarounds (ms) from a qvstation report.
+std::vector<double> Turnarounds(const std::string& report) {
+  std::vector<double> values;
+  std::istringstream lines(report);
+  for (std::string line; std::getline(lines, line);) {
+    const auto at = line.find("turnaround ");
+    if (at == std::string::npos || line.find("  block") != 0) continue;
+    const std::string rest = line.substr(at + 11);
+    if (rest.find('-') != std::string::npos) continue;
+    values.push_back(std::stod(rest));
+  }
+  std::ranges::sort(values);
+  return values;
+}
+
+double Quantile(const std::vector<double>& sorted, double q) {
+  if (sorted.empty()) return 0;
+  const auto index = static_cast<std::size_t>(q * static_cast<double>(sorted.size() - 1) + 0.5);
+  return sorted[std::min(index, sorted.size() - 1)];
+}
+
+// What one full block costs on the line at `baud` (the 138-byte frame and the
+// 11-byte acknowledgement, 10 bits a byte) plus the station's 1 ms reply
+// delay and its programming time: the highest data rate the protocol allows.
+double Ceiling(int baud, int blockMs) {
+  const double seconds = 149.0 * 10.0 / baud + (1.0 + blockMs) / 1000.0;
+  return 128.0 / seconds;
+}
+
+double EffectiveFromReport(const std::string& report) {
+  const auto at = report.find("bytes/s effective");
+  if (at == std::string::npos) return 0;
+  const auto start = report.rfind(' ', report.rfind(' ', at - 1) - 1);
+  return std::stod(report.substr(start + 1, at - start - 1));
+}
+
+void Single(const Settings& settings) {
+  std::printf("One station (image %zu bytes at 38400, %zu at 4800)\n", settings.size,
+              settings.slowSize);
+  std::printf("%-6s %-8s %-6s %10s %10s %8s %8s %8s %8s  %s\n", "baud", "link", "prog",
+              "B/s loader", "B/s line", "ceiling", "ratio", "turn med", "turn p99", "result");
+  for (const int baud : {38400, 4800}) {
+    for (const bool relayed : {false, true}) {
+      for (const int blockMs : {0, 4}) {
+        Bench bench(settings, baud == 38400 ? settings.size : settings.slowSize);
+        std::string options = "--block-ms " + std::to_string(blockMs);
+        if (baud == 4800) options += " --max-baud 4800";
+        const std::string tty = bench.Station("s", options);
+        const auto run = bench.Cli("update --port " + tty + " --folder " + bench.dir + "/up" +
+                                   (relayed ? " --remote" : ""));
+        const std::string report = bench.Report(tty);
+        const QJsonObject r = run.results.count(tty) ? run.results.at(tty) : QJsonObject{};
+        const auto turns = Turnarounds(report);
+        const double line = EffectiveFromReport(report);
+        std::printf("%-6d %-8s %-6s %10.0f %10.0f %8.0f %7.1f%% %7.3fms %7.3fms  %s (exit %d)\n",
+                    baud, relayed ? "relayed" : "direct", (std::to_string(blockMs) + "ms").c_str(),
+                    r["bytesPerSecond"].toDouble(), line, Ceiling(baud, blockMs),
+                    100.0 * line / Ceiling(baud, blockMs), Quantile(turns, 0.5),
+                    Quantile(turns, 0.99), r["result"].toString().toStdString().c_str(),
+                    run.exitCode);
+        std::fflush(stdout);
+      }
+    }
+  }
+}
+
+void Scale(const Settings& settings) {
+  std::printf("\nStations at once, 38400, %zu bytes each\n", settings.scaleSize);
+  std::printf("%-9s %12s %10s %8s  %s\n", "stations", "total B/s", "vs one", "seconds", "results");
+  double one = 0;
+  for (const int count : {1, 2, 4, 8}) {
+    Bench bench(settings, settings.scaleSize);
+    std::string ports;
+    for (int i = 0; i < count; ++i)
+      ports += " --port " +
+               bench.Station("s" + std::to_string(i), "--serial " + std::to_string(5000 + i));
+    const auto run = bench.Cli("update" + ports + " --folder " + bench.dir + "/up");
+    double bytes = 0, seconds = 0;
+    int ok = 0;
+    for (const auto& [port, r] : run.results) {
+      bytes += r["bytes"].toDouble();
+      seconds = std::max(seconds, r["seconds"].toDouble());
+      ok += r["result"] == "ok";
+    }
+    const double total = seconds > 0 ? bytes / seconds : 0;
+    if (count == 1) one = total;
+    std::printf("%-9d %12.0f %9.2fx %8.2f  %d/%d ok\n", count, total, one > 0 ? total / one : 0,
+                seconds, ok, count);
+    std::fflush(stdout);
+    for (int i = 0; i < count; ++i) bench.Report(bench.dir + "/s" + std::to_string(i));
+  }
+}
+
+struct Fault {
+  const char* name;
+  const char* station;  // qvstation options
+  const char* cli;      // extra loader options
+};
+
+// Each cell: "exact" when the first run left the exact image; "msg, 2nd ok"
+// when it failed with a message and a second run completed; otherwise what
+// went wrong ("hang": the loader was stopped after its time).
+std::string Cell(const Settings& settings, const Fault& fault, int baud, bool relayed) {
+  Bench bench(settings, settings.matrixSize);
+  std::string options = fault.station;
+  if (baud == 4800 && options.find("--baud") == std::string::npos) options += " --max-baud 4800";
+  const std::string tty = bench.Station("s", options);
+  const std::string args = "update --port " + tty + " --folder " + bench.dir + "/up" +
+                           (relayed ? " --remote" : "") + " " + fault.cli;
+  const auto first = bench.Cli(args, 600);
+  if (first.exitCode == 124) return "hang";
+  if (first.exitCode > 128) return "crash";
+  const std::string report = bench.Report(tty);
+  const QJsonObject r = first.results.count(tty) ? first.results.at(tty) : QJsonObject{};
+  if (first.exitCode == 0 && report.find("matches expected: yes") != std::string::npos)
+    return "exact";
+  if (r["message"].toString().isEmpty()) return "no message";
+  // A second run, on a station without the fault (the first may be gone).
+  const std::string again = bench.Station("t", baud == 4800 ? "--max-baud 4800" : "");
+  const auto second = bench.Cli(
+      "update --port " + again + " --folder " + bench.dir + "/up" + (relayed ? " --remote" : ""),
+      600);
+  const bool exact = bench.Report(again).find("matches expected: yes") != std::string::npos;
+  return second.exitCode == 0 && exact ? "msg, 2nd ok"
+                                       : "msg, 2nd " + std::to_string(second.exitCode);
+}
+
+void Matrix(const Settings& settings) {
+  static const Fault kFaults[] = {
+      {"NAK burst (row 3, 5x)", "--nak-block 3:5", ""},
+      {"NAK 1%", "--nak-probability 0.01 --seed 7", ""},
+      {"NAK 30%", "--nak-probability 0.30 --seed 7", ""},
+      {"silent data block (5th)", "--silent 0x80:5", ""},
+      {"silent after block 5", "--silent-after-block 5", ""},
+      {"corrupt checksum (5th ack)", "--bad-checksum 0x80:5", ""},
+      {"another address (5th ack)", "--wrong-address 5", ""},
+      {"cut reply (5th ack)", "--cut-short 0x80:5", ""},
+      {"swapped station on resume", "--nak-block 3:40 --swap-serial 999:2", "--yes 1186"},
+      {"vanishing port (block 5)", "--disappear-after-block 5", ""},
+      {"station at the other speed", "--baud 38400", ""},
+  };
+  std::printf("\nFault matrix (%zu bytes)\n%-28s %-14s %-14s %-14s %-14s\n", settings.matrixSize,
+              "fault", "4800 direct", "4800 relayed", "38400 direct", "38400 relayed");
+  for (const Fault& fault : kFaults) {
+    std::printf("%-28s", fault.name);
+    std::fflush(stdout);
+    for (const int baud : {4800, 38400}) {
+      for (const bool relayed : {false, true}) {
+        std::printf(" %-14s", Cell(settings, fault, baud, relayed).c_str());
+        std::fflush(stdout);
+      }
+    }
+    std::printf("\n");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i], value = argv[i + 1];
+    if (name == "--size") settings.size = std::stoul(value);
+    if (name == "--slow-size") settings.slowSize = std::stoul(value);
+    if (name == "--scale-size") settings.scaleSize = std::stoul(value);
+    if (name == "--matrix-size") settings.matrixSize = std::stoul(value);
+    if (name == "--only") settings.only = value;
+    if (name == "--bin") settings.bin = value;
+  }
+  if (settings.only.empty() || settings.only == "single") Single(settings);
+  if (settings.only.empty() || settings.only == "scale") Scale(settings);
+  if (settings.only.empty() || settings.only == "matrix") Matrix(settings);
+  return 0;
+}

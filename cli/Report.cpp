@@ -1,0 +1,196 @@
+#include "cli/Report.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "app/NamedTexts.h"
+#include "cli/Questions.h"
+
+namespace qv::cli {
+
+namespace {
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::string Fixed(double value, int decimals) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string Pad(const std::string& text, std::size_t width) {
+  // Columns count characters, not bytes: a German or French heading is UTF-8.
+  const auto shown = static_cast<std::size_t>(std::ranges::count_if(
+      text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return text + std::string(width > shown ? width - shown : 0, ' ');
+}
+
+std::string Duration(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) return "--:--";
+  const auto whole = static_cast<long>(seconds + 0.5);
+  char text[48];
+  std::snprintf(text, sizeof text, "%02ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+}  // namespace
+
+Outcome Classify(bool completed, bool wroteData, const std::vector<BoxRecord>& boxes) {
+  if (completed) return Outcome::Ok;
+  if (wroteData) return Outcome::Failed;
+  const bool declined = std::ranges::any_of(boxes, [](const BoxRecord& box) {
+    const Question* q = FindQuestion(box.question);
+    return q && q->beforeWriting && box.answer == q->defaultAnswer;
+  });
+  return declined ? Outcome::Declined : Outcome::Failed;
+}
+
+int ExitCode(const std::vector<StationResult>& results) {
+  const auto has = [&](Outcome o) {
+    return std::ranges::any_of(results, [o](const StationResult& r) { return r.outcome == o; });
+  };
+  if (has(Outcome::Failed)) return 1;
+  if (has(Outcome::Declined)) return 2;
+  return 0;
+}
+
+const char* OutcomeName(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Ok:
+      return "ok";
+    case Outcome::Declined:
+      return "declined";
+    case Outcome::Failed:
+      break;
+  }
+  return "failed";
+}
+
+double BytesPerSecond(const StationResult& result) {
+  return result.seconds > 0 ? static_cast<double>(result.bytes) / result.seconds : 0.0;
+}
+
+std::string ResultTable(const std::vector<StationResult>& results, std::int32_t initLang) {
+  const auto T = [initLang](const char* name) { return NamedText(initLang, name); };
+  std::vector<std::vector<std::string>> rows{{T("cli.column.port"), T("cli.column.serial"),
+                                              T("cli.column.hardware"), T("cli.column.firmware"),
+                                              T("cli.column.bytes"), T("cli.column.seconds"), "B/s",
+                                              T("cli.column.result")}};
+  for (const StationResult& r : results) {
+    const std::string after = r.firmwareAfter.empty() ? "-" : r.firmwareAfter;
+    const std::string firmware = r.firmwareBefore.empty() ? "-" : r.firmwareBefore + " -> " + after;
+    rows.push_back({r.port, r.serial.empty() ? "-" : r.serial,
+                    r.hardware.empty() ? "-" : r.hardware, firmware, std::to_string(r.bytes),
+                    Fixed(r.seconds, 1), Fixed(BytesPerSecond(r), 0),
+                    T((std::string("cli.result.") + OutcomeName(r.outcome)).c_str())});
+  }
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c < row.size(); ++c)
+      widths[c] = std::max(widths[c], Pad(row[c], 0).size());
+  std::string table;
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t c = 0; c < row.size(); ++c) line += Pad(row[c], widths[c] + 2);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    table += line + "\n";
+  }
+  return table;
+}
+
+std::string StatusLine(const LiveStatus& s, int barWidth) {
+  const double share =
+      s.total > 0
+          ? std::clamp(static_cast<double>(s.bytes) / static_cast<double>(s.total), 0.0, 1.0)
+          : 0.0;
+  const int filled = static_cast<int>(share * barWidth);
+  const std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                          std::string(static_cast<std::size_t>(barWidth - filled), '.') + "]";
+  const double rate = s.transferSeconds > 0 ? static_cast<double>(s.bytes) / s.transferSeconds : 0;
+  const double eta = rate > 0 ? static_cast<double>(s.total - s.bytes) / rate : -1;
+  return Pad(s.port + " ", 14) + Pad((s.serial.empty() ? "-" : s.serial) + " ", 10) +
+         Pad(s.phase, 10) + bar + " " + Pad(Fixed(share * 100, 0) + "%", 5) +
+         Pad(Fixed(rate, 0) + " B/s", 11) + "ETA " + Duration(eta);
+}
+
+QJsonObject EventJson(const std::string& event, const std::string& port) {
+  QJsonObject o{{"event", Q(event)}, {"time", Q(UtcNow())}};
+  if (!port.empty()) o.insert("port", Q(port));
+  return o;
+}
+
+QJsonObject ResultJson(const StationResult& r) {
+  QJsonObject o = EventJson("result", r.port);
+  o.insert("device", Q(r.device));
+  o.insert("result", OutcomeName(r.outcome));
+  o.insert("identified", r.identified);
+  if (r.identified) {
+    o.insert("serial", Q(r.serial));
+    o.insert("hardware", Q(r.hardware));
+    o.insert("boot", Q(r.boot));
+    o.insert("firmwareBefore", Q(r.firmwareBefore));
+    o.insert("productionDate", Q(r.productionDate));
+    o.insert("battery", Q(r.battery));
+    o.insert("codeNumber", r.codeNumber);
+    o.insert("usb", r.usb);
+  }
+  if (!r.firmwareAfter.empty()) o.insert("firmwareAfter", Q(r.firmwareAfter));
+  if (!r.file.empty()) {
+    o.insert("file", Q(r.file));
+    o.insert("fileChecksum", Q(r.fileChecksum));
+  }
+  o.insert("bytes", static_cast<qint64>(r.bytes));
+  o.insert("seconds", std::round(r.seconds * 1000) / 1000);
+  o.insert("bytesPerSecond", std::round(BytesPerSecond(r)));
+  o.insert("message", Q(r.message));
+  QJsonArray questions;
+  for (const BoxRecord& box : r.boxes) {
+    if (box.question == 0) continue;
+    const Question* q = FindQuestion(box.question);
+    questions.append(QJsonObject{{"id", box.question},
+                                 {"answer", box.answer},
+                                 {"default", q && box.answer == q->defaultAnswer}});
+  }
+  o.insert("questions", questions);
+  return o;
+}
+
+std::string JsonLine(const QJsonObject& object) {
+  return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString() + "\n";
+}
+
+std::string CsvHeader() {
+  return "time,port,serial,hardware,boot,firmware_before,firmware_after,file,file_checksum,"
+         "bytes,seconds,result,message\n";
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
+std::string CsvRow(const StationResult& r, const std::string& time) {
+  std::ostringstream row;
+  for (const std::string& field : {time, r.port, r.serial, r.hardware, r.boot, r.firmwareBefore,
+                                   r.firmwareAfter, r.file, r.fileChecksum}) {
+    row << CsvField(field) << ',';
+  }
+  row << r.bytes << ',' << Fixed(r.seconds, 3) << ',' << OutcomeName(r.outcome) << ','
+      << CsvField(r.message) << '\n';
+  return row.str();
+}
+
+std::string UtcNow() {
+  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,81 @@
+#pragma once
+// What one station's run came to, and the forms it is reported in: the
+// result table, the live status line, the JSON lines and the CSV record.
+#include <QJsonObject>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qv::cli {
+
+enum class Outcome { Ok, Failed, Declined };
+
+// One message box the engine raised, and the answer it got.
+struct BoxRecord {
+  std::string prompt;
+  int style = 0;
+  int question = 0;  // 0 for a plain message
+  int answer = 0;
+};
+
+struct StationResult {
+  std::string port;    // as the operator gave it
+  std::string device;  // the device path behind it
+  bool identified = false;
+  std::string serial;
+  std::string hardware;  // "8115"
+  std::string boot;      // "0102"
+  std::string firmwareBefore;
+  std::string firmwareAfter;
+  std::string productionDate;  // "2015-06-01"
+  std::string battery;         // volts, "3.60"
+  int codeNumber = 0;
+  bool usb = false;
+  std::string file;          // the upgrade file sent (update)
+  std::string fileChecksum;  // its trailer's checksum, four hex digits
+  std::int64_t bytes = 0;    // data bytes the station acknowledged
+  double seconds = 0;        // from the first block to the last acknowledgement
+  Outcome outcome = Outcome::Failed;
+  std::string message;  // the last message shown, on one line
+  std::vector<BoxRecord> boxes;
+};
+
+// Ok when the command completed; Declined when it did not, nothing was
+// written and a question asked before writing got its default; else Failed.
+Outcome Classify(bool completed, bool wroteData, const std::vector<BoxRecord>& boxes);
+
+// 0 every station ok, 1 one failed, 2 none failed but one declined.
+int ExitCode(const std::vector<StationResult>& results);
+inline constexpr int kExitUsage = 3;
+
+const char* OutcomeName(Outcome outcome);  // "ok", "failed", "declined"
+double BytesPerSecond(const StationResult& result);
+
+// The table printed at the end, headings and words in the language given.
+std::string ResultTable(const std::vector<StationResult>& results, std::int32_t initLang);
+
+// The live line of one station.
+struct LiveStatus {
+  std::string port;
+  std::string serial;
+  std::string phase;
+  std::int64_t bytes = 0;
+  std::int64_t total = 0;
+  double transferSeconds = 0;
+};
+std::string StatusLine(const LiveStatus& status, int barWidth = 20);
+
+// JSON objects, one per line on standard output.
+QJsonObject ResultJson(const StationResult& result);
+QJsonObject EventJson(const std::string& event, const std::string& port);
+std::string JsonLine(const QJsonObject& object);
+
+// The CSV record: a header for a new file, then one row per station and attempt.
+std::string CsvHeader();
+std::string CsvRow(const StationResult& result, const std::string& time);
+std::string CsvField(const std::string& text);
+
+// "2026-12-07T09:30:00.123Z"
+std::string UtcNow();
+
+}  // namespace qv::cli

@@ -1,0 +1,422 @@
+#include "cli/StationRun.h"
+
+#include <QLocale>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
+#include "app/QvBoot.h"
+#include "app/qt/QtClock.h"
+#include "app/qt/QtTimer.h"
+#include "cli/CliView.h"
+#include "cli/Questions.h"
+#include "cli/TracingComm.h"
+#include "core/Errors.h"
+#include "ports/ModeSwitching.h"
+#include "protocol/Commands.h"
+#include "protocol/Identification.h"
+#include "protocol/ReceiveReply.h"
+#include "protocol/ReplyHandlers.h"
+#include "serial/qt/QtPortDevices.h"
+#include "serial/qt/QtSerialComm.h"
+#include "update/ClockCommand.h"
+#include "update/Engine.h"
+#include "update/UpdateRun.h"
+
+namespace qv::cli {
+
+namespace {
+
+constexpr int kPollMs = 100;
+// All five timers must stay off this many polls in a row: a procedure that
+// re-arms one does so within the same event.
+constexpr int kIdlePolls = 3;
+constexpr double kRestoreSeconds = 1.5;
+
+char SystemDecimalSeparator() {
+  const QString point = QLocale::system().decimalPoint();
+  return point.isEmpty() ? '.' : point.at(0).toLatin1();
+}
+
+std::string TwoDigits(int value) {
+  return (value < 10 ? "0" : "") + std::to_string(value);
+}
+
+// The last two bytes of the upgrade file: the checksum its trailer carries.
+std::string StoredChecksum(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file || file.tellg() < 2) return {};
+  file.seekg(-2, std::ios::end);
+  char bytes[2] = {};
+  file.read(bytes, 2);
+  return LongToHex(static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                              static_cast<unsigned char>(bytes[1])),
+                   2);
+}
+
+// Identification alone: the mode reply asks for the system data (never for a
+// new speed), and the identification reply ends the conversation.
+ReplyTable IdentifyReplies() {
+  ReplyTable table = StationReplies();
+  table.byCode[SET_MODE] = [](Context& ctx) {
+    if (ctx.rx.RxCount < 2) return ReplyOutcome::Continue;
+    ctx.Timer3.setEnabled(false);
+    ctx.link.ModeRetryCount = 0;
+    ctx.link.CurrentBaud = PortSpeed(ctx);
+    if (ctx.link.StartBaud == 0) ctx.link.StartBaud = ctx.link.CurrentBaud;
+    ctx.view.setText(Control::Master,
+                     ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
+    RequestSystemData(ctx, kFullIdentification);
+    return ReplyOutcome::Continue;
+  };
+  table.byCode[READ_SYSDATA] = [](Context& ctx) {
+    if (ctx.rx.RxBuffer[0] != kIdentificationLength || ctx.rx.RxBuffer[3] != 0)
+      return ReplyOutcome::Continue;  // the watchdog asks again
+    ctx.Timer2.setEnabled(false);
+    ClosePort(ctx);
+    return ReplyOutcome::EndEvent;
+  };
+  return table;
+}
+
+}  // namespace
+
+StationRun::StationRun(int index, JobSpec spec, Sink& sink)
+    : index_(index), spec_(std::move(spec)), sink_(sink) {
+  result_.port = spec_.port;
+  result_.device = spec_.device;
+  live_.port = spec_.port;
+}
+
+StationRun::~StationRun() = default;
+
+double StationRun::Now() const {
+  return static_cast<double>(clock_->monotonicMs()) / 1000.0;
+}
+
+// A COM number goes through the operator's port map, as in the window, so a
+// USB station found again under another device after its restart is still
+// reached; a device path has a map of its own for the run.
+PortMap StationRun::MapOfPort() const {
+  if (spec_.mapFile.empty()) return SystemPortMap();
+  std::ofstream(spec_.mapFile) << "COM" << spec_.comNumber << " = " << spec_.device << "\n";
+  return PortMap(spec_.mapFile, FileSystemPortSystem());
+}
+
+bool StationRun::MakePlatform() {
+  const std::int32_t lang = spec_.initLang;
+  serial_ = std::make_unique<QtSerialComm>(
+      MapOfPort(), [lang](std::string_view name) { return NamedText(lang, name); });
+  comm_ = std::make_unique<TracingComm>(*serial_);
+  comm_->onSent = [this](std::uint8_t code, const Bytes& frame) { Sent(code, frame); };
+  for (auto& timer : timers_) timer = std::make_unique<QtTimer>();
+  clock_ = std::make_unique<QtClock>();
+  view_ = std::make_unique<CliView>(lang, spec_.yes, SystemDecimalSeparator());
+  view_->onBox = [this](const BoxRecord& box) { Box(box); };
+  view_->onProgress = [this](std::int32_t value) { Progress(value); };
+  identifyReplies_ = IdentifyReplies();
+  probeReplies_.byCode[SET_MODE] = [this](Context& ctx) {
+    if (ctx.rx.RxCount < 2) return ReplyOutcome::Continue;
+    ctx.Timer3.setEnabled(false);
+    ctx.link.ModeRetryCount = 0;
+    stationAnswered_ = true;
+    return ReplyOutcome::EndEvent;
+  };
+  replies_ = RecordingReplies();
+  stage_ = &StationReplies();
+  ctx_ = std::make_unique<Context>(Platform{comm_.get(), timers_[0].get(), timers_[1].get(),
+                                            timers_[2].get(), timers_[3].get(), timers_[4].get(),
+                                            clock_.get(), view_.get(), &replies_});
+  Context& ctx = *ctx_;
+  ctx.settings.InitLang = lang;
+  WireEngine(ctx);
+  StartEngine(ctx);
+  ctx.settings.PortList = "COM" + std::to_string(spec_.comNumber);
+  ctx.settings.UpgradeFolder = spec_.folder;
+  SetBaudList(ctx, "4800");
+  try {
+    ctx.MSComm.setCommPort(spec_.comNumber);
+    ApplyBaud(ctx, ctx.settings.BaudList);
+    ctx.MSComm.setPortOpen(true);
+  } catch (const PlatformError& e) {
+    Finish(e.description());
+    return false;
+  }
+  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
+  ctx.link.MasterListIndex = spec_.remote ? 1 : 0;
+  ctx.view.setText(Control::Master, spec_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
+  return true;
+}
+
+void StationRun::Start() {
+  poll_ = new QTimer(this);
+  connect(poll_, &QTimer::timeout, this, [this] { Poll(); });
+  if (!MakePlatform()) return;
+  startedAt_ = Now();
+  SetPhase("contact");
+  poll_->start(kPollMs);
+  if (spec_.command != Command::Update) {
+    StartCommand();
+    return;
+  }
+  // The window starts an update at the speed its settings remember, and its
+  // start watchdog gives up before the speed search would try the other
+  // one. Without settings to go by, the station's speed is found first.
+  probing_ = true;
+  stage_ = &probeReplies_;
+  ctx_->run.OperationMode = 0;
+  Master_Click(*ctx_);
+}
+
+void StationRun::StartCommand() {
+  Context& ctx = *ctx_;
+  probing_ = false;
+  // The mode frame clears the list's text until a mode reply fills it, and
+  // the start command will not run without it.
+  ctx.view.setText(Control::Master, spec_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
+  switch (spec_.command) {
+    case Command::Update:
+      stage_ = &StationReplies();
+      mnuCommandStartUpdate_Click(ctx);
+      break;
+    case Command::Time:
+      stage_ = &StationReplies();
+      mnuCommandSetTime_Click(ctx);
+      break;
+    default:
+      stage_ = &identifyReplies_;
+      ctx.run.OperationMode = 0;
+      Master_Click(ctx);
+      break;
+  }
+}
+
+ReplyTable StationRun::RecordingReplies() {
+  ReplyTable table;
+  for (std::size_t code = 0; code < table.byCode.size(); ++code) {
+    table.byCode[code] = [this, code](Context& ctx) {
+      Before(static_cast<std::uint8_t>(code));
+      const ReplyHandler& handler = stage_->byCode[code];
+      const ReplyOutcome outcome = handler ? handler(ctx) : ReplyOutcome::Continue;
+      After(static_cast<std::uint8_t>(code));
+      return outcome;
+    };
+  }
+  return table;
+}
+
+void StationRun::Before(std::uint8_t code) {
+  const Context& ctx = *ctx_;
+  const auto& rx = ctx.rx.RxBuffer;
+  Bytes reply{code};
+  if (code != kNak)
+    reply.insert(reply.end(), rx.begin(), rx.begin() + std::clamp<int>(ctx.rx.RxCount, 0, 257));
+  sink_.Frame(spec_.port, false, code, reply);
+  if (code == GET_TIME) clockRead_ = true;
+  if (code == SET_TIME) clockSet_ = true;
+  if (code != READ_SYSDATA) return;
+  if (ctx.timeSet.bVerifyAfterUpgrade && rx[0] >= 11) {
+    result_.firmwareAfter = {static_cast<char>(rx[9]), static_cast<char>(rx[10]),
+                             static_cast<char>(rx[11])};
+    return;
+  }
+  if (result_.identified || rx[0] != kIdentificationLength || rx[3] != 0) return;
+  NoteStation(ReadStationInfo(rx));
+}
+
+// The station as its first full identification describes it: what the
+// record and the table show as "before".
+void StationRun::NoteStation(const StationInfo& info) {
+  result_.identified = true;
+  result_.serial = PlainNumber(info.serial);
+  result_.hardware = info.hardwareText;
+  result_.boot = info.bootText;
+  result_.firmwareBefore = info.firmware;
+  const LocalDateTime& d = info.productionDate;
+  result_.productionDate =
+      std::to_string(d.year) + "-" + TwoDigits(d.month) + "-" + TwoDigits(d.day);
+  result_.battery = VoltageText(info.voltage, '.');
+  result_.codeNumber = info.codeNumber;
+  result_.usb = info.bUsb;
+  live_.serial = result_.serial;
+  QJsonObject event = EventJson("station", spec_.port);
+  event.insert("serial", QString::fromStdString(result_.serial));
+  event.insert("hardware", QString::fromStdString(result_.hardware));
+  event.insert("boot", QString::fromStdString(result_.boot));
+  event.insert("firmware", QString::fromStdString(result_.firmwareBefore));
+  event.insert("productionDate", QString::fromStdString(result_.productionDate));
+  event.insert("battery", QString::fromStdString(result_.battery));
+  event.insert("codeNumber", result_.codeNumber);
+  event.insert("usb", result_.usb);
+  sink_.Event(event);
+  sink_.Live(index_, live_);
+}
+
+void StationRun::After(std::uint8_t code) {
+  if (code != WRITE_BLOCK) return;
+  const Context& ctx = *ctx_;
+  const auto acknowledged = ctx.run.bAllDataAcknowledged
+                                ? static_cast<std::int64_t>(ctx.image.UpgradeData.size())
+                                : std::int64_t{ctx.run.TransferOffset};
+  result_.bytes = std::max(result_.bytes, acknowledged);
+  live_.bytes = std::max(live_.bytes, result_.bytes);
+  sink_.Live(index_, live_);
+  if (firstBlockAt_ >= 0) result_.seconds = Now() - firstBlockAt_;
+}
+
+void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
+  sink_.Frame(spec_.port, true, code, frame);
+  switch (code) {
+    case WRITE_BLOCK:
+      if (firstBlockAt_ < 0) {
+        firstBlockAt_ = Now();
+        result_.file = ctx_->image.FoundFileName;
+        result_.fileChecksum = StoredChecksum(result_.file);
+        live_.total = static_cast<std::int64_t>(ctx_->image.UpgradeData.size());
+      }
+      SetPhase("transfer");
+      break;
+    case READ_SYSDATA:
+      SetPhase(ctx_->timeSet.TimeReplyState > 0 ? "confirm" : "identify");
+      break;
+    case INIT_UPDATE:
+      SetPhase("key");
+      break;
+    case SET_TIME:
+    case GET_TIME:
+      SetPhase("clock");
+      break;
+    default:
+      break;
+  }
+}
+
+void StationRun::Box(const BoxRecord& box) {
+  const std::string line = OneLine(box.prompt);
+  result_.message = line;
+  QJsonObject event = EventJson(box.question ? "question" : "message", spec_.port);
+  event.insert("text", QString::fromStdString(line));
+  if (box.question) {
+    const Question* q = FindQuestion(box.question);
+    event.insert("id", box.question);
+    event.insert("answer", box.answer);
+    event.insert("default", q && box.answer == q->defaultAnswer);
+  }
+  sink_.Event(event);
+}
+
+void StationRun::Progress(std::int32_t value) {
+  if (firstBlockAt_ < 0) return;
+  live_.bytes = std::max<std::int64_t>(value, result_.bytes);
+  live_.transferSeconds = Now() - firstBlockAt_;
+  sink_.Live(index_, live_);
+  if (progressReportedAt_ >= 0 && Now() - progressReportedAt_ < 1.0) return;
+  progressReportedAt_ = Now();
+  QJsonObject event = EventJson("progress", spec_.port);
+  event.insert("bytes", static_cast<qint64>(live_.bytes));
+  event.insert("total", static_cast<qint64>(live_.total));
+  event.insert("bytesPerSecond",
+               std::round(live_.transferSeconds > 0
+                              ? static_cast<double>(live_.bytes) / live_.transferSeconds
+                              : 0.0));
+  sink_.Event(event);
+}
+
+void StationRun::SetPhase(const std::string& phase) {
+  if (live_.phase == phase) return;
+  live_.phase = phase;
+  sink_.Live(index_, live_);
+  QJsonObject event = EventJson("phase", spec_.port);
+  event.insert("phase", QString::fromStdString(phase));
+  sink_.Event(event);
+}
+
+void StationRun::Poll() {
+  if (done_) return;
+  Context& ctx = *ctx_;
+  if (probing_ && stationAnswered_) {
+    StartCommand();
+    return;
+  }
+  if (restoreUntil_ >= 0) {
+    if (PortSpeed(ctx) == ctx.link.StartBaud || Now() > restoreUntil_) Finish();
+    return;
+  }
+  const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
+  if (Now() - startedAt_ > limit) {
+    Finish(NamedText(spec_.initLang, "cli.timedOut"));
+    return;
+  }
+  bool idle = true;
+  for (const auto& timer : timers_) idle = idle && !timer->Enabled();
+  idlePolls_ = idle ? idlePolls_ + 1 : 0;
+  if (idlePolls_ >= kIdlePolls) RestoreLink();
+}
+
+// As the window does when it closes: the station goes back to the speed it
+// was found at.
+void StationRun::RestoreLink() {
+  Context& ctx = *ctx_;
+  if (ctx.link.StartBaud == 0 || PortSpeed(ctx) == ctx.link.StartBaud) {
+    Finish();
+    return;
+  }
+  SetPhase("restore");
+  ctx.window.bClosing = true;
+  EnsurePortOpen(ctx);
+  SelectMasterEntry(ctx, 0);
+  restoreUntil_ = Now() + kRestoreSeconds;
+}
+
+bool StationRun::Completed() const {
+  const Context& ctx = *ctx_;
+  switch (spec_.command) {
+    case Command::Identify:
+      return result_.identified;
+    case Command::Time: {
+      // Read and, where the clocks disagree, set when asked to.
+      const bool asked = std::ranges::any_of(view_->boxes(),
+                                             [](const BoxRecord& b) { return b.question == 1208; });
+      return clockRead_ && (!asked || clockSet_);
+    }
+    default:
+      break;
+  }
+  if (ctx.view.text(Control::Caption).ends_with(" ok")) return true;
+  // Told to leave the clock alone, the station's own verdict on the key is
+  // the last word.
+  return spec_.yes.contains(1226) && ctx.run.KeyResult == '0';
+}
+
+void StationRun::Finish(const std::string& failure) {
+  if (done_) return;
+  done_ = true;
+  if (poll_) poll_->stop();
+  if (ctx_) {
+    Context& ctx = *ctx_;
+    for (auto& timer : timers_) timer->setEnabled(false);
+    ClosePort(ctx);
+    result_.boxes = view_->boxes();
+    const bool completed = failure.empty() && Completed();
+    result_.outcome = Classify(completed, firstBlockAt_ >= 0, result_.boxes);
+    if (!failure.empty()) result_.message = failure;
+  } else {
+    result_.message = failure;
+  }
+  live_.phase = OutcomeName(result_.outcome);
+  sink_.Live(index_, live_);
+  sink_.Event(ResultJson(result_));
+  ctx_.reset();
+  view_.reset();
+  clock_.reset();
+  for (auto& timer : timers_) timer.reset();
+  comm_.reset();
+  serial_.reset();
+  std::error_code ignored;
+  if (!spec_.mapFile.empty()) std::filesystem::remove(spec_.mapFile, ignored);
+  emit finished();
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,259 @@
+// qvboot-cli: the loader from a terminal, for one station or many at once.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
+#include "cli/Console.h"
+#include "cli/Questions.h"
+#include "cli/StationRun.h"
+#include "config/IniAccess.h"
+#include "config/Settings.h"
+#include "core/TextRules.h"
+#include "ports/SerialPorts.h"
+#include "serial/qt/QtPortDevices.h"
+
+namespace {
+
+using namespace qv;
+using namespace qv::cli;
+namespace fs = std::filesystem;
+
+QString Q(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+std::int32_t Language(const Options& options) {
+  if (const auto offset = LanguageOffset(options.lang)) return *offset;
+  IniAccess ini;
+  return LocateSettingsFile(ini).empty() ? 1000 : ReadLanguage(ini);
+}
+
+int Usage(const UsageError& error, std::int32_t lang) {
+  std::string text = NamedText(lang, error.name);
+  const auto value = [&](std::size_t i) { return i < error.values.size() ? error.values[i] : ""; };
+  text = FillPlaceholders(text, {value(0), value(1)});
+  std::fprintf(stderr, "qvboot-cli: %s\n%s\n", text.c_str(),
+               NamedText(lang, "cli.usage.seeHelp").c_str());
+  return kExitUsage;
+}
+
+int Help(std::int32_t lang) {
+  std::printf("%s\n", NamedText(lang, "cli.help").c_str());
+  for (const Question& q : Questions()) {
+    const std::string text = NamedText(lang, "cli.question." + std::to_string(q.id));
+    const std::string answer =
+        FillPlaceholders(NamedText(lang, "cli.defaultAnswer"), {ButtonText(q.defaultAnswer, lang)});
+    std::printf("  %d  %s (%s)\n", q.id, text.c_str(), answer.c_str());
+  }
+  return 0;
+}
+
+int Ports(const Options& options, std::int32_t lang) {
+  const auto entries = SystemPortMap().List();
+  for (const PortEntry& entry : entries) {
+    const std::string usbSerial = entry.device ? entry.device->serialNumber : "";
+    if (options.json) {
+      QJsonObject o = EventJson("port", "COM" + std::to_string(entry.number));
+      o.insert("number", entry.number);
+      o.insert("path", Q(entry.path));
+      o.insert("present", entry.present);
+      o.insert("description", Q(PortLabel(entry)));
+      o.insert("usbSerial", Q(usbSerial));
+      std::fputs(JsonLine(o).c_str(), stdout);
+      continue;
+    }
+    std::printf("COM%-4d %-28s %s%s\n", entry.number, entry.path.c_str(), PortLabel(entry).c_str(),
+                usbSerial.empty() ? "" : ("  USB " + usbSerial).c_str());
+  }
+  if (entries.empty()) std::fprintf(stderr, "%s\n", NamedText(lang, "cli.noPorts").c_str());
+  if (options.json) {
+    QJsonObject summary = EventJson("summary", "");
+    summary.insert("exitCode", 0);
+    summary.insert("count", static_cast<int>(entries.size()));
+    std::fputs(JsonLine(summary).c_str(), stdout);
+  }
+  return 0;
+}
+
+std::string Canonical(const std::string& path) {
+  std::error_code error;
+  const fs::path resolved = fs::canonical(path, error);
+  return error ? path : resolved.string();
+}
+
+// Each port's device path and the COM number it has for this run; a usage
+// error when a port does not exist or two name the same device.
+std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<JobSpec>& jobs) {
+  const PortMap map = SystemPortMap();
+  std::set<int> taken;
+  for (const std::string& port : options.ports)
+    if (const auto n = ComNumber(port)) taken.insert(*n);
+  std::set<std::string> devices;
+  for (const std::string& port : options.ports) {
+    JobSpec job;
+    job.port = port;
+    if (const auto n = ComNumber(port)) {
+      const auto entry = map.Find(*n);
+      if (!entry || !entry->present) return UsageError{"cli.usage.noSuchPort", {port}};
+      job.device = entry->path;
+      job.comNumber = *n;
+    } else {
+      if (!fs::exists(port)) return UsageError{"cli.usage.noSuchPort", {port}};
+      int number = 1;
+      while (taken.contains(number)) ++number;
+      if (number > 16) return UsageError{"cli.usage.tooManyPorts", {port}};
+      taken.insert(number);
+      job.device = port;
+      job.comNumber = number;
+    }
+    if (!devices.insert(Canonical(job.device)).second)
+      return UsageError{"cli.usage.portTwice", {port}};
+    job.command = options.command;
+    job.folder = options.folder;
+    job.remote = options.remote;
+    job.yes = options.yes;
+    jobs.push_back(job);
+  }
+  return std::nullopt;
+}
+
+void PrintStation(const StationResult& r, std::int32_t lang) {
+  const auto T = [lang](const char* name) { return NamedText(lang, name); };
+  const std::pair<std::string, std::string> rows[] = {
+      {T("cli.column.serial"), r.serial},
+      {T("cli.column.hardware"), r.hardware},
+      {T("cli.field.boot"), r.boot},
+      {T("cli.column.firmware"), r.firmwareBefore},
+      {T("cli.field.productionDate"), r.productionDate},
+      {T("cli.field.battery"), r.battery + " V"},
+      {T("cli.field.codeNumber"), std::to_string(r.codeNumber)},
+      {T("cli.field.usb"), T(r.usb ? "cli.button.yes" : "cli.button.no")},
+  };
+  for (const auto& [label, value] : rows) std::printf("%s: %s\n", label.c_str(), value.c_str());
+}
+
+void AppendLog(const std::string& path, const std::vector<StationResult>& results) {
+  std::error_code ignored;
+  const bool fresh = !fs::exists(path, ignored) || fs::file_size(path, ignored) == 0;
+  std::ofstream log(path, std::ios::app);
+  if (fresh) log << CsvHeader();
+  const std::string now = UtcNow();
+  for (const StationResult& r : results) log << CsvRow(r, now);
+}
+
+const char* CommandName(Command command) {
+  switch (command) {
+    case Command::Update:
+      return "update";
+    case Command::Time:
+      return "time";
+    case Command::Identify:
+      return "identify";
+    case Command::Ports:
+      return "ports";
+    case Command::Help:
+      break;
+  }
+  return "help";
+}
+
+// Every station in a thread of its own; returns once all have finished.
+std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& console) {
+  std::vector<std::unique_ptr<StationRun>> runs;
+  std::vector<std::unique_ptr<QThread>> threads;
+  int running = static_cast<int>(jobs.size());
+  QTimer redraw;
+  QObject::connect(&redraw, &QTimer::timeout, [&console] { console.Redraw(); });
+  redraw.start(200);
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    auto thread = std::make_unique<QThread>();
+    auto run = std::make_unique<StationRun>(static_cast<int>(i), jobs[i], console);
+    run->moveToThread(thread.get());
+    QObject::connect(thread.get(), &QThread::started, run.get(), &StationRun::Start);
+    QObject::connect(run.get(), &StationRun::finished, thread.get(), &QThread::quit);
+    QObject::connect(thread.get(), &QThread::finished, qApp, [&running] {
+      if (--running == 0) QCoreApplication::quit();
+    });
+    runs.push_back(std::move(run));
+    threads.push_back(std::move(thread));
+  }
+  for (auto& thread : threads) thread->start();
+  if (running > 0) QCoreApplication::exec();
+  for (auto& thread : threads) thread->wait();
+  std::vector<StationResult> results;
+  for (const auto& run : runs) results.push_back(run->result());
+  return results;
+}
+
+int RunCommand(const Options& options, std::int32_t lang) {
+  std::vector<JobSpec> jobs;
+  if (const auto error = ResolvePortsOf(options, jobs)) return Usage(*error, lang);
+  std::FILE* trace = nullptr;
+  if (!options.trace.empty() && !(trace = std::fopen(options.trace.c_str(), "a")))
+    return Usage({"cli.usage.cannotWrite", {options.trace}}, lang);
+  QTemporaryDir maps;
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    jobs[i].initLang = lang;
+    if (!ComNumber(jobs[i].port))
+      jobs[i].mapFile = maps.filePath(QString("ports-%1.conf").arg(i)).toStdString();
+  }
+  Console console(lang, options.json, isatty(STDERR_FILENO) != 0, trace, jobs.size());
+  QJsonObject start = EventJson("start", "");
+  start.insert("command", CommandName(options.command));
+  QJsonArray ports;
+  for (const std::string& port : options.ports) ports.append(Q(port));
+  start.insert("ports", ports);
+  console.Json(start);
+
+  const std::vector<StationResult> results = RunStations(jobs, console);
+  console.EndLive();
+  if (trace) std::fclose(trace);
+  if (!options.log.empty()) AppendLog(options.log, results);
+  const int exitCode = ExitCode(results);
+  if (options.command == Command::Identify && !options.json && results.front().identified)
+    PrintStation(results.front(), lang);
+  if (options.command == Command::Update) console.Say(ResultTable(results, lang));
+  QJsonObject summary = EventJson("summary", "");
+  summary.insert("command", CommandName(options.command));
+  summary.insert("exitCode", exitCode);
+  for (const Outcome o : {Outcome::Ok, Outcome::Failed, Outcome::Declined}) {
+    summary.insert(OutcomeName(o),
+                   static_cast<int>(std::ranges::count(results, o, &StationResult::outcome)));
+  }
+  console.Json(summary);
+  return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName("QV-Boot");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const ParseResult parsed =
+      ParseArguments(args, [](const std::string& path) { return fs::is_directory(path); });
+  if (!parsed.options) {
+    Options none;
+    return Usage(parsed.error, Language(none));
+  }
+  const Options& options = *parsed.options;
+  const std::int32_t lang = Language(options);
+  switch (options.command) {
+    case Command::Help:
+      return Help(lang);
+    case Command::Ports:
+      return Ports(options, lang);
+    default:
+      return RunCommand(options, lang);
+  }
+}
