@@ -75,6 +75,8 @@ constexpr NamedRow kRows[] = {
      "P est COMn (selon la table des ports) ou le chemin d'un périphérique.\n"
      "Codes de sortie : 0 tout est fait, 1 une station a échoué, 2 une question posée avant toute écriture a reçu sa réponse par défaut, 3 appel incorrect ou port inexistant.\n"
      "Questions (réponse par défaut, l'autre avec --yes ID) :"},
+    {"cli.interrupted", "Abgebrochen: Die Station braucht einen neuen Lauf.",
+     "Interrupted: the station needs a new run.", "Interrompu : la station doit être relancée."},
     {"cli.noPorts", "Kein serieller Anschluss gefunden.", "No serial port found.",
      "Aucun port série trouvé."},
     {"cli.question.1186",

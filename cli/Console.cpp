@@ -70,7 +70,11 @@ std::string Console::Human(const QJsonObject& e) const {
   if (event == "progress" && !terminal_)
     return S(e["bytes"]) + "/" + S(e["total"]) + " " +
            std::to_string(std::lround(e["bytesPerSecond"].toDouble())) + " B/s";
-  if (event == "result") return T((std::string("cli.result.") + S(e["result"])).c_str());
+  if (event == "result") {
+    const std::string result = T((std::string("cli.result.") + S(e["result"])).c_str());
+    const std::string why = S(e["message"]);
+    return why.empty() ? result : result + ": " + why;
+  }
   return {};
 }
 

@@ -1,6 +1,7 @@
 #include "cli/StationRun.h"
 
 #include <QLocale>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,10 @@
 namespace qv::cli {
 
 namespace {
+
+// Set by a signal handler, read by every station's thread.
+std::atomic<bool> interruptRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 constexpr int kPollMs = 100;
 // All five timers must stay off this many polls in a row: a procedure that
@@ -82,6 +87,10 @@ ReplyTable IdentifyReplies() {
 }
 
 }  // namespace
+
+void InterruptStations() {
+  interruptRequested.store(true);
+}
 
 StationRun::StationRun(int index, JobSpec spec, Sink& sink)
     : index_(index), spec_(std::move(spec)), sink_(sink) {
@@ -336,12 +345,16 @@ void StationRun::SetPhase(const std::string& phase) {
 void StationRun::Poll() {
   if (done_) return;
   Context& ctx = *ctx_;
-  if (probing_ && stationAnswered_) {
-    StartCommand();
-    return;
-  }
   if (restoreUntil_ >= 0) {
     if (PortSpeed(ctx) == ctx.link.StartBaud || Now() > restoreUntil_) Finish();
+    return;
+  }
+  if (interruptRequested.load()) {
+    Interrupt();
+    return;
+  }
+  if (probing_ && stationAnswered_) {
+    StartCommand();
     return;
   }
   const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
@@ -353,6 +366,15 @@ void StationRun::Poll() {
   for (const auto& timer : timers_) idle = idle && !timer->Enabled();
   idlePolls_ = idle ? idlePolls_ + 1 : 0;
   if (idlePolls_ >= kIdlePolls) RestoreLink();
+}
+
+// No further block and no key: a station stopped mid-transfer keeps what it
+// has and the next run resumes it.
+void StationRun::Interrupt() {
+  interrupted_ = true;
+  SetPhase("interrupted");
+  StopUpdateRun(*ctx_);
+  RestoreLink();
 }
 
 // As the window does when it closes: the station goes back to the speed it
@@ -390,9 +412,11 @@ bool StationRun::Completed() const {
   return spec_.yes.contains(1226) && ctx.run.KeyResult == '0';
 }
 
-void StationRun::Finish(const std::string& failure) {
+void StationRun::Finish(const std::string& reason) {
   if (done_) return;
   done_ = true;
+  const std::string failure =
+      reason.empty() && interrupted_ ? NamedText(spec_.initLang, "cli.interrupted") : reason;
   if (poll_) poll_->stop();
   if (ctx_) {
     Context& ctx = *ctx_;

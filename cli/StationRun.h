@@ -39,6 +39,11 @@ struct JobSpec {
 };
 
 // Where the runs report; called from their threads.
+// Asks every station's run to end early: a transfer stops where it is, the
+// link is put back as found and the result says the station needs a new run.
+// Safe to call from a signal handler.
+void InterruptStations();
+
 class Sink {
  public:
   virtual ~Sink() = default;
@@ -75,6 +80,7 @@ class StationRun : public QObject {
   void Progress(std::int32_t value);
   void SetPhase(const std::string& phase);
   void Poll();
+  void Interrupt();
   void RestoreLink();
   void Finish(const std::string& failure = {});
   bool Completed() const;
@@ -110,6 +116,7 @@ class StationRun : public QObject {
   bool probing_ = false;
   bool stationAnswered_ = false;
   bool done_ = false;
+  bool interrupted_ = false;
 };
 
 }  // namespace qv::cli

@@ -1,4 +1,5 @@
 // qvboot-cli: the loader from a terminal, for one station or many at once.
+#include <signal.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -167,6 +168,21 @@ const char* CommandName(Command command) {
   return "help";
 }
 
+extern "C" void OnInterrupt(int) {
+  InterruptStations();
+}
+
+// Ctrl-C or a terminate request ends every station's run in order (the link
+// put back, the result recorded, a few seconds at most). Repeats change
+// nothing: tools such as timeout signal the command and then its whole group.
+void CatchInterrupts() {
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 // Every station in a thread of its own; returns once all have finished.
 std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& console) {
   std::vector<std::unique_ptr<StationRun>> runs;
@@ -215,6 +231,7 @@ int RunCommand(const Options& options, std::int32_t lang) {
   start.insert("ports", ports);
   console.Json(start);
 
+  CatchInterrupts();
   const std::vector<StationResult> results = RunStations(jobs, console);
   console.EndLive();
   if (trace) std::fclose(trace);

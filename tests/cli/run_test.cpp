@@ -88,7 +88,7 @@ class Rack {
   Bytes image;
   std::string upgrade;
   std::string out, err;
-  std::string env;  // "NAME=value " before the loader's command
+  std::string env;  // before the loader's command: "NAME=value " or a wrapper such as timeout
 
  private:
   std::vector<std::future<int>> stations_;
@@ -198,6 +198,22 @@ TEST(QvBootCli, TimeSetsADifferentClockOnlyWhenTold) {
   // Now the clocks agree: read, shown, nothing asked.
   EXPECT_EQ(rack.Cli("time --port " + tty + " --json"), 0) << rack.err;
   EXPECT_EQ(rack.out.find("\"question\""), std::string::npos) << rack.out;
+}
+
+// Ctrl-C mid-transfer: the run ends in order with a failure that says so, and
+// the next run completes the station.
+TEST(QvBootCli, AnInterruptedUpdateSaysSoAndTheNextRunCompletes) {
+  Rack rack;
+  const std::string tty = rack.Station("s", "--block-ms 300");
+  const std::string update = "update --json --port " + tty + " --folder " + (rack.folder / "up");
+  rack.env = "timeout --preserve-status -s INT 1.2 ";
+  EXPECT_EQ(rack.Cli(update), 1) << rack.err;
+  EXPECT_NE(rack.err.find("Interrupted"), std::string::npos) << rack.err;
+  EXPECT_NE(rack.out.find("\"result\":\"failed\""), std::string::npos) << rack.out;
+  rack.env.clear();
+  EXPECT_EQ(rack.Cli(update), 0) << rack.err;
+  rack.WaitForStations();
+  EXPECT_EQ(sim::ReadWholeFile(tty + ".image"), rack.image);
 }
 
 TEST(QvBootCli, ExitCodesForADeclinedRunAndBadUsage) {
