@@ -92,11 +92,11 @@ void InterruptStations() {
   interruptRequested.store(true);
 }
 
-StationRun::StationRun(int index, JobSpec spec, Sink& sink)
-    : index_(index), spec_(std::move(spec)), sink_(sink) {
-  result_.port = spec_.port;
-  result_.device = spec_.device;
-  live_.port = spec_.port;
+StationRun::StationRun(int index, JobSpec job, Sink& sink)
+    : index_(index), job_(std::move(job)), sink_(sink) {
+  result_.port = job_.port;
+  result_.device = job_.device;
+  live_.port = job_.port;
 }
 
 StationRun::~StationRun() = default;
@@ -109,20 +109,20 @@ double StationRun::Now() const {
 // USB station found again under another device after its restart is still
 // reached; a device path has a map of its own for the run.
 PortMap StationRun::MapOfPort() const {
-  if (spec_.mapFile.empty()) return SystemPortMap();
-  std::ofstream(spec_.mapFile) << "COM" << spec_.comNumber << " = " << spec_.device << "\n";
-  return PortMap(spec_.mapFile, FileSystemPortSystem());
+  if (job_.mapFile.empty()) return SystemPortMap();
+  std::ofstream(job_.mapFile) << "COM" << job_.comNumber << " = " << job_.device << "\n";
+  return PortMap(job_.mapFile, FileSystemPortSystem());
 }
 
 bool StationRun::MakePlatform() {
-  const std::int32_t lang = spec_.initLang;
+  const std::int32_t lang = job_.initLang;
   serial_ = std::make_unique<QtSerialComm>(
       MapOfPort(), [lang](std::string_view name) { return NamedText(lang, name); });
   comm_ = std::make_unique<TracingComm>(*serial_);
   comm_->onSent = [this](std::uint8_t code, const Bytes& frame) { Sent(code, frame); };
   for (auto& timer : timers_) timer = std::make_unique<QtTimer>();
   clock_ = std::make_unique<QtClock>();
-  view_ = std::make_unique<CliView>(lang, spec_.yes, SystemDecimalSeparator());
+  view_ = std::make_unique<CliView>(lang, job_.yes, SystemDecimalSeparator());
   view_->onBox = [this](const BoxRecord& box) { Box(box); };
   view_->onProgress = [this](std::int32_t value) { Progress(value); };
   identifyReplies_ = IdentifyReplies();
@@ -142,11 +142,11 @@ bool StationRun::MakePlatform() {
   ctx.settings.InitLang = lang;
   WireEngine(ctx);
   StartEngine(ctx);
-  ctx.settings.PortList = "COM" + std::to_string(spec_.comNumber);
-  ctx.settings.UpgradeFolder = spec_.folder;
+  ctx.settings.PortList = "COM" + std::to_string(job_.comNumber);
+  ctx.settings.UpgradeFolder = job_.folder;
   SetBaudList(ctx, "4800");
   try {
-    ctx.MSComm.setCommPort(spec_.comNumber);
+    ctx.MSComm.setCommPort(job_.comNumber);
     ApplyBaud(ctx, ctx.settings.BaudList);
     ctx.MSComm.setPortOpen(true);
   } catch (const PlatformError& e) {
@@ -154,8 +154,8 @@ bool StationRun::MakePlatform() {
     return false;
   }
   ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
-  ctx.link.MasterListIndex = spec_.remote ? 1 : 0;
-  ctx.view.setText(Control::Master, spec_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
+  ctx.link.MasterListIndex = job_.remote ? 1 : 0;
+  ctx.view.setText(Control::Master, job_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
   return true;
 }
 
@@ -166,7 +166,7 @@ void StationRun::Start() {
   startedAt_ = Now();
   SetPhase("contact");
   poll_->start(kPollMs);
-  if (spec_.command != Command::Update) {
+  if (job_.command != Command::Update) {
     StartCommand();
     return;
   }
@@ -184,8 +184,8 @@ void StationRun::StartCommand() {
   probing_ = false;
   // The mode frame clears the list's text until a mode reply fills it, and
   // the start command will not run without it.
-  ctx.view.setText(Control::Master, spec_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
-  switch (spec_.command) {
+  ctx.view.setText(Control::Master, job_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
+  switch (job_.command) {
     case Command::Update:
       stage_ = &StationReplies();
       mnuCommandStartUpdate_Click(ctx);
@@ -222,7 +222,7 @@ void StationRun::Before(std::uint8_t code) {
   Bytes reply{code};
   if (code != kNak)
     reply.insert(reply.end(), rx.begin(), rx.begin() + std::clamp<int>(ctx.rx.RxCount, 0, 257));
-  sink_.Frame(spec_.port, false, code, reply);
+  sink_.Frame(job_.port, false, code, reply);
   if (code == GET_TIME) clockRead_ = true;
   if (code == SET_TIME) clockSet_ = true;
   if (code != READ_SYSDATA) return;
@@ -250,7 +250,7 @@ void StationRun::NoteStation(const StationInfo& info) {
   result_.codeNumber = info.codeNumber;
   result_.usb = info.bUsb;
   live_.serial = result_.serial;
-  QJsonObject event = EventJson("station", spec_.port);
+  QJsonObject event = EventJson("station", job_.port);
   event.insert("serial", QString::fromStdString(result_.serial));
   event.insert("hardware", QString::fromStdString(result_.hardware));
   event.insert("boot", QString::fromStdString(result_.boot));
@@ -276,7 +276,7 @@ void StationRun::After(std::uint8_t code) {
 }
 
 void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
-  sink_.Frame(spec_.port, true, code, frame);
+  sink_.Frame(job_.port, true, code, frame);
   switch (code) {
     case WRITE_BLOCK:
       if (firstBlockAt_ < 0) {
@@ -305,7 +305,7 @@ void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
 void StationRun::Box(const BoxRecord& box) {
   const std::string line = OneLine(box.prompt);
   result_.message = line;
-  QJsonObject event = EventJson(box.question ? "question" : "message", spec_.port);
+  QJsonObject event = EventJson(box.question ? "question" : "message", job_.port);
   event.insert("text", QString::fromStdString(line));
   if (box.question) {
     const Question* q = FindQuestion(box.question);
@@ -323,7 +323,7 @@ void StationRun::Progress(std::int32_t value) {
   sink_.Live(index_, live_);
   if (progressReportedAt_ >= 0 && Now() - progressReportedAt_ < 1.0) return;
   progressReportedAt_ = Now();
-  QJsonObject event = EventJson("progress", spec_.port);
+  QJsonObject event = EventJson("progress", job_.port);
   event.insert("bytes", static_cast<qint64>(live_.bytes));
   event.insert("total", static_cast<qint64>(live_.total));
   event.insert("bytesPerSecond",
@@ -337,7 +337,7 @@ void StationRun::SetPhase(const std::string& phase) {
   if (live_.phase == phase) return;
   live_.phase = phase;
   sink_.Live(index_, live_);
-  QJsonObject event = EventJson("phase", spec_.port);
+  QJsonObject event = EventJson("phase", job_.port);
   event.insert("phase", QString::fromStdString(phase));
   sink_.Event(event);
 }
@@ -359,7 +359,7 @@ void StationRun::Poll() {
   }
   const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
   if (Now() - startedAt_ > limit) {
-    Finish(NamedText(spec_.initLang, "cli.timedOut"));
+    Finish(NamedText(job_.initLang, "cli.timedOut"));
     return;
   }
   bool idle = true;
@@ -394,7 +394,7 @@ void StationRun::RestoreLink() {
 
 bool StationRun::Completed() const {
   const Context& ctx = *ctx_;
-  switch (spec_.command) {
+  switch (job_.command) {
     case Command::Identify:
       return result_.identified;
     case Command::Time: {
@@ -409,14 +409,14 @@ bool StationRun::Completed() const {
   if (ctx.view.text(Control::Caption).ends_with(" ok")) return true;
   // Told to leave the clock alone, the station's own verdict on the key is
   // the last word.
-  return spec_.yes.contains(1226) && ctx.run.KeyResult == '0';
+  return job_.yes.contains(1226) && ctx.run.KeyResult == '0';
 }
 
 void StationRun::Finish(const std::string& reason) {
   if (done_) return;
   done_ = true;
   const std::string failure =
-      reason.empty() && interrupted_ ? NamedText(spec_.initLang, "cli.interrupted") : reason;
+      reason.empty() && interrupted_ ? NamedText(job_.initLang, "cli.interrupted") : reason;
   if (poll_) poll_->stop();
   if (ctx_) {
     Context& ctx = *ctx_;
@@ -439,7 +439,7 @@ void StationRun::Finish(const std::string& reason) {
   comm_.reset();
   serial_.reset();
   std::error_code ignored;
-  if (!spec_.mapFile.empty()) std::filesystem::remove(spec_.mapFile, ignored);
+  if (!job_.mapFile.empty()) std::filesystem::remove(job_.mapFile, ignored);
   emit finished();
 }
 

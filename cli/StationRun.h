@@ -55,7 +55,7 @@ class Sink {
 class StationRun : public QObject {
   Q_OBJECT
  public:
-  StationRun(int index, JobSpec spec, Sink& sink);
+  StationRun(int index, JobSpec job, Sink& sink);
   ~StationRun() override;
 
   // Valid once finished() was emitted.
@@ -87,7 +87,7 @@ class StationRun : public QObject {
   double Now() const;
 
   int index_;
-  JobSpec spec_;
+  JobSpec job_;
   Sink& sink_;
   StationResult result_;
   LiveStatus live_;
