@@ -1,7 +1,8 @@
 #pragma once
 // qvstation as a child process with its output silenced, stopped as an
 // operator stops it (SIGTERM, after which it writes the image it holds).
-// Shared by the operator's test, the screenshot tool and the window benchmark.
+// Shared by the link and operator tests, the screenshot tool and the window
+// benchmark.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>

@@ -4,9 +4,6 @@
 // script and stay open a while with the event loop running, as a modal box's
 // own loop does. StationProcess runs qvstation beside it on a
 // pseudo-terminal.
-#include <signal.h>
-
-#include <QProcess>
 #include <QStringList>
 #include <QTest>
 #include <filesystem>
@@ -18,6 +15,7 @@
 #include "ports/ModeSwitching.h"
 #include "protocol/ReplyHandlers.h"
 #include "serial/qt/QtSerialComm.h"
+#include "sim/qvstation/StationProcess.h"
 #include "sim/virtual/ScriptedView.h"
 #include "support/QtApp.h"
 #include "update/Engine.h"
@@ -67,32 +65,22 @@ class QtBench {
                        &StationReplies()}};
 };
 
-// qvstation as a child process, stopped (SIGINT, so it writes its report)
-// with the test.
-class StationProcess {
+// qvstation beside the bench, serving once `link` leads to its terminal.
+class StationProcess : public sim::StationProcess {
  public:
-  // Starts it and waits until `link` leads to its terminal.
-  StationProcess(const QStringList& args, const std::string& link) {
-    process_.setProgram(QV_BINARY_DIR "/qvstation");
-    process_.setArguments(args);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.setStandardOutputFile(QProcess::nullDevice());
-    process_.start();
+  StationProcess(const QStringList& args, const std::string& link)
+      : sim::StationProcess(QV_BINARY_DIR "/qvstation", Strings(args)) {
     serving = QTest::qWaitFor([&] { return std::filesystem::exists(link); }, 5000);
-  }
-  ~StationProcess() { Stop(); }
-
-  void Stop() {
-    if (process_.state() == QProcess::NotRunning) return;
-    ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
-    if (!process_.waitForFinished(3000)) process_.kill();
-    process_.waitForFinished(1000);
   }
 
   bool serving = false;
 
  private:
-  QProcess process_;
+  static std::vector<std::string> Strings(const QStringList& args) {
+    std::vector<std::string> strings;
+    for (const QString& arg : args) strings.push_back(arg.toStdString());
+    return strings;
+  }
 };
 
 }  // namespace qv::test
