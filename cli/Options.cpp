@@ -31,7 +31,7 @@ struct CommandRow {
 };
 
 constexpr CommandRow kCommands[] = {
-    {"ports", Command::Ports, kJson},
+    {"ports", Command::Ports, kJson | kLang},
     {"identify", Command::Identify, kPort | kRemote | kJson | kLang},
     {"update", Command::Update,
      kPort | kManyPorts | kFolder | kRemote | kYes | kTrace | kJson | kLog | kLang},

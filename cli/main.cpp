@@ -77,6 +77,13 @@ int Ports(const Options& options, std::int32_t lang) {
                 usbSerial.empty() ? "" : ("  USB " + usbSerial).c_str());
   }
   if (entries.empty()) std::fprintf(stderr, "%s\n", NamedText(lang, "cli.noPorts").c_str());
+  // Lines of the operator's port file that were ignored, and why.
+  const PortMap map = SystemPortMap();
+  const PortTexts texts = [lang](std::string_view name) { return NamedText(lang, name); };
+  for (const PortMapProblem& problem : map.ReadMapFile().problems) {
+    std::fprintf(stderr, "%s:%d: %s\n", map.mapFile().c_str(), problem.line,
+                 DescribePortMapProblem(problem, texts).c_str());
+  }
   if (options.json) {
     QJsonObject summary = EventJson("summary", "");
     summary.insert("exitCode", 0);

@@ -175,8 +175,12 @@ TEST(QvBootCli, IdentifyReadsTheStationAndLeavesItsSpeed) {
       rack.Station("s", "--serial 4321 --firmware 580 --usb --production-date 2012-03-04", 1);
   // Through the operator's port map, as the window reaches it.
   const std::string map = rack.folder / "ports.conf";
-  testing::WriteFile(map, "COM5 = " + tty + "\nCOM6 = " + (rack.folder / "unplugged") + "\n");
+  testing::WriteFile(map, "COM5 = " + tty + "\nCOM6 = " + (rack.folder / "unplugged") +
+                              "\nCOM7 = dev/ttyS0\n");
   rack.env = "QVBOOT_PORTS_FILE=" + map + " ";
+  EXPECT_EQ(rack.Cli("ports"), 0);
+  EXPECT_NE(rack.err.find(map + ":3: the device path must start with '/'"), std::string::npos)
+      << rack.err;
   EXPECT_EQ(rack.Cli("identify --port COM6"), 3);
   ASSERT_EQ(rack.Cli("identify --port COM5"), 0) << rack.err;
   for (const char* line :
