@@ -8,8 +8,8 @@
 // Every rig offers a closed port numbered 5 with a far end listening, a
 // disabled timer at interval 0, a clock, ShowBox (View::HookedMsgBox),
 // AnswerNextBoxAfter (the next box stays open that long, then OK), RunFor,
-// RunUntil, Post, FarEndSends, FarEndReceived and FarEndSpeeds (the speed of
-// each chunk the far end got, where the line carries one).
+// RunUntil, Post, FarEndSends, FarEndReceived, FarEndSpeeds (the speed of
+// each chunk the far end got, where the line carries one) and SetPortMissing.
 #include <gtest/gtest.h>
 
 #include <QObject>
@@ -51,6 +51,8 @@ struct QtRig {
   Bytes FarEndReceived(std::size_t count, int waitMs = 1000) { return line.Read(count, waitMs); }
   // A pseudo-terminal carries bytes without a speed.
   std::optional<std::vector<int>> FarEndSpeeds() const { return std::nullopt; }
+  // The station restarting: its device is gone from the path the map names.
+  void SetPortMissing(bool missing) { line.WriteMap("COM5 = " + line.slave + (missing ? ".gone\n" : "\n")); }
 
   MessageBoxAnswerer answers;  // first: creates the application
   PtyLine line;
@@ -82,6 +84,7 @@ struct VirtualRig : private sim::SerialPeer {
     return std::exchange(received, {});
   }
   std::optional<std::vector<int>> FarEndSpeeds() const { return speeds; }
+  void SetPortMissing(bool missing) { port.setPortMissing(5, missing); }
   void onBytesFromLoader(const Bytes& bytes, int baud) override {
     received.insert(received.end(), bytes.begin(), bytes.end());
     speeds.push_back(baud);

@@ -19,6 +19,18 @@ class SerialContract : public RigTest<Rig> {
 };
 TYPED_TEST_SUITE(SerialContract, Rigs, RigNames);
 
+// A restarting station's port is missing (8012) until it is back, and then
+// opens under the same number.
+TYPED_TEST(SerialContract, AMissingPortFailsUntilItIsBack) {
+  SerialComm& port = this->rig_.port;
+  this->rig_.SetPortMissing(true);
+  EXPECT_EQ(Failure([&] { port.setPortOpen(true); }).number(), kErrPortNotFound);
+  EXPECT_FALSE(port.PortOpen());
+  this->rig_.SetPortMissing(false);
+  EXPECT_EQ(Failure([&] { port.setPortOpen(true); }).number(), 0);
+  EXPECT_TRUE(port.PortOpen() && port.CommPort() == 5);
+}
+
 // Settings are checked when given, open or not; a refused text leaves the old
 // one in place. The port shows the settings in one spelling.
 TYPED_TEST(SerialContract, SettingsTextsAcceptedOrRefused) {
