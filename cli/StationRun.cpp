@@ -259,7 +259,7 @@ void StationRun::NoteStation(const StationInfo& info) {
   event.insert("battery", QString::fromStdString(result_.battery));
   event.insert("codeNumber", result_.codeNumber);
   event.insert("usb", result_.usb);
-  sink_.Event(event);
+  Emit(event);
   sink_.Live(index_, live_);
 }
 
@@ -313,7 +313,7 @@ void StationRun::Box(const BoxRecord& box) {
     event.insert("answer", box.answer);
     event.insert("default", q && box.answer == q->defaultAnswer);
   }
-  sink_.Event(event);
+  Emit(event);
 }
 
 void StationRun::Progress(std::int32_t value) {
@@ -321,8 +321,20 @@ void StationRun::Progress(std::int32_t value) {
   live_.bytes = std::max<std::int64_t>(value, result_.bytes);
   live_.transferSeconds = Now() - firstBlockAt_;
   sink_.Live(index_, live_);
+  if (progressPending_) return;
   if (progressReportedAt_ >= 0 && Now() - progressReportedAt_ < 1.0) return;
   progressReportedAt_ = Now();
+  // Progress is reported from inside the acknowledgement's handler, before
+  // the next block is sent; writing the line there (JSON and text, flushed)
+  // held that block back by about 0.1 ms once a second. It is written when
+  // the handler has returned, or before any other event, whichever is first.
+  progressPending_ = true;
+  QTimer::singleShot(0, this, [this] { ReportProgress(); });
+}
+
+void StationRun::ReportProgress() {
+  if (!progressPending_) return;
+  progressPending_ = false;
   QJsonObject event = EventJson("progress", job_.port);
   event.insert("bytes", static_cast<qint64>(live_.bytes));
   event.insert("total", static_cast<qint64>(live_.total));
@@ -333,13 +345,20 @@ void StationRun::Progress(std::int32_t value) {
   sink_.Event(event);
 }
 
+// Events keep the order in which they happened, a progress report waiting
+// for its handler to return included.
+void StationRun::Emit(const QJsonObject& event) {
+  ReportProgress();
+  sink_.Event(event);
+}
+
 void StationRun::SetPhase(const std::string& phase) {
   if (live_.phase == phase) return;
   live_.phase = phase;
   sink_.Live(index_, live_);
   QJsonObject event = EventJson("phase", job_.port);
   event.insert("phase", QString::fromStdString(phase));
-  sink_.Event(event);
+  Emit(event);
 }
 
 void StationRun::Poll() {
@@ -431,7 +450,7 @@ void StationRun::Finish(const std::string& reason) {
   }
   live_.phase = OutcomeName(result_.outcome);
   sink_.Live(index_, live_);
-  sink_.Event(ResultJson(result_));
+  Emit(ResultJson(result_));
   ctx_.reset();
   view_.reset();
   clock_.reset();

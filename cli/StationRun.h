@@ -2,6 +2,7 @@
 // One station's run of a command, in a thread of its own: its own context,
 // port, timers and clock, all made in that thread so their events stay
 // there, and the engine's procedures exactly as the window calls them.
+#include <QJsonObject>
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
@@ -78,6 +79,8 @@ class StationRun : public QObject {
   void Sent(std::uint8_t code, const Bytes& frame);
   void Box(const BoxRecord& box);
   void Progress(std::int32_t value);
+  void ReportProgress();
+  void Emit(const QJsonObject& event);
   void SetPhase(const std::string& phase);
   void Poll();
   void Interrupt();
@@ -111,6 +114,7 @@ class StationRun : public QObject {
   double firstBlockAt_ = -1;
   double restoreUntil_ = -1;
   double progressReportedAt_ = -1;
+  bool progressPending_ = false;
   bool clockRead_ = false;
   bool clockSet_ = false;
   bool probing_ = false;
