@@ -2,7 +2,6 @@
 // script sees (exit code, JSON lines, the CSV record, the trace) and what the
 // stations end up with.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +16,7 @@
 #include "core/Bytes.h"
 #include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
+#include "support/Shell.h"
 
 namespace qv::test {
 namespace {
@@ -25,10 +25,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using testing::ReadFile;
 using testing::TempFolder;
-
-int ExitStatus(int status) {
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -63,8 +59,7 @@ class Rack {
                                 ".image --expect " + upgrade +
                                 " --restart-ms 200 --init-ms 20 --idle-exit " +
                                 std::to_string(idleSeconds) + " " + options + " >/dev/null 2>&1";
-    stations_.push_back(std::async(std::launch::async,
-                                   [command] { return ExitStatus(std::system(command.c_str())); }));
+    stations_.push_back(std::async(std::launch::async, [command] { return RunShell(command); }));
     for (int i = 0; i < 300 && !fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
     return tty;
   }
@@ -78,7 +73,7 @@ class Rack {
   int Cli(const std::string& args) {
     const std::string command = env + QV_BINARY_DIR "/qvboot-cli " + args + " --lang en >" +
                                 (folder / "out") + " 2>" + (folder / "err");
-    const int code = ExitStatus(std::system(command.c_str()));
+    const int code = RunShell(command);
     out = ReadFile(folder / "out");
     err = ReadFile(folder / "err");
     return code;
@@ -175,8 +170,8 @@ TEST(QvBootCli, IdentifyReadsTheStationAndLeavesItsSpeed) {
       rack.Station("s", "--serial 4321 --firmware 580 --usb --production-date 2012-03-04", 1);
   // Through the operator's port map, as the window reaches it.
   const std::string map = rack.folder / "ports.conf";
-  testing::WriteFile(map, "COM5 = " + tty + "\nCOM6 = " + (rack.folder / "unplugged") +
-                              "\nCOM7 = dev/ttyS0\n");
+  testing::WriteFile(
+      map, "COM5 = " + tty + "\nCOM6 = " + (rack.folder / "unplugged") + "\nCOM7 = dev/ttyS0\n");
   rack.env = "QVBOOT_PORTS_FILE=" + map + " ";
   EXPECT_EQ(rack.Cli("ports"), 0);
   EXPECT_NE(rack.err.find(map + ":3: the device path must start with '/'"), std::string::npos)

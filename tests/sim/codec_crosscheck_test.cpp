@@ -2,15 +2,14 @@
 // against fixed values and against the loader's frame code, so a mistake on
 // either side fails.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <random>
 #include <vector>
 
 #include "protocol/stdFunc.h"
 #include "sim/station/StationCodec.h"
 #include "support/HexBytes.h"
+#include "support/Shell.h"
 
 namespace qv::test {
 namespace {
@@ -57,11 +56,11 @@ TEST(CodecCrosscheck, StationAndLoaderAgree) {
 // The station model and its tools must not lean on the loader's frame or
 // file code, or a mistake made there would pass on both sides unseen.
 TEST(CodecCrosscheck, StationSourcesIncludeNoLoaderCode) {
-  const int status = std::system(
+  const int status = RunShell(
       "grep -rEn --include='*.h' --include='*.cpp' "
       "'#include \"(protocol|update)/' " QV_SOURCE_DIR "/sim/station " QV_SOURCE_DIR
       "/sim/qvstation " QV_SOURCE_DIR "/tools");
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << "grep found loader code or failed";
+  EXPECT_EQ(status, 1) << "grep found loader code or failed";
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
+#include "support/Shell.h"
 
 namespace qv::test {
 namespace {
@@ -33,8 +33,7 @@ using testing::TempFolder;
 int RunStation(const std::string& args, int seconds = 2) {
   const std::string command = "timeout " + std::to_string(seconds) +
                               " " QV_BINARY_DIR "/qvstation " + args + " >/dev/null 2>&1";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return RunShell(command);
 }
 
 void SetSpeed(int fd, speed_t speed) {
