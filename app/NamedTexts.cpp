@@ -205,7 +205,7 @@ constexpr NamedRow kRows[] = {
     {"portmap.renumbered",
      "%1 führt jetzt zu %2, nicht mehr zu dem Gerät vom letzten Start.",
      "%1 now leads to %2, not to the device it led to at the last start.",
-     "%1 mène maintenant à %2, plus à l'appareil du dernier démarrage."},
+     "%1 mène maintenant à %2, et non plus à l'appareil du dernier démarrage."},
     {"serial.alreadyOpen",
      "%1 ist bereits geöffnet.",
      "%1 is already open.",

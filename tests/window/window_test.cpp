@@ -105,6 +105,7 @@ TEST(Language, TheChosenModeFollowsTheListAndSurvivesAChange) {
   EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
 
   ctx.link.StartBaud = 4800;
+  ctx.link.MasterListIndex = 1;
   ctx.rx.RxBuffer[0] = 0;
   ctx.rx.RxBuffer[1] = 'M';
   ctx.rx.RxCount = 2;
