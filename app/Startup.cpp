@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
 #include "app/QvBoot.h"
 #include "config/IniAccess.h"
 #include "core/Context.h"
@@ -31,15 +32,6 @@ constexpr const char* kNoPortText =
     "No serial port found.\r\n\r\nPlease install a Quorvex master station or a serial port to be "
     "able to use the application.";
 
-// "COM12" gives 12; no number from the fourth character on gives 0.
-std::int16_t PortNumberOf(const std::string& portList) {
-  const std::string_view rest =
-      portList.size() > 3 ? TrimBlanks(std::string_view(portList).substr(3)) : std::string_view();
-  const std::optional<int> number = LeadingInteger(rest);
-  if (!number || *number < -32768 || *number > 32767) return 0;
-  return static_cast<std::int16_t>(*number);
-}
-
 void ResetCounts(Context& ctx) {
   ctx.rx.RxCount = 0;
   ctx.run.TransferOffset = 0;
@@ -49,6 +41,7 @@ void ResetCounts(Context& ctx) {
 }
 
 void OfferAnotherPort(Context& ctx, WindowShell& window) {
+  ctx.link.bNoPort = true;
   ctx.view.setText(Control::lblCOM, GetMlString(ctx, 1149, "N/A"));
   window.ShowWindow();
   if (!ctx.link.bNoSerialPort) ctx.view.ShowPortDialog();
@@ -158,12 +151,21 @@ bool OpenStoredPort(Context& ctx) {
 }
 
 void ChangeLanguage(Context& ctx, WindowShell& window, std::int32_t initLang) {
-  const int mode = ctx.view.text(Control::Master) == ctx.texts.RemoteText ? 1 : 0;
+  // While a mode frame is on its way the list shows no text; the entry
+  // chosen last is then the one to keep.
+  const std::string shown = ctx.view.text(Control::Master);
+  const int mode = shown.empty() ? ctx.link.MasterListIndex : shown == ctx.texts.RemoteText ? 1 : 0;
   const std::string baudCaption = ctx.view.text(Control::btnSetBaud);
   ctx.settings.InitLang = initLang;
   window.ApplyLanguageTexts();
   window.RefreshCaptions();
-  SelectMasterEntry(ctx, mode);
+  if (ctx.link.bNoPort) {
+    // Nothing goes out without a port; the label says so in the new language.
+    ctx.link.MasterListIndex = static_cast<std::int16_t>(mode);
+    ctx.view.setText(Control::lblCOM, GetMlString(ctx, 1149, "N/A"));
+  } else {
+    SelectMasterEntry(ctx, mode);
+  }
   ctx.view.setText(Control::btnSetBaud, baudCaption);
   window.CheckLanguage(initLang);
 }
@@ -172,8 +174,15 @@ void CloseMainWindow(Context& ctx, IniAccess& ini, WindowShell& window) {
   ctx.window.bClosing = true;
   SelectMasterEntry(ctx, 0);
   window.CloseOtherWindows();
-  WriteSettings(ctx.settings, ini, window.WindowGeometry(), window.IsMinimized());
+  const std::string failure =
+      WriteSettings(ctx.settings, ini, window.WindowGeometry(), window.IsMinimized());
   StopEvents(ctx);
+  // Without a settings folder the program runs on defaults by design; a file
+  // that was there to write and was not is every change lost, so it is said.
+  if (!failure.empty() && !ini.IniFile().empty()) {
+    AppBox(ctx, vbExclamation,
+           FillPlaceholders(NamedText(ctx, "settings.notSaved"), {ini.IniFile(), failure}));
+  }
 }
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "config/IniAccess.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "config/ProfileFile.h"
@@ -188,10 +189,13 @@ std::string IniAccess::ReadEntry(const std::string& Section, const std::string& 
   return std::string(TrimControl(ProfileGetString(Section, Key, Default, iniFile_)));
 }
 
-void IniAccess::WriteEntry(const std::string& Section, const std::string& Key,
+bool IniAccess::WriteEntry(const std::string& Section, const std::string& Key,
                            const std::string& Value) {
-  // A settings file that cannot be written is not worth a message.
-  ProfileWriteString(Section, Key, CutCharacters(Value, kProfileValueMax), iniFile_);
+  if (ProfileWriteString(Section, Key, CutCharacters(Value, kProfileValueMax), iniFile_))
+    return true;
+  // The caller decides whether a lost value is worth a word.
+  lastWriteError_ = std::strerror(ProfileLastWriteError());
+  return false;
 }
 
 void IniAccess::ClearSection(const std::string& Section) {

@@ -46,7 +46,9 @@ class IniAccess {
 
   std::string ReadEntry(const std::string& Section, const std::string& Key,
                         const std::string& Default) const;
-  void WriteEntry(const std::string& Section, const std::string& Key, const std::string& Value);
+  // False when the file could not be written; LastWriteError() says why.
+  bool WriteEntry(const std::string& Section, const std::string& Key, const std::string& Value);
+  const std::string& LastWriteError() const { return lastWriteError_; }
   void ClearSection(const std::string& Section);
 
   // Elements joined by `sep`; every element that is not a number (or holds
@@ -81,6 +83,7 @@ class IniAccess {
   View* view_;
   Environment environment_;
   std::string iniFile_;
+  std::string lastWriteError_;
   std::error_code lastError_;  // of the last failed platform call
 };
 

@@ -18,6 +18,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Why the last write of this thread failed (an errno value). Kept apart from
+// errno, which the calls between the failure and the caller may change.
+thread_local int lastWriteError = 0;
+
+bool Refuse(int error) {
+  lastWriteError = error;
+  return false;
+}
+
 bool WriteAll(int fd, std::string_view content) {
   while (!content.empty()) {
     const ssize_t written = ::write(fd, content.data(), content.size());
@@ -49,9 +58,16 @@ std::string WriteTarget(const std::string& path) {
 int ReplacementMode(const std::string& target) {
   struct stat info {};
   if (::stat(target.c_str(), &info) != 0) return errno == ENOENT ? 0600 : -1;
-  if (!S_ISREG(info.st_mode)) return -1;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
   // The owner's write bit is the file's read-only mark, even for root.
-  if ((info.st_mode & S_IWUSR) == 0 || ::access(target.c_str(), W_OK) != 0) return -1;
+  if ((info.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return -1;
+  }
+  if (::access(target.c_str(), W_OK) != 0) return -1;
   return static_cast<int>(info.st_mode & 07777);
 }
 
@@ -62,11 +78,12 @@ bool LooksLikeUtf16(std::string_view text) {
 bool EditProfileFile(const std::string& path, const std::function<bool(ProfileText&)>& edit) {
   const ProfileFileRead read = ReadProfileFile(path);
   using Status = ProfileFileRead::Status;
-  if (read.status == Status::Unreadable || read.status == Status::TooLarge) return false;
+  if (read.status == Status::Unreadable) return Refuse(EIO);
+  if (read.status == Status::TooLarge) return Refuse(EFBIG);
   // Our lines would not be text in a UTF-16 file; leave such a file alone.
-  if (LooksLikeUtf16(read.text)) return false;
+  if (LooksLikeUtf16(read.text)) return Refuse(EILSEQ);
   ProfileText document(read.text);
-  if (!edit(document)) return false;
+  if (!edit(document)) return Refuse(EINVAL);
   const std::string updated = document.Text();
   if (read.status == Status::Ok && updated == read.text) return true;
   return ReplaceFileContent(path, updated);
@@ -107,24 +124,31 @@ ProfileFileRead ReadProfileFile(const std::string& path) {
 }
 
 bool ReplaceFileContent(const std::string& path, std::string_view content) {
-  if (path.empty()) return false;
-  const std::string target = WriteTarget(path);
-  if (target.empty()) return false;
+  const std::string target = path.empty() ? std::string() : WriteTarget(path);
+  if (target.empty()) return Refuse(ENOENT);
   const int mode = ReplacementMode(target);
-  if (mode < 0) return false;
+  if (mode < 0) return Refuse(errno);
 
   const fs::path targetPath(target);
   const std::string folder =
       targetPath.has_parent_path() ? targetPath.parent_path().string() : std::string(".");
   std::string temp = folder + "/." + targetPath.filename().string() + ".XXXXXX";
   const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  const bool written =
+  if (fd < 0) return Refuse(errno);
+  bool done =
       WriteAll(fd, content) && ::fsync(fd) == 0 && ::fchmod(fd, static_cast<mode_t>(mode)) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(temp.c_str(), target.c_str()) != 0) {
+  int error = done ? 0 : errno;
+  if (::close(fd) != 0 && done) {
+    done = false;
+    error = errno;
+  }
+  if (done && ::rename(temp.c_str(), target.c_str()) != 0) {
+    done = false;
+    error = errno;
+  }
+  if (!done) {
     ::unlink(temp.c_str());
-    return false;
+    return Refuse(error != 0 ? error : EIO);
   }
   SyncFolder(folder);
   return true;
@@ -139,6 +163,10 @@ std::string ProfileGetString(std::string_view section, std::string_view key,
   }
   const auto value = ProfileText(read.text).Get(section, key);
   return value ? *value : std::string(fallback);
+}
+
+int ProfileLastWriteError() {
+  return lastWriteError;
 }
 
 bool ProfileWriteString(std::string_view section, std::string_view key, std::string_view value,

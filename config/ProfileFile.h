@@ -27,16 +27,20 @@ ProfileFileRead ReadProfileFile(const std::string& path);
 bool ReplaceFileContent(const std::string& path, std::string_view content);
 
 // The value of the key, or `fallback` when the file, section or key is missing
-// or the file cannot be read; at most 259 characters, up to its first NUL.
+// or the file cannot be read; at most kProfileValueMax characters, up to its
+// first NUL.
 std::string ProfileGetString(std::string_view section, std::string_view key,
                              std::string_view fallback, const std::string& path);
 
 // Creates the file, section or key as needed and replaces the value. False
 // when nothing was written: file unreadable, too large, read-only, not a
 // regular file, folder not writable, or a name or value that cannot be
-// stored on one line.
+// stored on one line; ProfileLastWriteError() then says why.
 bool ProfileWriteString(std::string_view section, std::string_view key, std::string_view value,
                         const std::string& path);
+
+// Why this thread's last refused write or replacement failed, as an errno value.
+int ProfileLastWriteError();
 
 // Leaves the section with no entries (creating it when missing).
 bool ProfileClearSection(std::string_view section, const std::string& path);

@@ -13,9 +13,10 @@
 
 namespace qv {
 
-// A value holds at most this many characters (UTF-8 code points, not bytes);
-// a longer one is cut, never inside a character.
-inline constexpr std::size_t kProfileValueMax = 259;
+// A value holds at most this many characters (UTF-8 code points, not bytes):
+// the longest path the system takes, so a folder path is never shortened.
+// A longer one is cut, never inside a character.
+inline constexpr std::size_t kProfileValueMax = 4095;
 
 class ProfileText {
  public:

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "config/IniAccess.h"
 #include "core/Context.h"
@@ -72,9 +74,12 @@ std::string LocateSettingsFile(IniAccess& ini) {
 void ReadSettings(SettingsTexts& settings, IniAccess& ini, const std::string& programFolder,
                   const ScreenSize& screen, WindowRect& window) {
   const std::string besideProgram = IniAccess::FormatPath(programFolder, kUpgradeFolderName);
+  // Kept even while the folder beside the program stands in for it, so the
+  // operator's choice is there again once that folder is gone.
+  settings.InitDir = ini.ReadEntry(kSectionSettings, "InitDir", "");
   settings.UpgradeFolder = besideProgram;
-  if (!ini.IsDirectory(besideProgram)) {
-    settings.UpgradeFolder = ini.ReadEntry(kSectionSettings, "InitDir", besideProgram);
+  if (!ini.IsDirectory(besideProgram) && !settings.InitDir.empty()) {
+    settings.UpgradeFolder = settings.InitDir;
   }
   RestorePosition(ini, screen, window);
   ReadPortSettings(settings, ini);
@@ -82,19 +87,32 @@ void ReadSettings(SettingsTexts& settings, IniAccess& ini, const std::string& pr
   settings.HwOverride = ini.ReadEntry(kSectionSettings, "ForceLoad", "False");
 }
 
-void WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window, bool minimized) {
-  ini.WriteEntry(kSectionComCtrl, "Port", settings.PortList);
-  ini.WriteEntry(kSectionComCtrl, "Protocol", settings.ProtocolList);
-  ini.WriteEntry(kSectionComCtrl, "Baud", settings.BaudList);
-  ini.WriteEntry(kSectionComCtrl, "Parity", settings.ParityList);
-  ini.WriteEntry(kSectionComCtrl, "Stopbit", settings.StopBitList);
-  ini.WriteEntry(kSectionComCtrl, "DataBit", settings.DataBitList);
-  if (minimized) return;
-  ini.WriteEntry(kSectionSettings, "MainLeft", FormatSingle(window.Left - kPositionOffset));
-  ini.WriteEntry(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
-  ini.WriteEntry(kSectionSettings, "InitDir", settings.UpgradeFolder);
-  ini.WriteEntry(kSectionSettings, "InitLang", std::to_string(settings.InitLang));
-  ini.WriteEntry(kSectionSettings, "ForceLoad", settings.HwOverride);
+std::string WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window,
+                          bool minimized) {
+  std::vector<std::pair<const char*, std::string>> comCtrl = {
+      {"Port", settings.PortList},         {"Protocol", settings.ProtocolList},
+      {"Baud", settings.BaudList},         {"Parity", settings.ParityList},
+      {"Stopbit", settings.StopBitList},   {"DataBit", settings.DataBitList}};
+  std::string failure;
+  const auto write = [&](const char* section, const char* key, const std::string& value) {
+    if (!ini.WriteEntry(section, key, value) && failure.empty()) failure = ini.LastWriteError();
+  };
+  for (const auto& [key, value] : comCtrl) write(kSectionComCtrl, key, value);
+  if (minimized) return failure;
+  write(kSectionSettings, "MainLeft", FormatSingle(window.Left - kPositionOffset));
+  write(kSectionSettings, "MainTop", FormatSingle(window.Top - kPositionOffset));
+  if (!settings.InitDir.empty()) write(kSectionSettings, "InitDir", settings.InitDir);
+  write(kSectionSettings, "InitLang", std::to_string(settings.InitLang));
+  write(kSectionSettings, "ForceLoad", settings.HwOverride);
+  return failure;
+}
+
+std::int16_t PortNumberOf(const std::string& portList) {
+  const std::string_view rest =
+      portList.size() > 3 ? TrimBlanks(std::string_view(portList).substr(3)) : std::string_view();
+  const std::optional<int> number = LeadingInteger(rest);
+  if (!number || *number < -32768 || *number > 32767) return 0;
+  return static_cast<std::int16_t>(*number);
 }
 
 std::string ProtocolIndexOf(const std::string& protocol) {

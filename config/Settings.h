@@ -34,6 +34,9 @@ struct ScreenSize {  // twips
 // file at all) when no application-data folder is known.
 std::string LocateSettingsFile(IniAccess& ini);
 
+// The stored port's number ("COM12" gives 12); 0 when the text names none.
+std::int16_t PortNumberOf(const std::string& portList);
+
 // The language of the settings: 0 (German) or 2000 (French) as a whole
 // integer, anything else 1000 (English).
 std::int32_t ReadLanguage(const IniAccess& ini);
@@ -46,8 +49,9 @@ void ReadSettings(SettingsTexts& settings, IniAccess& ini, const std::string& pr
                   const ScreenSize& screen, WindowRect& window);
 
 // Closing: section "COMCTRL" always; section "SETTINGS" only when the window
-// is not minimized.
-void WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window, bool minimized);
+// is not minimized, and InitDir only when the operator chose a folder.
+// Returns why the file could not be written; empty when it was.
+std::string WriteSettings(const SettingsTexts& settings, IniAccess& ini, const WindowRect& window, bool minimized);
 
 // "None", "XonXoff", "RTS", "RTSXonXoff" give "0" to "3"; anything else "".
 std::string ProtocolIndexOf(const std::string& protocol);

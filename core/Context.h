@@ -130,6 +130,10 @@ struct SettingsTexts {
   std::int32_t InitLang = 1000;
   std::string HwOverride = "False";
   std::string UpgradeFolder;  // the folder that holds one subfolder per hardware version
+  // The folder the operator chose (the settings file's or File > Open's);
+  // empty when there is none. The folder beside the program may stand in
+  // for it as UpgradeFolder, but never replaces it in the file.
+  std::string InitDir;
 };
 
 // The port, its speed and the direct/remote mode.
@@ -142,6 +146,9 @@ struct LinkState {
   std::int16_t ModeRetryCount = 0;
   std::int16_t PortNumber = 0;
   bool bNoSerialPort = false;
+  // No usable port is chosen (the port label reads "N/A"): commands that need
+  // the station open the port dialog instead of a port nobody picked.
+  bool bNoPort = false;
 };
 
 // Setting the station's clock, alone or after an update.

@@ -7,6 +7,7 @@
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/Commands.h"
+#include "update/UpdateRun.h"
 
 namespace qv {
 
@@ -56,6 +57,17 @@ void SelectMasterEntry(Context& ctx, int index) {
 }
 
 void Master_Click(Context& ctx) {
+  // No port chosen: the operator picks one first; when closing there is
+  // nothing to put back.
+  if (ctx.link.bNoPort) {
+    if (!ctx.window.bClosing) mnuCommandInitComm_Click(ctx);
+    // Cancelled: no mode was set, so the list shows none.
+    if (ctx.link.bNoPort) ctx.view.setText(Control::Master, "");
+    return;
+  }
+  // Closing before any station answered: nobody identified the device on the
+  // port, so nothing is sent to it.
+  if (ctx.window.bClosing && ctx.link.StartBaud == 0) return;
   ctx.run.bLinkIdle = false;
   ctx.Timer3.setInterval(kModeReplyTimeoutMs);
   ctx.Timer3.setEnabled(true);
@@ -162,6 +174,14 @@ void Timer3_Timer(Context& ctx) {
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
   AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station nicht bereit!"));
+}
+
+bool MasterKeyEntry(Context& ctx, int index) {
+  const std::string& shown = index == 0 ? ctx.texts.DirectText : ctx.texts.RemoteText;
+  if (ctx.view.text(Control::Master) == shown) return false;
+  SelectMasterEntry(ctx, index);
+  ctx.view.setEnabled(Control::Master, false);
+  return true;
 }
 
 int MasterArrowKey(Context& ctx) {

@@ -40,6 +40,11 @@ void Timer3_Timer(Context& ctx);
 // so the window stays live). Returns the entry chosen.
 int MasterArrowKey(Context& ctx);
 
+// Home, End, Page Up/Down and the wheel on the mode list: the entry given is
+// chosen and the list locked as for an arrow key. False (nothing sent) when
+// the list already shows it.
+bool MasterKeyEntry(Context& ctx, int index);
+
 // Sets CommPort from PortList ("COM3" gives 3). False when the text names no
 // port the serial layer takes.
 bool CommPortFromPortList(Context& ctx);

@@ -89,6 +89,7 @@ void PortDialog::SelectStoredPort() {
 }
 
 void PortDialog::Form_Activate() {
+  ctx_.link.bNoPort = true;
   ctx_.view.setText(Control::lblCOM, GetMlString(ctx_, kNotAvailable, "N/A"));
   ApplyDialogTexts();
   state_.bPortDialogCancelled = false;
@@ -159,6 +160,7 @@ void PortDialog::OKButton_Click() {
     }
     StoreChoices(number);
   }
+  ctx_.link.bNoPort = false;
   ctx_.view.setText(Control::lblCOM, ctx_.settings.PortList);
   controls_.Hide();
 }

@@ -46,8 +46,10 @@ ReplyOutcome ModeReply(Context& ctx) {
   // One block in flight at a time: a second mode reply (a retry answered
   // late) must not start the transfer twice.
   if (ctx.run.bUpdateRun && !ctx.run.bBlockAwaitingAck) SendDataBlock(ctx);
+  // The list and the entry the next mode frame follows say the same.
+  ctx.link.MasterListIndex = ctx.rx.RxBuffer[1] == 'M' ? 0 : 1;
   ctx.view.setText(Control::Master,
-                   ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
+                   ctx.link.MasterListIndex == 0 ? ctx.texts.DirectText : ctx.texts.RemoteText);
   if (ctx.run.bIdentifyAfterMode) {
     ctx.run.bIdentifyAfterMode = false;
     RequestSystemData(ctx, kFullIdentification);

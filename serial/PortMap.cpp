@@ -120,9 +120,12 @@ PortEntry DetectedEntry(int number, const PortDevice& device) {
   return entry;
 }
 
+// A USB device by what stays when it comes back under another name; any
+// other device by its path, which is what stays for a built-in port.
 std::string DeviceIdentity(const PortDevice& device, const PortSystem& system) {
   if (!device.serialNumber.empty()) return SerialIdentity(device.serialNumber);
-  return system.byIdName ? ByIdIdentity(system.byIdName(device.path)) : std::string();
+  std::string byId = system.byIdName ? ByIdIdentity(system.byIdName(device.path)) : std::string();
+  return byId.empty() ? PathIdentity(Canonical(system, device.path)) : byId;
 }
 
 int LowestNotIn(const std::set<int>& taken, const std::set<int>& reserved) {
@@ -145,7 +148,9 @@ int NextNumber(const std::set<int>& used, const std::set<int>& reserved) {
 // the map file's numbers drop out of it, present devices take their
 // remembered numbers first, and every other device the lowest number left.
 void NumberDetected(const std::vector<PortDevice>& detected, const PortSystem& system,
-                    std::set<int>& used, PortMemory& memory, std::vector<PortEntry>& entries) {
+                    std::set<int>& used, PortMemory& memory, const std::set<int>& held,
+                    std::vector<PortEntry>& entries) {
+  const PortMemory before = memory;
   std::erase_if(memory.identities, [&](const auto& item) { return used.count(item.first) > 0; });
   std::map<std::string, int> remembered;
   for (const auto& [number, identity] : memory.identities) remembered[identity] = number;
@@ -169,15 +174,26 @@ void NumberDetected(const std::vector<PortDevice>& detected, const PortSystem& s
   for (const auto& [number, identity] : memory.identities) {
     if (!used.count(number)) reserved.insert(number);
   }
+  // The stored port is never handed on, not even when nothing else is free.
+  std::set<int> usedOrHeld = used;
+  usedOrHeld.insert(held.begin(), held.end());
   for (std::size_t i = 0; i < detected.size(); ++i) {
     if (placed[i]) continue;
-    const int number = NextNumber(used, reserved);
+    const int number = NextNumber(usedOrHeld, reserved);
     if (number > kHighestMappedPort) break;
     entries.push_back(DetectedEntry(number, detected[i]));
+    usedOrHeld.insert(number);
     used.insert(number);
     reserved.erase(number);
     memory.identities.erase(number);
     if (!identities[i].empty()) memory.identities[number] = identities[i];
+  }
+  // A number the memory gave one device and now leads to another.
+  for (PortEntry& entry : entries) {
+    const auto was = before.identities.find(entry.number);
+    if (was == before.identities.end()) continue;
+    const auto now = memory.identities.find(entry.number);
+    entry.renumbered = now == memory.identities.end() || now->second != was->second;
   }
 }
 
@@ -237,7 +253,8 @@ bool DetectedBefore(const std::string& pathA, const std::string& pathB) {
 }
 
 std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
-                                    const PortSystem& system, PortMemory* memory) {
+                                    const PortSystem& system, PortMemory* memory,
+                                    const std::set<int>& held) {
   std::vector<PortEntry> entries;
   std::set<int> usedNumbers;
   std::set<std::string> claimed;
@@ -265,7 +282,7 @@ std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<P
       detected.push_back(std::move(device));
   }
   PortMemory none;
-  NumberDetected(detected, system, usedNumbers, memory ? *memory : none, entries);
+  NumberDetected(detected, system, usedNumbers, memory ? *memory : none, held, entries);
   std::sort(entries.begin(), entries.end(),
             [](const PortEntry& a, const PortEntry& b) { return a.number < b.number; });
   return entries;
@@ -337,10 +354,10 @@ PortMapFile PortMap::ReadMapFile() const {
 std::vector<PortEntry> PortMap::List() const {
   const auto devices = system_.devices ? system_.devices() : std::vector<PortDevice>{};
   const std::string stateFile = memoryFile();
-  if (stateFile.empty()) return ResolvePorts(ReadMapFile(), devices, system_);
+  if (stateFile.empty()) return ResolvePorts(ReadMapFile(), devices, system_, nullptr, held_);
   const PortMemory before = ReadPortMemory(stateFile).value_or(PortMemory{});
   PortMemory memory = before;
-  auto entries = ResolvePorts(ReadMapFile(), devices, system_, &memory);
+  auto entries = ResolvePorts(ReadMapFile(), devices, system_, &memory, held_);
   if (memory != before) WritePortMemory(stateFile, memory);
   return entries;
 }

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,9 @@ struct PortEntry {
   int line = 0;                      // map-file line for PortOrigin::MapFile
   bool present = false;              // the path exists now
   std::optional<PortDevice> device;  // the system's report on this device, when it has one
+  // The number led to another device when it was last remembered; said once,
+  // since the memory follows this listing.
+  bool renumbered = false;
 };
 
 // What the map needs of the machine; tests pass fakes.
@@ -88,12 +92,14 @@ struct PortSystem {
 // byIdFolder, the system's own unless a test brings one); devices stays empty.
 PortSystem FileSystemPortSystem(std::string byIdFolder = "/dev/serial/by-id");
 
-// The map in ascending number order. With a memory, USB devices found in it
-// get their remembered numbers, the numbers of absent ones stay free for them
+// The map in ascending number order. With a memory, devices found in it get
+// their remembered numbers, the numbers of absent ones stay free for them
 // while another number up to kHighestOpenablePort is left, and the memory is
-// brought up to date with what was given.
+// brought up to date with what was given. A device new to the memory never
+// takes a number of `held` (the port the settings name).
 std::vector<PortEntry> ResolvePorts(const PortMapFile& file, const std::vector<PortDevice>& devices,
-                                    const PortSystem& system, PortMemory* memory = nullptr);
+                                    const PortSystem& system, PortMemory* memory = nullptr,
+                                    const std::set<int>& held = {});
 
 // The order automatic numbering uses.
 bool DetectedBefore(const std::string& pathA, const std::string& pathB);
@@ -110,6 +116,9 @@ class PortMap {
  public:
   PortMap(std::string mapFile, PortSystem system);
 
+  // Numbers no device new to the memory may take (the settings' stored port).
+  void Hold(std::set<int> numbers) { held_ = std::move(numbers); }
+
   const std::string& mapFile() const { return mapFile_; }
   std::string memoryFile() const { return PortMemoryFilePath(mapFile_); }
   PortMapFile ReadMapFile() const;
@@ -119,6 +128,7 @@ class PortMap {
  private:
   std::string mapFile_;
   PortSystem system_;
+  std::set<int> held_;
 };
 
 // One line for the operator: "COM1  /dev/ttyUSB0  (found)" or "(map file line 3)",

@@ -16,6 +16,7 @@ namespace {
 constexpr std::size_t kMaxStateFileBytes = 64 * 1024;
 constexpr std::string_view kSerialKind = "serial ";
 constexpr std::string_view kByIdKind = "by-id ";
+constexpr std::string_view kPathKind = "path ";
 
 bool Printable(std::string_view text) {
   return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
@@ -35,7 +36,7 @@ std::optional<std::pair<int, std::string>> ParseLine(std::string_view line) {
   const auto number = WholeDigits(line.substr(3, space - 3));
   if (!number || *number < 1 || *number > 255) return std::nullopt;
   const std::string_view identity = line.substr(space + 1);
-  for (const auto kind : {kSerialKind, kByIdKind}) {
+  for (const auto kind : {kSerialKind, kByIdKind, kPathKind}) {
     if (identity.substr(0, kind.size()) != kind) continue;
     if (!Printable(identity.substr(kind.size()))) return std::nullopt;
     return std::pair{*number, std::string(identity)};
@@ -51,6 +52,10 @@ std::string SerialIdentity(std::string_view serialNumber) {
 
 std::string ByIdIdentity(std::string_view byIdName) {
   return Identity(kByIdKind, byIdName);
+}
+
+std::string PathIdentity(std::string_view devicePath) {
+  return Identity(kPathKind, devicePath);
 }
 
 std::optional<PortMemory> ParsePortMemory(std::string_view text) {
@@ -70,7 +75,7 @@ std::optional<PortMemory> ParsePortMemory(std::string_view text) {
 }
 
 std::string FormatPortMemory(const PortMemory& memory) {
-  std::string text = "# Port numbers QV-Boot gave USB devices; rewritten by the loader.\n";
+  std::string text = "# Port numbers QV-Boot gave serial devices; rewritten by the loader.\n";
   for (const auto& [number, identity] : memory.identities)
     text += "COM" + std::to_string(number) + " " + identity + "\n";
   return text;

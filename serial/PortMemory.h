@@ -5,9 +5,11 @@
 // its old name taken by an adapter plugged in meanwhile; the stored port
 // number must still mean that station.
 //
-// A device is known by its USB serial number ("serial 123456") or, without
-// one, by its /dev/serial/by-id name ("by-id usb-…-if00-port0"). The file is
-// the loader's own: lines "COM3 serial 123456", '#' comment lines.
+// A device is known by its USB serial number ("serial 123456"), without one
+// by its /dev/serial/by-id name ("by-id usb-…-if00-port0"), and a port
+// without a USB identity (a built-in ttyS0) by its device path ("path
+// /dev/ttyS0"), so an adapter plugged in later never takes its number. The
+// file is the loader's own: lines "COM3 serial 123456", '#' comment lines.
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +30,7 @@ struct PortMemory {
 // Empty when the text does not hold a usable identity (no control characters).
 std::string SerialIdentity(std::string_view serialNumber);
 std::string ByIdIdentity(std::string_view byIdName);
+std::string PathIdentity(std::string_view devicePath);
 
 // Any line that does not parse, or a number or identity given twice, makes
 // the whole text unusable: the loader wrote it, so it is damaged.

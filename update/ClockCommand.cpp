@@ -12,6 +12,10 @@ namespace qv {
 
 void mnuCommandSetTime_Click(Context& ctx) {
   ctx.timeSet.TimeSetCount = 0;
+  if (ctx.link.bNoPort) {
+    mnuCommandInitComm_Click(ctx);
+    return;
+  }
   if (ctx.view.text(Control::Master).empty()) return;
   ResetClockState(ctx);
   ctx.run.OperationMode = -1;

@@ -37,7 +37,8 @@ void mnuCommandStartUpdate_Click(Context& ctx) {
   ctx.timeSet.TimeSetCount = 0;
   ctx.timeSet.TimeReplyState = 0;
   ctx.timeSet.bVerifyAfterUpgrade = false;
-  if (ctx.view.text(Control::lblCOM) == GetMlString(ctx, 1149, "N/A")) {
+  // The state, not the label's text: the label follows the language.
+  if (ctx.link.bNoPort) {
     mnuCommandInitComm_Click(ctx);
     return;
   }
@@ -54,6 +55,7 @@ void mnuCommandStartUpdate_Click(Context& ctx) {
 void mnuCommandInitComm_Click(Context& ctx) {
   ResetClockState(ctx);
   if (!ctx.view.ShowPortDialog()) return;
+  ctx.link.bNoPort = false;
   SelectMasterEntry(ctx, ctx.link.MasterListIndex);
   ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
 }

@@ -182,6 +182,7 @@ void mnuFileOpen_Click(Context& ctx) {
       GetMlString(ctx, kMsgChooseFolder, "Please select a folder containing the firmware images:"));
   if (chosen.empty()) return;
   ctx.settings.UpgradeFolder = WalkUpFromUpgradeFiles(chosen, HoldsUpgradeFiles);
+  ctx.settings.InitDir = ctx.settings.UpgradeFolder;
   ctx.view.setText(Control::LabelFileLoad, GetMlString(ctx, kMsgFileLabel, "File:"));
   ShowStatusFolder(ctx);
 }

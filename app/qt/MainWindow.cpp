@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -29,12 +30,14 @@
 
 #include "app/MlStringModule.h"
 #include "app/NamedTexts.h"
+#include "core/TextRules.h"
 #include "app/QvBoot.h"
 #include "app/qt/DlgInitCom.h"
 #include "app/qt/FolderBrowse.h"
 #include "app/qt/LanguageTexts.h"
 #include "app/qt/QtClock.h"
 #include "app/qt/QtTimer.h"
+#include "app/qt/SignalClose.h"
 #include "app/qt/TaskbarProgress.h"
 #include "app/qt/TwipsGeometry.h"
 #include "app/qt/modHook.h"
@@ -96,6 +99,15 @@ constexpr ReaderName kProgressTextName{"Fortschritt in Prozent", "Progress in pe
                                        "Progression en pour cent"};
 constexpr ReaderName kStationName{"Angeschlossene Station", "Connected station",
                                   "Station connectée"};
+
+// The build date in the short format of the locale, with the year in four
+// digits whatever that format's year is ("24.02.2014", not "24.02.14").
+QString BuildDateText() {
+  const QLocale locale;
+  QString format = locale.dateFormat(QLocale::ShortFormat);
+  if (!format.contains("yyyy")) format.replace("yy", "yyyy");
+  return locale.toString(kBuildDate, format);
+}
 
 QString WithoutColon(QString text) {
   text = text.trimmed();
@@ -394,15 +406,52 @@ void MainWindow::CloseOtherWindows() {
   }
 }
 
-// Up or Down on the mode list picks the other entry and locks the list a
-// moment, so that holding the key does not flood the station with mode commands.
+// Every way of stepping through the mode list picks an entry and locks the
+// list a moment, so that holding a key or turning the wheel does not flood
+// the station with mode commands: Up or Down the other entry, Home and Page Up
+// (or the wheel turned up) the first, End and Page Down (or down) the last.
+// Typed characters choose nothing. The list stays locked even when the
+// station answers meanwhile, and has the focus again afterwards.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != Master || event->type() != QEvent::KeyPress)
+  if (watched != Master) return QMainWindow::eventFilter(watched, event);
+  int entry = -2;  // -1: the other one
+  if (event->type() == QEvent::Wheel) {
+    const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+    if (delta == 0) return true;
+    entry = delta > 0 ? 0 : 1;
+  } else if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+      case Qt::Key_Up:
+      case Qt::Key_Down:
+        entry = -1;
+        break;
+      case Qt::Key_Home:
+      case Qt::Key_PageUp:
+        entry = 0;
+        break;
+      case Qt::Key_End:
+      case Qt::Key_PageDown:
+        entry = 1;
+        break;
+      default:
+        // Discarded, as the list takes no typed input.
+        if (!key->text().isEmpty() && key->text().at(0).isPrint()) return true;
+        return QMainWindow::eventFilter(watched, event);
+    }
+  } else {
     return QMainWindow::eventFilter(watched, event);
-  const int key = static_cast<QKeyEvent*>(event)->key();
-  if (key != Qt::Key_Up && key != Qt::Key_Down) return QMainWindow::eventFilter(watched, event);
-  MasterArrowKey(*ctx_);
-  QTimer::singleShot(kArrowKeyLockMs, this, [this] { setEnabled(Control::Master, true); });
+  }
+  if (entry == -1)
+    MasterArrowKey(*ctx_);
+  else if (!MasterKeyEntry(*ctx_, entry))
+    return true;
+  masterLocked_ = true;
+  QTimer::singleShot(kArrowKeyLockMs, this, [this] {
+    masterLocked_ = false;
+    Master->setEnabled(true);
+    Master->setFocus();
+  });
   return true;
 }
 
@@ -454,6 +503,7 @@ QAction* MainWindow::ActionOf(Control control) const {
 }
 
 void MainWindow::setEnabled(Control control, bool enabled) {
+  if (control == Control::Master && enabled && masterLocked_) return;
   if (QAction* action = ActionOf(control)) return action->setEnabled(enabled);
   if (QWidget* widget = WidgetOf(control)) widget->setEnabled(enabled);
 }
@@ -599,7 +649,7 @@ void MainWindow::RefreshCaptions() {
   lblMode->setText(Ml(1148) + ":");
   lblBaudText->setText(Ml(1159) + ":");
   lblVersion->setText(Ml(1117) + "\nv" + Q(VersionNumber()) + " (" +
-                      QLocale::system().toString(kBuildDate, QLocale::ShortFormat) + ")");
+                      BuildDateText() + ")");
   StatusPanel->setText(Ml(1126));
   ctx_->texts.RemoteText = GetMlString(*ctx_, 1109, "remote");
   ctx_->texts.DirectText = GetMlString(*ctx_, 1108, "direkt");
@@ -660,12 +710,31 @@ void MainWindow::BringBannerToFront() {
   PicBanner->raise();
 }
 
+void MainWindow::SayRenumberedPorts(const std::vector<PortEntry>& entries) {
+  QStringList notes;
+  for (const PortEntry& entry : entries) {
+    if (!entry.renumbered) continue;
+    notes << Q(FillPlaceholders(NamedText(*ctx_, "portmap.renumbered"),
+                                {"COM" + std::to_string(entry.number), entry.path}));
+  }
+  if (!notes.isEmpty()) StatusPanel->setText(notes.join(' '));
+}
+
 // ---- the entry procedure ----
 
 int Main(MainWindowOptions options) {
+  // The stored port keeps its device: no device new to the machine takes its
+  // number, also in this first listing.
+  PortMap ports = options.ports ? *options.ports : SystemPortMap();
+  {
+    IniAccess ini(nullptr, options.environment);
+    LocateSettingsFile(ini);
+    const int stored = PortNumberOf(ini.ReadEntry(kSectionComCtrl, "Port", ""));
+    if (stored > 0) ports.Hold({stored});
+  }
+  options.ports = ports;
   // A port the operator's map names (a station simulator on a
   // pseudo-terminal, say) is a serial port too.
-  const PortMap ports = options.ports ? *options.ports : SystemPortMap();
   const std::vector<PortEntry> entries = ports.List();
   const bool mapped = std::any_of(entries.begin(), entries.end(),
                                   [](const PortEntry& entry) { return entry.present; });
@@ -678,6 +747,8 @@ int Main(MainWindowOptions options) {
   MainWindow frmMain(std::move(options));
   frmMain.Load();
   frmMain.show();
+  frmMain.SayRenumberedPorts(entries);
+  const SignalClose closer(frmMain);
   return QApplication::exec();
 }
 

@@ -53,6 +53,9 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
 
   // The load procedure; Main runs it before the window is shown.
   void Load();
+  // The status bar names each number that leads to another device than at
+  // the last start (the listing marks them once).
+  void SayRenumberedPorts(const std::vector<PortEntry>& entries);
   // Every showing of the port-settings dialog goes through here; false when
   // the operator cancelled it.
   virtual bool ShowPortSettings();
@@ -130,6 +133,7 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   std::string settingsFile_;
   bool loaded_ = false;
   bool unloaded_ = false;
+  bool masterLocked_ = false;  // a key or the wheel chose an entry a moment ago
 
   // Menus.
   QMenu* mnuFile = nullptr;

@@ -10,10 +10,11 @@ namespace qv {
 // null or not on a screen yet.
 TwipsPerPixel ScreenTwipsPerPixel(const QWidget* widget);
 
+// With the frame the window manager will give a window that is not shown yet.
 TwipsRect FrameGeometryTwips(const QWidget& widget);
 
 // Places the widget so that its frame covers the rectangle; the frame
-// thickness is taken from the widget's current frame.
+// thickness is taken from the widget's frame as above.
 void SetFrameGeometryTwips(QWidget& widget, const TwipsRect& twips);
 
 }  // namespace qv

@@ -41,6 +41,11 @@ class StationProcess {
     return false;
   }
 
+  // Sends a signal, as a log-out or a shutdown does; Running() tells when it ended.
+  void Signal(int signal) const {
+    if (pid_ > 0) ::kill(pid_, signal);
+  }
+
   // The exit status; -1 when it did not end normally or never started.
   int Stop() {
     if (pid_ <= 0) return status_;

@@ -161,11 +161,18 @@ TEST(ProfileText, ReadsAndWritesAWindowsWrittenFile) {
   }
 }
 
-// Values are read up to 259 characters (not bytes).
-TEST(ProfileText, ValuesAreReadUpTo259Characters) {
+// Values are kept whole up to the longest path the system takes, counted in
+// characters (not bytes); only what passes that is cut.
+TEST(ProfileText, ValuesAreKeptUpToTheLongestPath) {
   std::string accented;
-  for (int i = 0; i < 300; ++i) accented += "\xC3\xA9";
-  EXPECT_EQ(ProfileText("[S]\nk=" + accented).Get("S", "k"), accented.substr(0, 2 * 259));
+  for (int i = 0; i < 5000; ++i) accented += "\xC3\xA9";
+  for (const std::size_t length : {std::size_t{300}, kProfileValueMax, std::size_t{5000}}) {
+    const std::string value = accented.substr(0, 2 * length);
+    ProfileText written;
+    ASSERT_TRUE(written.Set("S", "k", value));
+    const std::string kept = accented.substr(0, 2 * std::min(length, std::size_t{4095}));
+    EXPECT_EQ(ProfileText(written.Text()).Get("S", "k"), kept) << length;
+  }
 }
 
 TEST(ProfileText, RefusesWhatCannotStandOnOneLine) {
@@ -208,13 +215,14 @@ class SettingsTest : public ::testing::Test {
   }
 };
 
-TEST_F(SettingsTest, FirstStartWritesPositionAndCloseWritesAllElevenKeys) {
+// Every key but InitDir, which holds only a folder the operator chose.
+TEST_F(SettingsTest, FirstStartWritesPositionAndCloseWritesTheOtherTenKeys) {
   SettingsTexts settings;
   const WindowRect window = Start(settings);
   EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\n");
-  WriteSettings(settings, ini, window, false);
-  EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\nInitDir=" + programFolder +
-                                   "/KVX7_public\nInitLang=1000\nForceLoad=False\n"
+  EXPECT_EQ(WriteSettings(settings, ini, window, false), "");
+  EXPECT_EQ(ReadFile(iniPath), "[SETTINGS]\nMainLeft=1000\nMainTop=1000\n"
+                               "InitLang=1000\nForceLoad=False\n"
                                    "[COMCTRL]\nPort=COM1\nProtocol=None\nBaud=4800\nParity=None\n"
                                    "Stopbit=1\nDataBit=8\n");
   EXPECT_TRUE(view.boxes().empty());
@@ -282,21 +290,37 @@ TEST_F(SettingsTest, LanguageAndProtocol) {
   }
 }
 
-// The folder beside the program wins over the stored one; the length limit of
-// a value counts characters, so 200 accented letters (400 bytes) come back whole.
+// The folder beside the program wins over the stored one but never replaces
+// it in the file; a chosen folder of 300 accented letters comes back whole.
 TEST_F(SettingsTest, UpgradeFolder) {
   StoreSettings("[SETTINGS]\nInitDir=/stored\n");
-  SettingsTexts first, next, beside;
+  SettingsTexts first, next, beside, after;
   const WindowRect window = Start(first);
   EXPECT_EQ(first.UpgradeFolder, "/stored");
-  first.UpgradeFolder = "/";
-  for (int i = 0; i < 200; ++i) first.UpgradeFolder += "\xC3\xA9";
+  first.InitDir = "/";
+  for (int i = 0; i < 300; ++i) first.InitDir += "\xC3\xA9";
   WriteSettings(first, ini, window, false);
   Start(next);
-  EXPECT_EQ(next.UpgradeFolder, first.UpgradeFolder);
+  EXPECT_EQ(next.UpgradeFolder, first.InitDir);
   fs::create_directories(programFolder + "/KVX7_public");
   Start(beside);
   EXPECT_EQ(beside.UpgradeFolder, programFolder + "/KVX7_public");
+  WriteSettings(beside, ini, window, false);
+  fs::remove(programFolder + "/KVX7_public");
+  Start(after);
+  EXPECT_EQ(after.UpgradeFolder, first.InitDir);
+}
+
+// A file that cannot be written is said, with the reason; the owner's write
+// bit is its read-only mark, also for root.
+TEST_F(SettingsTest, AFailedSaveSaysWhy) {
+  StoreSettings("[COMCTRL]\nPort=COM1\n");
+  ASSERT_EQ(LocateSettingsFile(ini), iniPath);
+  fs::permissions(iniPath, fs::perms::owner_read);
+  SettingsTexts settings;
+  settings.PortList = "COM2";
+  EXPECT_EQ(WriteSettings(settings, ini, {}, true), std::strerror(EACCES));
+  EXPECT_EQ(ReadFile(iniPath), "[COMCTRL]\nPort=COM1\n");
 }
 
 TEST_F(SettingsTest, SettingsFileLocation) {

@@ -118,15 +118,17 @@ std::string Remembered(int from, int to) {  // "COMn serial Sn" lines
   return from > to ? "" : "COM" + std::to_string(from) + " serial S" + std::to_string(from) + "\n" + Remembered(from + 1, to);
 }
 
-TEST(ResolvePorts, RemembersUsbDevices) {
+TEST(ResolvePorts, RemembersDevices) {
   // map file, memory before, devices, "number path; ..." and the memory after
   const std::tuple<std::string, std::string, std::vector<std::string>, std::string, std::string> cases[] = {
       {"", "COM1 serial A\nCOM2 serial B\n", {"ttyUSB0=B", "ttyUSB1=A"}, "1 ttyUSB1; 2 ttyUSB0", "COM1 serial A\nCOM2 serial B\n"},
       {"", "COM1 serial A\n", {"ttyUSB0=C", "ttyUSB1=A"}, "1 ttyUSB1; 2 ttyUSB0", "COM1 serial A\nCOM2 serial C\n"},  // name taken
-      {"", "COM1 serial A\n", {"ttyUSB0=C", "ttyS0"}, "2 ttyUSB0; 3 ttyS0", "COM1 serial A\nCOM2 serial C\n"},  // A away
+      {"", "COM1 serial A\n", {"ttyUSB0=C", "ttyS0"}, "2 ttyUSB0; 3 ttyS0", "COM1 serial A\nCOM2 serial C\nCOM3 path ttyS0\n"},  // A away
+      // a built-in port keeps its number when an adapter comes that sorts before it
+      {"", "COM1 path ttyS0\n", {"ttyUSB0=A", "ttyS0"}, "1 ttyS0; 2 ttyUSB0", "COM1 path ttyS0\nCOM2 serial A\n"},
       {"COM1 = /dev/ttyS9\n", "COM1 serial A\n", {"ttyUSB0=A"}, "1 /dev/ttyS9; 2 ttyUSB0", "COM2 serial A\n"},  // the file wins
       {"", "COM3 by-id usb-X-if00\n", {"ttyACM0", "ttyUSB0=C", "ttyS1"}, "1 ttyUSB0; 2 ttyS1; 3 ttyACM0",
-       "COM1 serial C\nCOM3 by-id usb-X-if00\n"},  // no serial number: the by-id name
+       "COM1 serial C\nCOM2 path ttyS1\nCOM3 by-id usb-X-if00\n"},  // no serial number: the by-id name
       {"", "", {"ttyUSB0=A", "ttyUSB1=A"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial A\n"},  // twins: the first is remembered
       // absent devices hold their numbers until only theirs are left up to 16
       {"", Remembered(2, 17), {"ttyUSB0=N", "ttyUSB1=M"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial N\nCOM2 serial M\n" + Remembered(3, 17)},
@@ -142,6 +144,27 @@ TEST(ResolvePorts, RemembersUsbDevices) {
       got += (got.empty() ? "" : "; ") + std::to_string(e.number) + " " + e.path;
     EXPECT_EQ(got, expected) << before;
     EXPECT_EQ(FormatPortMemory(*memory).substr(FormatPortMemory({}).size()), after) << before;
+  }
+}
+
+// The settings' port is never handed to a device new to the memory, not even
+// when only remembered numbers are left; a number that now leads to another
+// device than the remembered one is marked.
+TEST(ResolvePorts, TheStoredPortIsNeverHandedOn) {
+  // clang-format off
+  const std::tuple<std::string, std::vector<std::string>, std::string> cases[] = {
+      {"", {"ttyUSB0=A", "ttyS0"}, "2 ttyUSB0; 3 ttyS0"},
+      {Remembered(2, 16), {"ttyUSB0=N"}, "2 ttyUSB0 renumbered"},
+      {"COM1 path ttyS0\n", {"ttyUSB0=A", "ttyS0"}, "1 ttyS0; 2 ttyUSB0"}};
+  // clang-format on
+  for (const auto& [before, deviceLines, expected] : cases) {
+    auto memory = ParsePortMemory(before);
+    ASSERT_TRUE(memory) << before;
+    std::string got;
+    for (const auto& e : ResolvePorts({}, Devices(deviceLines), FakeSystem(), &*memory, {1}))
+      got += (got.empty() ? "" : "; ") + std::to_string(e.number) + " " + e.path +
+             (e.renumbered ? " renumbered" : "");
+    EXPECT_EQ(got, expected) << before;
   }
 }
 

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <climits>
 #include <cmath>
+
+#include "app/qt/TwipsGeometry.h"
+#include "support/QtApp.h"
 
 namespace qv {
 namespace {
@@ -44,6 +48,20 @@ TEST(Twips, WindowGeometryRoundTrip) {
   const TwipsRect twips = PixelsToTwips({100, 80, 600, 400}, {15, 12});
   EXPECT_EQ(std::vector({twips.Left, twips.Top, twips.Width, twips.Height}),
             std::vector({1500., 960., 9000., 4800.}));
+}
+
+// A window not shown yet is measured with the title bar it is about to get,
+// so the start-up clamp keeps that on the screen too; placing it keeps its size.
+TEST(Twips, AWindowNotShownYetCountsItsComingFrame) {
+  test::EnsureQtApp();
+  QWidget window;
+  window.resize(400, 300);
+  const TwipsPerPixel factors = ScreenTwipsPerPixel(&window);
+  TwipsRect twips = FrameGeometryTwips(window);
+  EXPECT_GT(twips.Height, 300 * factors.y + 10 * factors.y);
+  twips.Top = 0;
+  SetFrameGeometryTwips(window, twips);
+  EXPECT_EQ(window.size(), QSize(400, 300));
 }
 
 }  // namespace

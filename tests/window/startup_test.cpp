@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -91,7 +92,11 @@ TEST(Startup, PositionOffTheScreen) {
 }
 
 // Ports the loader cannot reach show "N/A" and offer the port dialog once,
-// unless the PC has no serial port at all, which a box says before.
+// unless the PC has no serial port at all, which a box says before. The baud
+// button offers the switch the stored speed allows all the same. Without a
+// port the mode list, Start and the clock command offer the port dialog and
+// send nothing (COM1 is there and must stay silent), also after a change of
+// language, whose "N/A" the label then shows.
 TEST(Startup, StoredPortThatCannotBeUsed) {
   struct Row {
     const char* port;
@@ -102,7 +107,7 @@ TEST(Startup, StoredPortThatCannotBeUsed) {
     SCOPED_TRACE(row.port);
     WindowBench bench;
     if (row.noSerialPort) bench.line.WriteMap("");
-    bench.WriteSettings(std::string("[COMCTRL]\nPort=") + row.port + "\n");
+    bench.WriteSettings(std::string("[COMCTRL]\nPort=") + row.port + "\nBaud=38400\n");
     MessageBoxAnswerer boxes;
     if (row.noSerialPort) boxes.clickNext(QMessageBox::Ok);
     BenchWindow& window = bench.Start(row.noSerialPort);
@@ -113,8 +118,32 @@ TEST(Startup, StoredPortThatCannotBeUsed) {
     if (row.noSerialPort) {
       EXPECT_TRUE(boxes.seen[0].text.startsWith("No serial port found."));
     }
+    EXPECT_EQ(window.text(Control::btnSetBaud), "&Baud 38400->4800");
+    if (!row.noSerialPort) {
+      emit window.findChild<QComboBox*>("Master")->activated(1);
+      EXPECT_EQ(window.text(Control::Master), "") << "no mode was set";
+      window.findChild<QAction*>("mnuGerman")->trigger();
+      EXPECT_EQ(window.text(Control::lblCOM), GetMlString(0, 1149, ""));
+      window.findChild<QPushButton*>("btnStart")->click();
+      window.findChild<QAction*>("mnuCommandSetTime")->trigger();
+      EXPECT_EQ(window.portDialogs, row.dialogs + 3);
+    }
+    window.close();
+    EXPECT_TRUE(bench.line.Read(1, 300).empty()) << "nothing goes to a port nobody chose";
     EXPECT_EQ(boxes.unexpected, 0);
   }
+}
+
+// The version label's date has its year in four digits in the short format
+// of the language of the system.
+TEST(Startup, VersionDateHasAFourDigitYear) {
+  const QLocale before;
+  QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+  WindowBench bench;
+  BenchWindow& window = bench.Start();
+  QLocale::setDefault(before);
+  EXPECT_TRUE(window.findChild<QLabel*>("lblVersion")->text().endsWith("(24.02.2014)"))
+      << window.findChild<QLabel*>("lblVersion")->text().toStdString();
 }
 
 // With the folder beside the program it is the upgrade folder and File > Open

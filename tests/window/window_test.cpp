@@ -12,7 +12,15 @@
 #include "WindowBench.h"
 #include "app/MlStringModule.h"
 #include "app/qt/TaskbarProgress.h"
+#include <QComboBox>
+#include <QWheelEvent>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
+#include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
+#include "protocol/LinkReplies.h"
 #include "update/UpdateRun.h"
 
 namespace qv::test {
@@ -23,7 +31,8 @@ bool Has(const std::string& text, const std::string& part) {
 }
 
 // Every way out writes both sections (SETTINGS only when not minimized), puts
-// the link back as the station was found and asks nothing, also during a transfer.
+// the link back as the station was found and asks nothing, also during a
+// transfer; when no station ever answered nothing goes out.
 TEST(Closing, WritesSettingsAndPutsTheLinkBack) {
   struct Row {
     const char* name;
@@ -31,10 +40,13 @@ TEST(Closing, WritesSettingsAndPutsTheLinkBack) {
     bool transfer;
     std::int32_t startBaud;
     Bytes linkBack;
+    const char* pcSpeed = "4800,n,8,1";
   };
   for (const Row& row : {Row{"normal", false, false, 4800, SetModeFrame(false)},
                          Row{"minimized", true, false, 4800, SetModeFrame(false)},
-                         Row{"transfer", false, true, 38400, SetBaudFrame(38400)}}) {
+                         Row{"transfer", false, true, 38400, SetBaudFrame(38400)},
+                         Row{"raised", false, false, 4800, SetBaudFrame(4800), "38400,n,8,1"},
+                         Row{"no station", false, false, 0, {}}}) {
     SCOPED_TRACE(row.name);
     WindowBench bench;
     bench.WriteSettings("[SETTINGS]\nInitLang=2000\nForceLoad=KVX7\n");
@@ -42,6 +54,7 @@ TEST(Closing, WritesSettingsAndPutsTheLinkBack) {
     bench.line.Read(SetModeFrame(true).size());
     Context& ctx = window.context();
     ctx.link.StartBaud = row.startBaud;
+    ctx.MSComm.setSettings(row.pcSpeed);
     ctx.settings.PortList = "COM3";
     ctx.settings.InitLang = 0;
     window.MoveWindow(3000, 2000);
@@ -52,7 +65,7 @@ TEST(Closing, WritesSettingsAndPutsTheLinkBack) {
     if (row.minimized) window.showMinimized();
     MessageBoxAnswerer boxes;
     window.close();
-    EXPECT_EQ(bench.line.Read(row.linkBack.size()), row.linkBack);
+    EXPECT_EQ(bench.line.Read(row.linkBack.size() + 1, 300), row.linkBack);
     EXPECT_FALSE(ctx.MSComm.PortOpen());
     EXPECT_TRUE(boxes.seen.empty());
     const std::string settings = bench.Settings();
@@ -62,6 +75,106 @@ TEST(Closing, WritesSettingsAndPutsTheLinkBack) {
     EXPECT_EQ(Has(settings, "InitLang=2000"), row.minimized) << settings;
     EXPECT_EQ(Has(settings, "MainLeft=2600"), !row.minimized) << settings;
   }
+}
+
+// A settings file that cannot be written is named in one box with the reason.
+TEST(Closing, AFailedSaveIsSaid) {
+  WindowBench bench;
+  bench.WriteSettings("[COMCTRL]\nPort=COM1\n");
+  BenchWindow& window = bench.Start();
+  std::filesystem::permissions(bench.IniPath(), std::filesystem::perms::owner_read);
+  MessageBoxAnswerer boxes;
+  boxes.clickNext(QMessageBox::Ok);
+  window.context().settings.PortList = "COM2";
+  window.close();
+  ASSERT_EQ(boxes.seen.size(), 1u);
+  const std::string text = boxes.seen[0].text.toStdString();
+  EXPECT_TRUE(Has(text, bench.IniPath()) && Has(text, std::strerror(EACCES))) << text;
+  EXPECT_TRUE(Has(bench.Settings(), "Port=COM1"));
+}
+
+// The mode the list shows is the mode the next frame carries: after the
+// station's reply, and across a change of language while no text shows.
+TEST(Language, TheChosenModeFollowsTheListAndSurvivesAChange) {
+  WindowBench bench;
+  BenchWindow& window = bench.Start();
+  Context& ctx = window.context();
+  EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
+  EXPECT_EQ(window.text(Control::Master), "");
+  window.findChild<QAction*>("mnuGerman")->trigger();
+  EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
+
+  ctx.link.StartBaud = 4800;
+  ctx.link.MasterListIndex = 1;
+  ctx.rx.RxBuffer[0] = 0;
+  ctx.rx.RxBuffer[1] = 'M';
+  ctx.rx.RxCount = 2;
+  ModeReply(ctx);
+  EXPECT_EQ(window.text(Control::Master), ctx.texts.DirectText);
+  EXPECT_EQ(ctx.link.MasterListIndex, 0);
+}
+
+// Every way of stepping through the mode list goes through its lock: the
+// entry is chosen, the list stays disabled for the second even when the
+// station answers meanwhile, then has the focus back. Typed letters choose
+// nothing and send nothing.
+TEST(MainWindow, TheModeListLockCoversEveryWayIn) {
+  struct Row {
+    const char* name;
+    std::function<void(QComboBox*)> input;
+    int entry;  // -1: none chosen, nothing sent
+  };
+  const auto key = [](Qt::Key k) { return [k](QComboBox* list) { QTest::keyClick(list, k); }; };
+  const auto wheel = [](int delta) {
+    return [delta](QComboBox* list) {
+      QWheelEvent event(QPointF(5, 5), list->mapToGlobal(QPointF(5, 5)), QPoint(),
+                        QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(list, &event);
+    };
+  };
+  for (const Row& row : {Row{"Down", key(Qt::Key_Down), 1}, Row{"End", key(Qt::Key_End), 1},
+                         Row{"Page Down", key(Qt::Key_PageDown), 1},
+                         Row{"wheel down", wheel(-120), 1},
+                         Row{"letter", [](QComboBox* list) { QTest::keyClicks(list, "r"); }, -1}}) {
+    SCOPED_TRACE(row.name);
+    WindowBench bench;
+    BenchWindow& window = bench.Start();
+    Context& ctx = window.context();
+    bench.line.Read(SetModeFrame(true).size());
+    window.activateWindow();
+    auto* list = window.findChild<QComboBox*>("Master");
+    window.setText(Control::Master, ctx.texts.DirectText);  // as the station's reply leaves it
+    ctx.link.MasterListIndex = 0;
+    window.setEnabled(Control::Master, true);
+    row.input(list);
+    if (row.entry < 0) {
+      EXPECT_EQ(window.text(Control::Master), ctx.texts.DirectText);
+      EXPECT_TRUE(bench.line.Read(1, 300).empty());
+      continue;
+    }
+    EXPECT_EQ(ctx.link.MasterListIndex, row.entry);
+    EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
+    window.setEnabled(Control::Master, true);  // the reply comes within the second
+    EXPECT_FALSE(list->isEnabled());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list->isEnabled(); }, 3000));
+    EXPECT_TRUE(list->hasFocus());
+  }
+}
+
+// The warning sign and its text show when the station is raised from 4800 and
+// go when the link comes back to 4800.
+TEST(MainWindow, BaudWarningOnTheWayUpAndBack) {
+  WindowBench bench;
+  BenchWindow& window = bench.Start();
+  Context& ctx = window.context();
+  ctx.link.CurrentBaud = 4800;
+  auto* sign = window.findChild<QLabel*>("imgBaudWarning");
+  auto* text = window.findChild<QLabel*>("lblDescConn");
+  EXPECT_FALSE(sign->isVisible() || text->isVisible());
+  ApplyBaud(ctx, "38400");
+  EXPECT_TRUE(sign->isVisible() && text->isVisible());
+  ApplyBaud(ctx, "4800");
+  EXPECT_FALSE(sign->isVisible() || text->isVisible());
 }
 
 // What the operator reads: every label, button, frame, menu item and tooltip.
