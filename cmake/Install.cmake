@@ -37,6 +37,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QV_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Read at run time, so dpkg-shlibdeps cannot see it: Qt's own catalogue, which
+# puts the standard buttons of the boxes into German and French.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_GENERATOR DEB)
 include(CPack)
 

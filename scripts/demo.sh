@@ -3,6 +3,8 @@
 # an upgrade folder for its hardware made with qvimage, and a settings file and
 # port file of their own, all in a temporary folder that goes when QV-Boot
 # closes. The operator's own settings and port file are never read or written.
+# qvstation's report (what it received, per-block turnaround and throughput)
+# goes into a file beside that folder, which stays; the demo names it at the end.
 # usage: demo.sh BUILD_DIR [QV-Boot arguments]
 set -euo pipefail
 bin=$(cd "${1:?usage: demo.sh BUILD_DIR}" && pwd)
@@ -22,6 +24,7 @@ boot=0x0102
 firmware=560
 
 demo=$(mktemp -d "${TMPDIR:-/tmp}/qv-boot-demo.XXXXXX")
+report="$demo-station.txt"
 station_pid=""
 app_pid=""
 stop() {
@@ -33,16 +36,21 @@ finish() {
   stop "$app_pid"
   stop "$station_pid"
   rm -rf "$demo"
+  if [ -s "$report" ]; then
+    echo "demo: qvstation's report (image received, per-block timings): $report"
+  else
+    rm -f "$report"
+  fi
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
 
 "$bin/qvimage" tree "$demo/upgrades" --hardware "$hardware" --size 65536 --boot "$boot" \
   --firmware "$firmware" >/dev/null
-# On exit qvstation prints what it received: the image, per-block turnaround
-# and throughput.
+# On exit qvstation prints what it received: the image, a line per block and
+# the throughput; hundreds of lines, so into the report file, not the terminal.
 "$bin/qvstation" --link "$demo/station" --hardware "$hardware" --boot "$boot" --firmware 550 \
-  --expect "$demo/upgrades/$hardware/QV_$firmware.pupd" &
+  --expect "$demo/upgrades/$hardware/QV_$firmware.pupd" >"$report" &
 station_pid=$!
 for _ in $(seq 50); do
   [ -e "$demo/station" ] && break

@@ -1,8 +1,10 @@
 #pragma once
 // The desktop's folder dialog and opening a document with the program the
 // desktop associates with it.
+#include <functional>
 #include <string>
 
+class QObject;
 class QWidget;
 
 namespace qv {
@@ -13,7 +15,10 @@ inline constexpr const char* kDefaultFolderPrompt = "Wählen Sie bitte einen Ord
 // empty when the operator cancels. An empty title gives the default prompt.
 std::string BrowseForFolder(QWidget* owner, const std::string& title);
 
-// True when the desktop took the file to open it.
-bool OpenDocument(QWidget* owner, const std::string& file);
+// Opens the file with the program the desktop associates with it. `failed`
+// runs when no program took it: at once when the desktop has no opener, or
+// later, when xdg-open ends saying it found no program (it may run the
+// program in the foreground and end only with it). Runs nothing otherwise.
+void OpenDocument(QObject* owner, const std::string& file, std::function<void()> failed);
 
 }  // namespace qv

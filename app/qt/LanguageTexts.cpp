@@ -3,13 +3,18 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTextEdit>
 #include <QToolBar>
+#include <QTranslator>
 #include <QVariant>
 #include <optional>
 #include <string>
@@ -123,6 +128,31 @@ class TextWalk {
 
 void ApplyLanguageTexts(QWidget& window, std::int32_t initLang) {
   TextWalk(initLang).Window(window);
+}
+
+bool UseQtTranslations(const QLocale& locale) {
+  // Owned by the application, so it goes with it; the pointer only says which
+  // catalogue to take out again.
+  static QPointer<QTranslator> loaded;
+  if (loaded) {
+    QCoreApplication::removeTranslator(loaded);
+    delete loaded.data();
+  }
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  QCoreApplication::installTranslator(translator);
+  loaded = translator;
+  return true;
+}
+
+QLocale LocaleOfLanguage(std::int32_t initLang) {
+  if (initLang == 0) return QLocale(QLocale::German, QLocale::Germany);
+  if (initLang == 2000) return QLocale(QLocale::French, QLocale::France);
+  return QLocale(QLocale::English, QLocale::UnitedStates);
 }
 
 }  // namespace qv

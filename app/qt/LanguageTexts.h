@@ -2,6 +2,7 @@
 // Puts the texts of one language into the controls of a window.
 #include <cstdint>
 
+class QLocale;
 class QWidget;
 
 namespace qv {
@@ -21,5 +22,16 @@ namespace qv {
 //   the number its Tag starts with, tooltip = the message after it, each only
 //   when the table has a text.
 void ApplyLanguageTexts(QWidget& window, std::int32_t initLang);
+
+// Qt's own texts (the standard buttons of message boxes, the file dialog) come
+// from Qt's "qtbase" catalogue in Qt's translations folder. Before the main
+// window exists they follow the desktop's language (main loads the system
+// locale's catalogue); from then on they follow the window's language, so a
+// box's question and its buttons never read in two languages. Replaces the
+// catalogue loaded before; false when Qt has none for the locale (the buttons
+// are then English).
+bool UseQtTranslations(const QLocale& locale);
+// 0 German, 2000 French, any other value English.
+QLocale LocaleOfLanguage(std::int32_t initLang);
 
 }  // namespace qv

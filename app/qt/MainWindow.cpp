@@ -41,6 +41,7 @@
 #include "app/qt/TaskbarProgress.h"
 #include "app/qt/TwipsGeometry.h"
 #include "app/qt/modHook.h"
+#include "core/TextRules.h"
 #include "ports/ModeSwitching.h"
 #include "ports/qt/QtSerialPorts.h"
 #include "protocol/ReplyHandlers.h"
@@ -369,7 +370,9 @@ void MainWindow::mnuShowHelp_Click() {
                        "Hilfedatei zugeordnet."));
     return;
   }
-  OpenDocument(this, file);
+  OpenDocument(this, file, [this, file] {
+    AppBox(*ctx_, vbInformation, FillPlaceholders(NamedText(*ctx_, "help.notOpened"), {file}));
+  });
 }
 
 void MainWindow::mnuFile_Click() {
@@ -634,6 +637,8 @@ void MainWindow::CheckLanguage(std::int32_t initLang) {
 
 void MainWindow::ApplyLanguageTexts() {
   qv::ApplyLanguageTexts(*this, ctx_->settings.InitLang);
+  // Standard buttons in the language of the box's text.
+  UseQtTranslations(LocaleOfLanguage(ctx_->settings.InitLang));
 }
 
 QString MainWindow::Ml(int id, const char* fallback) const {

@@ -106,7 +106,7 @@ if [ -n "$deb" ]; then
     fail "$deb holds other files:"$'\n'"$(diff <(echo "$expected_list") <(echo "$packaged"))"
   [ "$(dpkg-deb -f "$deb" Package)" = qv-boot ] || fail "package name"
   depends=$(dpkg-deb -f "$deb" Depends)
-  for library in libqt6core6 libqt6widgets6 libqt6serialport6; do
+  for library in libqt6core6 libqt6widgets6 libqt6serialport6 qt6-translations-l10n; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
   done
   echo "checked $deb"

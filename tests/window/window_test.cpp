@@ -2,22 +2,24 @@
 // label, help, and the launcher progress on a private session bus.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
+
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDBusMessage>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolBar>
+#include <QWheelEvent>
 
 #include "WindowBench.h"
 #include "app/MlStringModule.h"
+#include "app/NamedTexts.h"
 #include "app/qt/TaskbarProgress.h"
-#include <QComboBox>
-#include <QWheelEvent>
-#include <cerrno>
-#include <cstring>
-#include <functional>
-
+#include "core/TextRules.h"
 #include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
 #include "protocol/LinkReplies.h"
@@ -191,6 +193,13 @@ std::vector<std::string> Texts(QWidget& window) {
   return texts;
 }
 
+// What the Cancel button of a box reads now (access key marks left out).
+std::string CancelCaption() {
+  QMessageBox box;
+  box.setStandardButtons(QMessageBox::Cancel);
+  return box.button(QMessageBox::Cancel)->text().remove('&').toStdString();
+}
+
 // A change of language re-labels the window, keeps the mode entry (and sends
 // it again), keeps the baud button's caption and leaves the error texts of
 // start-up alone; going back restores every text.
@@ -216,11 +225,15 @@ TEST(Language, ChangeFollowsTheMenu) {
   EXPECT_FALSE(window.findChild<QAction*>("mnuEnglish")->isChecked());
   EXPECT_EQ(bench.line.Read(SetModeFrame(true).size()), SetModeFrame(true));
   EXPECT_NE(Texts(window), english);
+  EXPECT_EQ(CancelCaption(), "Annuler");  // Qt's own buttons follow the window
 
   window.setText(Control::Master, ctx.texts.RemoteText);  // as the station's mode reply does
   window.findChild<QAction*>("mnuEnglish")->trigger();
   EXPECT_EQ(Texts(window), english);
   EXPECT_EQ(ctx.link.MasterListIndex, 1);
+  EXPECT_EQ(CancelCaption(), "Cancel");
+  window.findChild<QAction*>("mnuGerman")->trigger();
+  EXPECT_EQ(CancelCaption(), "Abbrechen");
 }
 
 // Buttons, menu items and toolbar buttons reach the same commands.
@@ -279,6 +292,50 @@ TEST(MainWindow, HelpFile) {
   ASSERT_EQ(boxes.seen.size(), 1u);
   EXPECT_EQ(boxes.seen[0].text.toStdString(), GetMlString(1000, 1200, ""));
   EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Information);
+}
+
+// When no program opens the guide, a box names it so the operator can open it
+// by hand: xdg-open ending without a program, or no opener at all.
+TEST(MainWindow, HelpThatNoProgramOpensNamesTheGuide) {
+  WindowBench bench;
+  BenchWindow& window = bench.Start();
+  const std::string guide = bench.program.path + "/QV-Boot.html";
+  testing::WriteFile(guide, "<html></html>");
+  const testing::TempFolder bin;
+  const std::string opener = bin.path + "/xdg-open", given = bin.path + "/given";
+  // A new file each time: a shell still reading the old script keeps it.
+  const auto fakeOpener = [&](int exitCode) {
+    testing::WriteFile(opener + ".new", "#!/bin/sh\nprintf '%s' \"$1\" >" + given + "\nexit " +
+                                            std::to_string(exitCode) + "\n");
+    std::filesystem::permissions(opener + ".new", std::filesystem::perms::owner_all);
+    std::filesystem::rename(opener + ".new", opener);
+  };
+  const QByteArray path = qgetenv("PATH"), browser = qgetenv("BROWSER");
+  qputenv("PATH", bin.path.c_str());
+  qunsetenv("BROWSER");
+  const std::string expected = FillPlaceholders(NamedText(1000, "help.notOpened"), {guide});
+  MessageBoxAnswerer boxes;
+  boxes.clickNext(QMessageBox::Ok);
+  boxes.clickNext(QMessageBox::Ok);
+
+  fakeOpener(0);  // a browser took it: nothing to say
+  window.mnuShowHelp_Click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(given); }, 5000));
+  EXPECT_EQ(testing::ReadFile(given), guide);
+  fakeOpener(3);  // xdg-open's "no method available"
+  window.mnuShowHelp_Click();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.seen.empty(); }, 5000));
+  std::filesystem::remove(opener);
+  window.mnuShowHelp_Click();
+
+  qputenv("PATH", path);
+  if (!browser.isNull()) qputenv("BROWSER", browser);
+  ASSERT_EQ(boxes.seen.size(), 2u);
+  for (const ShownMessageBox& box : boxes.seen) {
+    EXPECT_EQ(box.text.toStdString(), expected);
+    EXPECT_EQ(box.icon, QMessageBox::Information);
+  }
+  EXPECT_EQ(boxes.unexpected, 0);
 }
 
 // Receives the launcher signals on a connection of its own.
