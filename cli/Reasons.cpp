@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
