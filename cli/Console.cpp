@@ -28,7 +28,7 @@ std::string ClockOf(const std::string& iso) {
 }
 
 // A station line longer than the terminal would wrap, and the redraw would
-// then move up too few lines.
+// then move up too few lines: lines are fitted to one column less.
 std::size_t TerminalWidth() {
   winsize size{};
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
@@ -117,7 +117,8 @@ void Console::EndLive() {
   const std::lock_guard lock(mutex_);
   if (!terminal_) return;
   ClearLive();
-  for (const LiveStatus& s : live_) std::fprintf(stderr, "%s\n", StatusLine(s).c_str());
+  const std::size_t width = TerminalWidth() - 1;
+  for (const LiveStatus& s : live_) std::fprintf(stderr, "%s\n", StatusLine(s, width).c_str());
   terminal_ = false;
 }
 
@@ -146,7 +147,7 @@ void Console::DrawLive() {
   if (!terminal_) return;
   const std::size_t width = TerminalWidth() - 1;
   for (const LiveStatus& s : live_)
-    std::fprintf(stderr, "%s\n", StatusLine(s).substr(0, width).c_str());
+    std::fprintf(stderr, "%s\n", StatusLine(s, width).c_str());
   drawn_ = static_cast<int>(live_.size());
   std::fflush(stderr);
 }

@@ -132,7 +132,7 @@ std::optional<int> LanguageOffset(const std::string& lang) {
   return it->second;
 }
 
-ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& isFolder) {
+ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& exists) {
   Options o;
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help")
     return Help(args);
@@ -149,7 +149,7 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTes
   if (!(row->takes & kManyPorts) && o.ports.size() > 1) return Fail("cli.usage.onePort");
   if (row->takes & kFolder) {
     if (o.folder.empty()) return Fail("cli.usage.needsFolder");
-    if (!isFolder(o.folder)) return Fail("cli.usage.noFolder", {o.folder});
+    if (!exists(o.folder)) return Fail("cli.usage.noFolder", {o.folder});
   }
   return {o, {}};
 }

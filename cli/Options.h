@@ -1,6 +1,7 @@
 #pragma once
 // The command line of qvboot-cli, read without touching the machine: the one
-// question it asks of the outside (is this a folder) comes in as a function.
+// question it asks of the outside (is there anything at this path) comes in as
+// a function; what is there is looked at once the line is read.
 #include <functional>
 #include <optional>
 #include <set>
@@ -37,7 +38,7 @@ struct ParseResult {
 using FolderTest = std::function<bool(const std::string&)>;
 
 // The arguments after the program name.
-ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& isFolder);
+ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& exists);
 
 // "COM3" gives 3 (any case, 1 to 16); nothing for anything else.
 std::optional<int> ComNumber(const std::string& port);

@@ -25,11 +25,27 @@ std::string Fixed(double value, int decimals) {
   return text;
 }
 
+// Columns count characters, not bytes: a German or French heading is UTF-8.
+bool Continues(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+std::size_t Shown(const std::string& text) {
+  return static_cast<std::size_t>(std::ranges::count_if(text, [](char c) { return !Continues(c); }));
+}
+
 std::string Pad(const std::string& text, std::size_t width) {
-  // Columns count characters, not bytes: a German or French heading is UTF-8.
-  const auto shown = static_cast<std::size_t>(std::ranges::count_if(
-      text, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  const std::size_t shown = Shown(text);
   return text + std::string(width > shown ? width - shown : 0, ' ');
+}
+
+// The first `width` characters.
+std::string Cut(const std::string& text, std::size_t width) {
+  std::size_t end = 0;
+  for (std::size_t shown = 0; end < text.size(); ++end) {
+    if (!Continues(text[end]) && shown++ == width) break;
+  }
+  return text.substr(0, end);
 }
 
 std::string Duration(double seconds) {
@@ -42,8 +58,10 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-Outcome Classify(bool completed, bool wroteData, const std::vector<BoxRecord>& boxes) {
+Outcome Classify(bool completed, bool wroteData, bool keyPending,
+                 const std::vector<BoxRecord>& boxes) {
   if (completed) return Outcome::Ok;
+  if (keyPending) return Outcome::Unconfirmed;
   if (wroteData) return Outcome::Failed;
   const bool declined = std::ranges::any_of(boxes, [](const BoxRecord& box) {
     const Question* q = FindQuestion(box.question);
@@ -57,6 +75,7 @@ int ExitCode(const std::vector<StationResult>& results) {
     return std::ranges::any_of(results, [o](const StationResult& r) { return r.outcome == o; });
   };
   if (has(Outcome::Failed)) return 1;
+  if (has(Outcome::Unconfirmed)) return kExitUnconfirmed;
   if (has(Outcome::Declined)) return 2;
   return 0;
 }
@@ -67,6 +86,8 @@ const char* OutcomeName(Outcome outcome) {
       return "ok";
     case Outcome::Declined:
       return "declined";
+    case Outcome::Unconfirmed:
+      return "unconfirmed";
     case Outcome::Failed:
       break;
   }
@@ -94,7 +115,7 @@ std::string ResultTable(const std::vector<StationResult>& results, std::int32_t 
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows)
     for (std::size_t c = 0; c < row.size(); ++c)
-      widths[c] = std::max(widths[c], Pad(row[c], 0).size());
+      widths[c] = std::max(widths[c], Shown(row[c]));
   std::string table;
   for (const auto& row : rows) {
     std::string line;
@@ -105,19 +126,33 @@ std::string ResultTable(const std::vector<StationResult>& results, std::int32_t 
   return table;
 }
 
-std::string StatusLine(const LiveStatus& s, int barWidth) {
+std::string StatusLine(const LiveStatus& s, std::size_t width) {
   const double share =
       s.total > 0
           ? std::clamp(static_cast<double>(s.bytes) / static_cast<double>(s.total), 0.0, 1.0)
           : 0.0;
-  const int filled = static_cast<int>(share * barWidth);
-  const std::string bar = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                          std::string(static_cast<std::size_t>(barWidth - filled), '.') + "]";
-  const double rate = s.transferSeconds > 0 ? static_cast<double>(s.bytes) / s.transferSeconds : 0;
-  const double eta = rate > 0 ? static_cast<double>(s.total - s.bytes) / rate : -1;
-  return Pad(s.port + " ", 14) + Pad((s.serial.empty() ? "-" : s.serial) + " ", 10) +
-         Pad(s.phase, 10) + bar + " " + Pad(Fixed(share * 100, 0) + "%", 5) +
-         Pad(Fixed(rate, 0) + " B/s", 11) + "ETA " + Duration(eta);
+  const std::string head = Pad(s.port + " ", 14) + Pad((s.serial.empty() ? "-" : s.serial) + " ", 10) +
+                           Pad(s.phase + " ", 12);
+  std::string tail = " " + Pad(Fixed(share * 100, 0) + "%", 5);
+  if (!s.ended) {
+    const double rate =
+        s.transferSeconds > 0 ? static_cast<double>(s.bytes) / s.transferSeconds : 0;
+    const double eta = rate > 0 ? static_cast<double>(s.total - s.bytes) / rate : -1;
+    tail += Pad(Fixed(rate, 0) + " B/s", 11) + "ETA " + Duration(eta);
+  }
+  while (!tail.empty() && tail.back() == ' ') tail.pop_back();
+  const std::size_t fixed = Shown(head) + tail.size();
+  // A bar narrower than this tells nothing the percentage does not.
+  constexpr std::size_t kWidestBar = 20, kNarrowestBar = 5;
+  const std::size_t room = width > fixed + 2 ? width - fixed - 2 : 0;
+  std::string line = head;
+  if (room >= kNarrowestBar) {
+    const std::size_t bar = std::min(room, kWidestBar);
+    const auto filled = static_cast<std::size_t>(share * static_cast<double>(bar));
+    line += "[" + std::string(filled, '#') + std::string(bar - filled, '.') + "]";
+  }
+  line += tail;
+  return Cut(line, width);
 }
 
 QJsonObject EventJson(const std::string& event, const std::string& port) {

@@ -8,7 +8,9 @@
 
 namespace qv::cli {
 
-enum class Outcome { Ok, Failed, Declined };
+// Unconfirmed: the key went out, then the run ended (an interrupt, a
+// station that did not come back) before the station named its firmware.
+enum class Outcome { Ok, Failed, Declined, Unconfirmed };
 
 // One message box the engine raised, and the answer it got.
 struct BoxRecord {
@@ -40,15 +42,20 @@ struct StationResult {
   std::vector<BoxRecord> boxes;
 };
 
-// Ok when the command completed; Declined when it did not, nothing was
-// written and a question asked before writing got its default; else Failed.
-Outcome Classify(bool completed, bool wroteData, const std::vector<BoxRecord>& boxes);
+// Ok when the command completed; Unconfirmed when it did not but the key
+// is pending (sent, neither refused nor confirmed); Declined when nothing
+// was written and a question asked before writing got its default; else
+// Failed.
+Outcome Classify(bool completed, bool wroteData, bool keyPending,
+                 const std::vector<BoxRecord>& boxes);
 
-// 0 every station ok, 1 one failed, 2 none failed but one declined.
+// 0 every station ok, 1 one failed, 4 none failed but one is unconfirmed,
+// 2 none of those but one declined.
 int ExitCode(const std::vector<StationResult>& results);
 inline constexpr int kExitUsage = 3;
+inline constexpr int kExitUnconfirmed = 4;
 
-const char* OutcomeName(Outcome outcome);  // "ok", "failed", "declined"
+const char* OutcomeName(Outcome outcome);  // "ok", "failed", "declined", "unconfirmed"
 double BytesPerSecond(const StationResult& result);
 
 // The table printed at the end, headings and words in the language given.
@@ -62,8 +69,10 @@ struct LiveStatus {
   std::int64_t bytes = 0;
   std::int64_t total = 0;
   double transferSeconds = 0;
+  bool ended = false;  // the phase is the outcome; speed and time left no longer apply
 };
-std::string StatusLine(const LiveStatus& status, int barWidth = 20);
+// At most `width` characters: the bar gives way first, then the line is cut.
+std::string StatusLine(const LiveStatus& status, std::size_t width = 80);
 
 // JSON objects, one per line on standard output.
 QJsonObject ResultJson(const StationResult& result);

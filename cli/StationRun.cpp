@@ -13,8 +13,10 @@
 #include "app/qt/QtTimer.h"
 #include "cli/CliView.h"
 #include "cli/Questions.h"
+#include "cli/Reasons.h"
 #include "cli/TracingComm.h"
 #include "core/Errors.h"
+#include "core/TextRules.h"
 #include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
 #include "protocol/Identification.h"
@@ -38,6 +40,10 @@ constexpr int kPollMs = 100;
 // All five timers must stay off this many polls in a row: a procedure that
 // re-arms one does so within the same event.
 constexpr int kIdlePolls = 3;
+// Some frames go out with no watchdog running (the mode frame after the speed
+// switch): the run waits for their reply, however long a busy machine delays
+// it, up to the engine's own longest wait for a reply.
+constexpr double kReplySeconds = kModeReplyTimeoutMs / 1000.0;
 constexpr double kRestoreSeconds = 1.5;
 
 char SystemDecimalSeparator() {
@@ -116,6 +122,11 @@ PortMap StationRun::MapOfPort() const {
 
 bool StationRun::MakePlatform() {
   const std::int32_t lang = job_.initLang;
+  if (const std::string problem = PortProblem(job_.device, !job_.mapFile.empty(), lang);
+      !problem.empty()) {
+    Finish(problem);
+    return false;
+  }
   serial_ = std::make_unique<QtSerialComm>(
       MapOfPort(), [lang](std::string_view name) { return NamedText(lang, name); });
   comm_ = std::make_unique<TracingComm>(*serial_);
@@ -218,6 +229,7 @@ ReplyTable StationRun::RecordingReplies() {
 
 void StationRun::Before(std::uint8_t code) {
   const Context& ctx = *ctx_;
+  awaitingReply_ = false;
   const auto& rx = ctx.rx.RxBuffer;
   Bytes reply{code};
   if (code != kNak)
@@ -277,6 +289,8 @@ void StationRun::After(std::uint8_t code) {
 
 void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
   sink_.Frame(job_.port, true, code, frame);
+  awaitingReply_ = true;
+  sentAt_ = Now();
   switch (code) {
     case WRITE_BLOCK:
       if (firstBlockAt_ < 0) {
@@ -291,6 +305,7 @@ void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
       SetPhase(ctx_->timeSet.TimeReplyState > 0 ? "confirm" : "identify");
       break;
     case INIT_UPDATE:
+      keySent_ = true;
       SetPhase("key");
       break;
     case SET_TIME:
@@ -303,7 +318,7 @@ void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
 }
 
 void StationRun::Box(const BoxRecord& box) {
-  const std::string line = OneLine(box.prompt);
+  const std::string line = Named(OneLine(box.prompt));
   result_.message = line;
   QJsonObject event = EventJson(box.question ? "question" : "message", job_.port);
   event.insert("text", QString::fromStdString(line));
@@ -381,14 +396,16 @@ void StationRun::Poll() {
     Finish(NamedText(job_.initLang, "cli.timedOut"));
     return;
   }
-  bool idle = true;
+  // A frame out on an open port with its reply still to come is the run going
+  // on, watchdog or none.
+  bool idle = !(awaitingReply_ && ctx.MSComm.PortOpen() && Now() - sentAt_ < kReplySeconds);
   for (const auto& timer : timers_) idle = idle && !timer->Enabled();
   idlePolls_ = idle ? idlePolls_ + 1 : 0;
   if (idlePolls_ >= kIdlePolls) RestoreLink();
 }
 
-// No further block and no key: a station stopped mid-transfer keeps what it
-// has and the next run resumes it.
+// No further block and no key; a station that has the key already is left to
+// restart. Either way the next run starts from the beginning.
 void StationRun::Interrupt() {
   interrupted_ = true;
   SetPhase("interrupted");
@@ -425,29 +442,55 @@ bool StationRun::Completed() const {
     default:
       break;
   }
-  if (ctx.view.text(Control::Caption).ends_with(" ok")) return true;
-  // Told to leave the clock alone, the station's own verdict on the key is
-  // the last word.
-  return job_.yes.contains(1226) && ctx.run.KeyResult == '0';
+  // Only the station's own word after its restart confirms the firmware; told
+  // to leave the clock alone (--yes 1226), the run never asks for it.
+  return ctx.view.text(Control::Caption).ends_with(" ok");
+}
+
+// The key went out and neither the station's refusal nor its firmware after
+// the restart came back.
+bool StationRun::KeyPending() const {
+  const std::uint8_t verdict = ctx_->run.KeyResult;
+  return keySent_ && result_.firmwareAfter.empty() && (verdict == 0 || verdict == '0');
+}
+
+std::string StationRun::Named(const std::string& text) const {
+  return job_.mapFile.empty() ? text : NameByPath(text, job_.comNumber, job_.device);
 }
 
 void StationRun::Finish(const std::string& reason) {
   if (done_) return;
   done_ = true;
-  const std::string failure =
-      reason.empty() && interrupted_ ? NamedText(job_.initLang, "cli.interrupted") : reason;
+  const std::int32_t lang = job_.initLang;
   if (poll_) poll_->stop();
   if (ctx_) {
     Context& ctx = *ctx_;
     for (auto& timer : timers_) timer->setEnabled(false);
     ClosePort(ctx);
     result_.boxes = view_->boxes();
-    const bool completed = failure.empty() && Completed();
-    result_.outcome = Classify(completed, firstBlockAt_ >= 0, result_.boxes);
-    if (!failure.empty()) result_.message = failure;
+    const bool completed = reason.empty() && !interrupted_ && Completed();
+    result_.outcome = Classify(completed, firstBlockAt_ >= 0, KeyPending(), result_.boxes);
   } else {
-    result_.message = failure;
+    result_.outcome = Outcome::Failed;
   }
+  const RunFacts facts{job_.port, result_.hardware, job_.folder};
+  switch (result_.outcome) {
+    case Outcome::Ok:
+      break;  // the station's last word: its new firmware
+    case Outcome::Unconfirmed:
+      result_.message = FillPlaceholders(NamedText(lang, "cli.unconfirmed"), {job_.port});
+      break;
+    default:
+      if (!reason.empty())
+        result_.message = Named(reason);
+      else if (interrupted_)
+        result_.message = NamedText(
+            lang, job_.command == Command::Update ? "cli.interruptedUpdate" : "cli.interrupted");
+      else
+        result_.message = Named(FailureReason(result_.boxes, facts, lang));
+      break;
+  }
+  live_.ended = true;
   live_.phase = OutcomeName(result_.outcome);
   sink_.Live(index_, live_);
   Emit(ResultJson(result_));

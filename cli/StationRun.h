@@ -41,7 +41,8 @@ struct JobSpec {
 
 // Where the runs report; called from their threads.
 // Asks every station's run to end early: a transfer stops where it is, the
-// link is put back as found and the result says the station needs a new run.
+// link is put back as found and the result says what became of the station
+// (before the key: a new run is needed; after it: unconfirmed).
 // Safe to call from a signal handler.
 void InterruptStations();
 
@@ -87,6 +88,8 @@ class StationRun : public QObject {
   void RestoreLink();
   void Finish(const std::string& failure = {});
   bool Completed() const;
+  bool KeyPending() const;
+  std::string Named(const std::string& text) const;
   double Now() const;
 
   int index_;
@@ -121,6 +124,9 @@ class StationRun : public QObject {
   bool stationAnswered_ = false;
   bool done_ = false;
   bool interrupted_ = false;
+  bool keySent_ = false;
+  bool awaitingReply_ = false;
+  double sentAt_ = 0;
 };
 
 }  // namespace qv::cli

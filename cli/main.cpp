@@ -22,6 +22,7 @@
 #include "core/TextRules.h"
 #include "ports/SerialPorts.h"
 #include "serial/qt/QtPortDevices.h"
+#include "update/UpgradeFile.h"
 
 namespace {
 
@@ -73,7 +74,9 @@ int Ports(const Options& options, std::int32_t lang) {
       std::fputs(JsonLine(o).c_str(), stdout);
       continue;
     }
-    std::printf("COM%-4d %-28s %s%s\n", entry.number, entry.path.c_str(), PortLabel(entry).c_str(),
+    const std::string label =
+        entry.present ? PortLabel(entry) : NamedText(lang, "cli.ports.missing");
+    std::printf("COM%-4d %-28s %s%s\n", entry.number, entry.path.c_str(), label.c_str(),
                 usbSerial.empty() ? "" : ("  USB " + usbSerial).c_str());
   }
   if (entries.empty()) std::fprintf(stderr, "%s\n", NamedText(lang, "cli.noPorts").c_str());
@@ -100,7 +103,9 @@ std::string Canonical(const std::string& path) {
 }
 
 // Each port's device path and the COM number it has for this run; a usage
-// error when a port does not exist or two name the same device.
+// error when two name the same device. A port that is missing is no usage
+// error: its station fails with the serial layer's words on it, and the
+// others go ahead.
 std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<JobSpec>& jobs) {
   const PortMap map = SystemPortMap();
   std::set<int> taken;
@@ -111,12 +116,9 @@ std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<Job
     JobSpec job;
     job.port = port;
     if (const auto n = ComNumber(port)) {
-      const auto entry = map.Find(*n);
-      if (!entry || !entry->present) return UsageError{"cli.usage.noSuchPort", {port}};
-      job.device = entry->path;
+      if (const auto entry = map.Find(*n)) job.device = entry->path;
       job.comNumber = *n;
     } else {
-      if (!fs::exists(port)) return UsageError{"cli.usage.noSuchPort", {port}};
       int number = 1;
       while (taken.contains(number)) ++number;
       if (number > 16) return UsageError{"cli.usage.tooManyPorts", {port}};
@@ -124,7 +126,7 @@ std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<Job
       job.device = port;
       job.comNumber = number;
     }
-    if (!devices.insert(Canonical(job.device)).second)
+    if (!job.device.empty() && !devices.insert(Canonical(job.device)).second)
       return UsageError{"cli.usage.portTwice", {port}};
     job.command = options.command;
     job.folder = options.folder;
@@ -218,7 +220,55 @@ std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& conso
   return results;
 }
 
-int RunCommand(const Options& options, std::int32_t lang) {
+bool EndsWithNoCase(const std::string& text, std::string_view end) {
+  return text.size() >= end.size() &&
+         std::equal(end.rbegin(), end.rend(), text.rbegin(),
+                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+}
+
+bool HoldsUpgradeFile(const fs::path& folder) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error))
+    if (entry.is_regular_file(error) && EndsWithNoCase(entry.path().filename().string(), ".pupd"))
+      return true;
+  return false;
+}
+
+// A "0xHHHH" subfolder with an upgrade file in it.
+bool HoldsHardwareFolders(const fs::path& folder) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (entry.is_directory(error) && name.size() == 6 && (name[1] == 'x' || name[1] == 'X') &&
+        name[0] == '0' && HoldsUpgradeFile(entry.path()))
+      return true;
+  }
+  return false;
+}
+
+// The folder that holds the hardware subfolders, found as the window finds
+// it: from a hardware subfolder (or a folder of files inside one) upwards.
+// Usage errors for a file and for a folder that holds no upgrade file, both
+// before any station is contacted.
+std::optional<UsageError> ResolveFolder(std::string& folder) {
+  std::error_code error;
+  if (fs::is_regular_file(folder, error)) {
+    const std::string parent = fs::path(folder).parent_path().string();
+    return UsageError{"cli.usage.folderIsFile",
+                      {folder, WalkUpFromUpgradeFiles(parent.empty() ? "." : parent,
+                                                      [](const std::string& f) {
+                                                        return HoldsUpgradeFile(f);
+                                                      })}};
+  }
+  folder = WalkUpFromUpgradeFiles(folder, [](const std::string& f) { return HoldsUpgradeFile(f); });
+  if (!HoldsHardwareFolders(folder)) return UsageError{"cli.usage.emptyFolder", {folder}};
+  return std::nullopt;
+}
+
+int RunCommand(Options options, std::int32_t lang) {
+  if (options.command == Command::Update) {
+    if (const auto error = ResolveFolder(options.folder)) return Usage(*error, lang);
+  }
   std::vector<JobSpec> jobs;
   if (const auto error = ResolvePortsOf(options, jobs)) return Usage(*error, lang);
   std::FILE* trace = nullptr;
@@ -250,7 +300,8 @@ int RunCommand(const Options& options, std::int32_t lang) {
   QJsonObject summary = EventJson("summary", "");
   summary.insert("command", CommandName(options.command));
   summary.insert("exitCode", exitCode);
-  for (const Outcome o : {Outcome::Ok, Outcome::Failed, Outcome::Declined}) {
+  for (const Outcome o :
+       {Outcome::Ok, Outcome::Failed, Outcome::Declined, Outcome::Unconfirmed}) {
     summary.insert(OutcomeName(o),
                    static_cast<int>(std::ranges::count(results, o, &StationResult::outcome)));
   }
@@ -264,8 +315,9 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("QV-Boot");
   std::vector<std::string> args(argv + 1, argv + argc);
+  // A file given as the folder is told apart later, with the folder to give.
   const ParseResult parsed =
-      ParseArguments(args, [](const std::string& path) { return fs::is_directory(path); });
+      ParseArguments(args, [](const std::string& path) { return fs::exists(path); });
   if (!parsed.options) {
     Options none;
     return Usage(parsed.error, Language(none));

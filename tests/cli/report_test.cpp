@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "app/MlStringModule.h"
+#include "cli/Reasons.h"
 #include "cli/TracingComm.h"
 #include "core/View.h"
 #include "protocol/Commands.h"
@@ -21,19 +23,22 @@ BoxRecord Asked(int id, int answer) {
 
 TEST(CliResult, OutcomeAndExitCode) {
   // clang-format off
-  const struct { bool completed; bool wrote; std::vector<BoxRecord> boxes; Outcome outcome; } cases[] = {
-      {true, true, {Asked(1226, vbOK)}, Outcome::Ok},
-      {false, false, {Asked(1231, vbCancel)}, Outcome::Declined},    // same firmware, default
-      {false, false, {Asked(1208, vbNo)}, Outcome::Declined},        // clock left alone
-      {false, false, {Asked(1231, vbOK)}, Outcome::Failed},          // answered yes, then failed
-      {false, true, {Asked(1186, vbCancel)}, Outcome::Failed},       // a transfer ended on a default
-      {false, true, {Asked(1222, vbCancel)}, Outcome::Failed},
-      {false, false, {{"Station not ready!", vbCritical, 0, vbOK}}, Outcome::Failed},
-      {false, false, {}, Outcome::Failed},
+  const struct { bool completed; bool wrote; bool keyPending; std::vector<BoxRecord> boxes; Outcome outcome; } cases[] = {
+      {true, true, false, {Asked(1226, vbOK)}, Outcome::Ok},
+      {false, false, false, {Asked(1231, vbCancel)}, Outcome::Declined},    // same firmware, default
+      {false, false, false, {Asked(1208, vbNo)}, Outcome::Declined},        // clock left alone
+      {false, false, false, {Asked(1231, vbOK)}, Outcome::Failed},          // answered yes, then failed
+      {false, true, false, {Asked(1186, vbCancel)}, Outcome::Failed},       // a transfer ended on a default
+      {false, true, false, {Asked(1222, vbCancel)}, Outcome::Failed},
+      {false, false, false, {{"Station not ready!", vbCritical, 0, vbOK}}, Outcome::Failed},
+      {false, false, false, {}, Outcome::Failed},
+      // The key out, then an interrupt, or the clock left alone (--yes 1226): not known.
+      {false, true, true, {}, Outcome::Unconfirmed},
+      {false, true, true, {Asked(1226, vbCancel)}, Outcome::Unconfirmed},
   };
   // clang-format on
   for (const auto& c : cases) {
-    EXPECT_EQ(Classify(c.completed, c.wrote, c.boxes), c.outcome)
+    EXPECT_EQ(Classify(c.completed, c.wrote, c.keyPending, c.boxes), c.outcome)
         << (c.boxes.empty() ? 0 : c.boxes[0].question);
   }
   const auto results = [](std::initializer_list<Outcome> outcomes) {
@@ -44,6 +49,8 @@ TEST(CliResult, OutcomeAndExitCode) {
   EXPECT_EQ(ExitCode(results({Outcome::Ok, Outcome::Ok})), 0);
   EXPECT_EQ(ExitCode(results({Outcome::Ok, Outcome::Declined})), 2);
   EXPECT_EQ(ExitCode(results({Outcome::Declined, Outcome::Failed, Outcome::Ok})), 1);
+  EXPECT_EQ(ExitCode(results({Outcome::Declined, Outcome::Unconfirmed})), 4);
+  EXPECT_EQ(ExitCode(results({Outcome::Unconfirmed, Outcome::Failed})), 1);
 }
 
 StationResult Updated() {
@@ -94,11 +101,26 @@ TEST(CliReport, ResultJsonCarriesTheSchemaFields) {
 }
 
 TEST(CliReport, LiveLineAndTable) {
-  const std::string line = StatusLine({"COM3", "100001", "transfer", 1000, 4000, 2.0}, 8);
-  EXPECT_NE(line.find("[##......]"), std::string::npos) << line;
-  EXPECT_NE(line.find("25%"), std::string::npos) << line;
-  EXPECT_NE(line.find("500 B/s"), std::string::npos) << line;
-  EXPECT_NE(line.find("ETA 00:06"), std::string::npos) << line;
+  const LiveStatus transfer{"COM3", "100001", "transfer", 1000, 4000, 2.0};
+  // clang-format off
+  const struct { std::size_t width; bool ended; std::string_view has, hasNot; } lines[] = {
+      {120, false, "[#####...............] 25%  500 B/s    ETA 00:06", ""},
+      {80, false, "[####............] 25%  500 B/s    ETA 00:06", ""},  // the bar gives way first
+      {64, false, "transfer     25%  500 B/s    ETA 00:06", "["},
+      {30, false, "COM3          100001    transf", "ETA"},
+      {120, true, "[#####...............] 25%", "B/s"},  // ended: no speed, no time left
+  };
+  // clang-format on
+  for (const auto& l : lines) {
+    LiveStatus status = transfer;
+    status.ended = l.ended;
+    const std::string line = StatusLine(status, l.width);
+    EXPECT_LE(line.size(), l.width) << line;
+    EXPECT_NE(line.find(l.has), std::string::npos) << line;
+    if (!l.hasNot.empty()) {
+      EXPECT_EQ(line.find(l.hasNot), std::string::npos) << line;
+    }
+  }
   EXPECT_NE(StatusLine({"COM3", "", "contact", 0, 0, 0}).find("ETA --:--"), std::string::npos);
 
   StationResult failed = Updated();
@@ -109,9 +131,51 @@ TEST(CliReport, LiveLineAndTable) {
   EXPECT_NE(table.find("550 -> 600"), std::string::npos) << table;
   EXPECT_NE(table.find("550 -> -"), std::string::npos) << table;
   EXPECT_NE(table.find("failed"), std::string::npos) << table;
+  EXPECT_NE(ResultTable({Updated()}, 0).find("  ok\n"), std::string::npos);  // one word everywhere
   // Columns line up: every row is as long as the longest up to its last column.
   EXPECT_EQ(table.find("Serial number"),
             table.find("100001", table.find('\n')) - (table.find('\n') + 1));
+}
+
+// The result says what happened and what to do, whatever box the engine
+// raised last: never its question, never advice for the window.
+TEST(CliReason, SaysWhatHappenedAndWhatToDo) {
+  const RunFacts facts{"COM3", "8115", "/up"};
+  const BoxRecord notReady{"Station not ready!", vbCritical, 0, vbOK};
+  // clang-format off
+  const struct { std::vector<BoxRecord> boxes; std::int32_t lang; std::string_view says; } cases[] = {
+      {{notReady}, 1000, "The station did not answer. Check the cable"},
+      {{{GetMlString(0, 1205, ""), vbCritical, 0, vbOK}}, 0, "Die Station hat nicht geantwortet."},
+      {{Asked(1226, vbOK), notReady}, 1000, "The station did not answer."},
+      {{{"Please select valid update file first", vbCritical, 0, vbOK}}, 1000,
+       "No usable upgrade file for hardware 8115 in /up: it needs a subfolder 0x8115"},
+      {{{"Problem writing to station.\r\nContinue?", vbOKCancel | vbQuestion, 1186, vbCancel}}, 1000,
+       "Stopped at question 1186 (too many errors on one block: go on (through a new "
+       "identification) or stop), answered Cancel. For the other answer, run again with --yes 1186."},
+      {{{"Odd\r\nthing", vbCritical, 0, vbOK}}, 2000, "sur le message « Odd / thing ». Relancez"},
+      {{}, 1000, "The run ended without a result from the station."},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    const std::string reason = FailureReason(c.boxes, facts, c.lang);
+    EXPECT_NE(reason.find(c.says), std::string::npos) << reason;
+    EXPECT_EQ(reason.find('?'), std::string::npos) << reason;
+  }
+}
+
+TEST(CliPort, ADevicePathIsNamedByItsPathAndAnOwnerOnlyDeviceIsToldApart) {
+  EXPECT_EQ(NameByPath("COM2 (/dev/pts/4) is in use by minicom. COM2 or COM12?", 2, "/dev/pts/4"),
+            "/dev/pts/4 is in use by minicom. /dev/pts/4 or COM12?");
+  // clang-format off
+  const struct { unsigned mode; unsigned group; bool ownerOnly; } devices[] = {
+      {0020660, 20, false},  // crw-rw---- root:dialout: joining the group helps
+      {0020600, 20, true},   // crw------- root:dialout
+      {0020660, 0, true},    // crw-rw---- root:root
+      {0020640, 5, true},    // the group may only read
+  };
+  // clang-format on
+  for (const auto& d : devices)
+    EXPECT_EQ(OnlyOwnerOpens(d.mode, d.group), d.ownerOnly) << std::oct << d.mode << " " << d.group;
 }
 
 TEST(CliTrace, FramesSentOnAnOpenPortAreToldOfAndPassedOn) {
