@@ -109,6 +109,9 @@ struct LoadedImage {
   std::string UpdateKey;
   std::string FoundFileName;
   std::string UpgradeFileBase;
+  // The operator said No to a file with a wrong checksum: the refusal needs
+  // no second box telling them to choose a file.
+  bool bDeclinedByOperator = false;
 };
 
 // The station on the line, as its last identification described it.

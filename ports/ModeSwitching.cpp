@@ -7,6 +7,7 @@
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/Commands.h"
+#include "update/UpdateRun.h"
 
 namespace qv {
 
@@ -55,10 +56,14 @@ void SelectMasterEntry(Context& ctx, int index) {
   Master_Click(ctx);
 }
 
-void Master_Click(Context& ctx) {
-  ctx.run.bLinkIdle = false;
+void WatchModeReply(Context& ctx) {
   ctx.Timer3.setInterval(kModeReplyTimeoutMs);
   ctx.Timer3.setEnabled(true);
+}
+
+void Master_Click(Context& ctx) {
+  ctx.run.bLinkIdle = false;
+  WatchModeReply(ctx);
   const std::int32_t speed = PortSpeed(ctx);
   if (ctx.window.bClosing && speed != ctx.link.StartBaud) {
     if (ctx.link.StartBaud == 38400)
@@ -162,6 +167,9 @@ void Timer3_Timer(Context& ctx) {
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
   AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station nicht bereit!"));
+  // A run that waited for this reply is over: the controls come back.
+  ctx.run.bIdentifyAfterMode = false;
+  if (ctx.run.bUpdateRun) StopUpdateRun(ctx);
 }
 
 int MasterArrowKey(Context& ctx) {

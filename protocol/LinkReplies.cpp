@@ -89,6 +89,7 @@ ReplyOutcome BaudReply(Context& ctx) {
   if (!ctx.frames.PendingFrame.empty()) {
     Senden(ctx, ctx.frames.PendingFrame);
   } else if (PortSpeed(ctx) != ctx.link.StartBaud || modeUnknown) {
+    WatchModeReply(ctx);
     SendMasterMode(ctx);
   }
   return ReplyOutcome::Continue;

@@ -7,6 +7,7 @@
 #include "app/QvBoot.h"
 #include "core/TextRules.h"
 #include "protocol/Commands.h"
+#include "update/ClockCommand.h"
 #include "update/UpdateRun.h"
 
 namespace qv {
@@ -46,6 +47,25 @@ void RewindToPage(Context& ctx) {
   ctx.run.RetryCount = 0;
   SendDataBlock(ctx);
   RearmBlockWatchdog(ctx);
+}
+
+// The station took the key frame for damaged and installed nothing: the
+// pause starts again with the key sent anew, and a key it never takes ends in
+// the question a block it never takes gets, never in the "loaded" prompt.
+void ResendKey(Context& ctx) {
+  DiscardInput(ctx);
+  ResetReceiveState(ctx);
+  if (ctx.run.RetryCount > kRetryLimit) {
+    ctx.run.bKeyWait = false;
+    ctx.TimerKeyWait.setEnabled(false);
+    AskAfterTooManyErrors(ctx);
+    return;
+  }
+  ++ctx.run.RetryCount;
+  ctx.TimerKeyWait.setEnabled(false);
+  ctx.TimerKeyWait.setInterval(kKeyWaitMs);
+  ctx.TimerKeyWait.setEnabled(true);
+  Senden(ctx, ctx.frames.LastFrame);
 }
 
 void Advance(Context& ctx) {
@@ -120,8 +140,16 @@ ReplyOutcome NakReceived(Context& ctx) {
     ctx.clock.sleep(1000);
     ctx.Timer2.setEnabled(watchdog);
     ctx.TimerEfi.setEnabled(clockWatchdog);
-    Senden(ctx, ctx.frames.LastFrame);
+    // A clock record stands for the moment it is sent: the one made before
+    // the pause would set the station a second late.
+    const Bytes& last = ctx.frames.LastFrame;
+    const bool setTime = last.size() > 2 && last[2] == SET_TIME;
+    Senden(ctx, setTime ? CurrentSetTimeFrame(ctx) : last);
     return ReplyOutcome::Continue;
+  }
+  if (ctx.run.bKeyWait) {
+    ResendKey(ctx);
+    return ReplyOutcome::EndEvent;
   }
   if (!ctx.run.bUpdateRun) {
     if (ctx.run.bLinkIdle) {

@@ -81,6 +81,7 @@ Faults:
   --silent CODE[:N]           no reply the N-th time (0: always) CODE is answered
   --bad-checksum CODE[:N]     corrupt that reply's checksum
   --cut-short CODE[:N]        send only the first half of that reply
+  --nak CODE[:N]              take that command frame as damaged: NAK it, do nothing
   --wrong-address N           the N-th block acknowledgement names another address
   --silent-after-block N      answer nothing after the N-th accepted block
   --disappear-after-block N   close the line after the N-th accepted block
@@ -270,6 +271,8 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
     fault(ReplyFaultKind::CorruptChecksum);
   else if (name == "--cut-short")
     fault(ReplyFaultKind::CutShort);
+  else if (name == "--nak")
+    fault(ReplyFaultKind::Nak);
   else if (name == "--wrong-address") {
     o.faults.replyFaults.push_back(
         {ReplyFaultKind::WrongAddress, wire::WRITE_BLOCK, static_cast<int>(Number(value))});

@@ -243,6 +243,7 @@ void Station::frameComplete(TimeUs atUs) {
   rx_ = RxState::Idle;
   rxFrame_.clear();
   if (silent_) return note(atUs, "silent: no reply");
+  if (nakInjected(rxCommand_)) return sendNak(atUs + timing_.replyDelayUs, "injected");
   dispatch(atUs, rxCommand_, rxData_);
 }
 
@@ -492,6 +493,18 @@ std::optional<ReplyFaultKind> Station::faultFor(std::uint8_t command) {
       return fault.kind;
   }
   return std::nullopt;
+}
+
+bool Station::nakInjected(std::uint8_t command) {
+  const int count = repliesByCommand_[command] + 1;
+  for (const ReplyFault& fault : faults_.replyFaults) {
+    if (fault.kind == ReplyFaultKind::Nak && fault.command == command &&
+        (fault.occurrence == 0 || fault.occurrence == count)) {
+      repliesByCommand_[command] = count;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload,

@@ -84,7 +84,8 @@ struct StationTiming {
   TimeUs frameGapUs = 200'000;    // an unfinished frame older than this is dropped
 };
 
-enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress };
+// Nak: the command frame is taken as damaged and NAKed, without acting on it.
+enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress, Nak };
 
 // Spoils the `occurrence`-th reply (1-based; 0: every one) to `command`.
 struct ReplyFault {
@@ -206,6 +207,7 @@ class Station {
   std::optional<TimeUs> reply(TimeUs readyUs, const Bytes& payload, const std::string& text);
   TimeUs send(TimeUs readyUs, Bytes bytes, const std::string& text);
   std::optional<ReplyFaultKind> faultFor(std::uint8_t command);
+  bool nakInjected(std::uint8_t command);
   void note(TimeUs atUs, const std::string& text);
   void restart(TimeUs atUs);
 
