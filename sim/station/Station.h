@@ -108,7 +108,8 @@ struct StationFaults {
   int silentAfterBlock = 0;     // n > 0: answers nothing after acknowledging the n-th block
   int disappearAfterBlock = 0;  // n > 0: closes the line after acknowledging the n-th block
   std::optional<std::uint32_t> swappedSerial;  // reported from identification `swapFrom` on
-  std::uint32_t maxBaud = 38400;  // 4800: asked for 38400, the station answers that it stays at 4800
+  std::uint32_t maxBaud =
+      38400;  // 4800: asked for 38400, the station answers that it stays at 4800
   int swapFrom = 2;
 };
 
@@ -177,6 +178,12 @@ class Station {
   const Bytes& image() const { return image_; }
   const std::vector<LogEntry>& log() const { return log_; }
   const TransferSummary& summary() const { return summary_; }
+  // Every frame that broke the rules of the transfer, in words: a block larger
+  // than may follow what the loader knew of the last one, a block below 4 bytes
+  // before the image's end, a resume that does not start at a page, a key
+  // before every byte was acknowledged. The station takes such frames all the
+  // same (a real one may); a test says none came.
+  const std::vector<std::string>& breaches() const { return breaches_; }
   // The station's clock now (PC clock plus offset).
   LocalDateTime stationTime() const;
 
@@ -198,6 +205,8 @@ class Station {
   void onGetTime(TimeUs atUs, std::uint8_t command);
 
   std::optional<std::string> checkBlockAddress(std::uint32_t address, std::size_t length) const;
+  void checkLoaderRules(TimeUs atUs, std::uint32_t address, std::size_t length);
+  void breach(TimeUs atUs, const std::string& what);
   bool nakThisBlock(std::uint32_t address);
   Bytes systemData(int identification) const;
   Bytes clockReply(std::uint8_t command) const;
@@ -252,6 +261,20 @@ class Station {
   std::vector<int> repliesByCommand_ = std::vector<int>(256, 0);
   std::mt19937 random_;
   std::optional<std::size_t> awaitingTurnaround_;
+
+  // What the loader can know of the last data block it sent; the size of the
+  // next one follows from it.
+  enum class BlockAnswer { None, Ack, Nak, Lost, Damaged };
+  struct LastBlock {
+    std::uint32_t address = 0;
+    std::size_t length = 0;
+    BlockAnswer answer = BlockAnswer::None;
+  };
+  LastBlock lastBlock_;
+  std::optional<ReplyFaultKind> lastReplyFault_;
+  std::size_t acknowledgedEnd_ = 0;  // image bytes acknowledged intact since the restart
+  bool identifiedMidTransfer_ = false;
+  std::vector<std::string> breaches_;
 
   TransferSummary summary_;
   std::vector<LogEntry> log_;

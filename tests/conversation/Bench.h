@@ -61,6 +61,12 @@ class Bench {
     run(500);
   }
 
+  // Whatever a test checks, the loader kept the transfer's rules.
+  ~Bench() {
+    if (!peer) return;
+    for (const std::string& breach : peer->station().breaches()) ADD_FAILURE() << breach;
+  }
+
   void run(sim::VirtualMs ms) { p.scheduler.advanceBy(ms); }
   void start(sim::VirtualMs ms = 120'000) {
     mnuCommandStartUpdate_Click(ctx);
