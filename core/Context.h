@@ -153,6 +153,9 @@ struct TimeSetState {
   bool bSettingTime = false;
   std::int16_t TimeSetCount = 0;
   std::int16_t TimeReplyState = 0;
+  // A clock frame is out and its reply not yet taken: a second reply (the line
+  // doubled it) is no new answer.
+  bool bClockFrameOut = false;
 };
 
 // Texts filled at start-up and on a change of language.

@@ -63,6 +63,7 @@ void WatchModeReply(Context& ctx) {
 
 void Master_Click(Context& ctx) {
   ctx.run.bLinkIdle = false;
+  ctx.timeSet.bClockFrameOut = false;  // a new exchange: no clock reply is awaited
   WatchModeReply(ctx);
   const std::int32_t speed = PortSpeed(ctx);
   if (ctx.window.bClosing && speed != ctx.link.StartBaud) {

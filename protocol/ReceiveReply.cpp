@@ -95,6 +95,7 @@ void ChecksumFailure(Context& ctx) {
     return;
   }
   if (ctx.run.bKeyWait) return;
+  ctx.timeSet.bClockFrameOut = false;  // its answer came, if damaged
   std::string title = StationTitle(ctx);
   ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
                         vbInformation | vbOKOnly, title);

@@ -108,10 +108,16 @@ ReplyOutcome BlockAcknowledged(Context& ctx) {
   // An acknowledgement with no block outstanding (late, or after the key) must
   // not restart the transfer.
   if (!ctx.run.bBlockAwaitingAck) return ReplyOutcome::Continue;
-  ctx.Timer2.setEnabled(false);
   const std::int32_t address =
       ctx.rx.RxBuffer[3] << 16 | ctx.rx.RxBuffer[4] << 8 | ctx.rx.RxBuffer[5];
-  if (address != ctx.run.TransferOffset + kStationBase) {
+  const std::int32_t expected = ctx.run.TransferOffset + kStationBase;
+  // An acknowledgement for a block before the one on its way is an old one,
+  // late or doubled by the line: the awaited one is still to come, under its
+  // watchdog. Taking it for a confused station would rewind the transfer, and
+  // every rewind would leave another old acknowledgement on its way.
+  if (address >= kStationBase && address < expected) return ReplyOutcome::Continue;
+  ctx.Timer2.setEnabled(false);
+  if (address != expected) {
     ctx.run.bUpdateRun = false;
     ctx.view.setEnabled(Control::Master, true);
     if (!ctx.run.bStopRequested) RewindToPage(ctx);
@@ -151,8 +157,8 @@ ReplyOutcome NakReceived(Context& ctx) {
     ResendKey(ctx);
     return ReplyOutcome::EndEvent;
   }
-  if (!ctx.run.bUpdateRun) {
-    if (ctx.run.bLinkIdle) {
+  if (!ctx.run.bUpdateRun || !ctx.run.bBlockAwaitingAck) {
+    if (ctx.run.bLinkIdle && !ctx.run.bUpdateRun) {
       DiscardInput(ctx);
       ResetReceiveState(ctx);
       return ReplyOutcome::EndEvent;

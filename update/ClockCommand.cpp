@@ -36,6 +36,7 @@ void SendClockCommand(Context& ctx, std::int16_t mode) {
   if (mode == 2) ctx.run.OperationMode = 1;
   ctx.TimerEfi.setInterval(kClockTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
+  ctx.timeSet.bClockFrameOut = true;
   Senden(ctx, std::move(frame));
 }
 

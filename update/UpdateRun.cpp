@@ -290,6 +290,7 @@ void set_ButtonsAktiv(Context& ctx, bool bSet) {
 void ResetClockState(Context& ctx) {
   ctx.run.bIdentifyAfterMode = false;
   ctx.timeSet.bSettingTime = false;
+  ctx.timeSet.bClockFrameOut = false;
 }
 
 void AskAfterTooManyErrors(Context& ctx) {

@@ -107,7 +107,7 @@ void Station::receive(TimeUs atUs, const Bytes& bytes, std::uint32_t loaderBaud)
     const TimeUs end = start + ByteTimeUs(loaderBaud);
     rxLineFreeUs_ = end;
     advanceTo(end);
-    if (restartAtUs_) {
+    if (restartAtUs_ || start < deafUntilUs_) {
       whileRestarting = true;
       continue;
     }
@@ -335,11 +335,17 @@ void Station::checkLoaderRules(TimeUs atUs, std::uint32_t address, std::size_t l
   if (identifiedMidTransfer_) {
     if (offset % kPageSize != 0)
       breach(atUs, Format("resume at 0x%06X, not at the start of its page", address));
-  } else if (address == lastBlock_.address) {
+  } else if (address == lastBlock_.address && offset % kPageSize != 0) {
+    // (At a page start a whole block may always come: the loader rewinds
+    // there when it is acknowledged another block than it sent.)
     const std::size_t last = lastBlock_.length;
+    const bool endedImage = expectedImage_ && offset + last >= expectedImage_->size();
     switch (lastBlock_.answer) {
       case BlockAnswer::Nak:
-        allowed = std::max<std::size_t>(last / 2, 4);
+        // The image's last block may be shorter than the half of the loader's
+        // block size; a line error the loader saw brings the same block again.
+        allowed = endedImage || lineErrorSeen_ ? std::min(allowed, last)
+                                               : std::max<std::size_t>(last / 2, 4);
         after = Format("after a NAK of %zu bytes", last);
         break;
       // The loader halves the block when its watchdog ends a silence, and
@@ -360,6 +366,7 @@ void Station::checkLoaderRules(TimeUs atUs, std::uint32_t address, std::size_t l
   if (length < 4 && !endsImage)
     breach(atUs, Format("block 0x%06X of %zu bytes, below 4", address, length));
   identifiedMidTransfer_ = false;
+  lineErrorSeen_ = false;
   lastBlock_ = {address, length, BlockAnswer::None};
 }
 
@@ -588,6 +595,11 @@ std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload,
     label = Format("block ack 0x%06X for another block (injected)", wrong);
   }
   Bytes frame = BuildReply(body);
+  if (fault == ReplyFaultKind::Late) {
+    readyUs += kLateReplyUs;
+    label += " late (injected)";
+  }
+  if (fault == ReplyFaultKind::Twice) send(readyUs, frame, label + " (injected: sent twice)");
   if (fault == ReplyFaultKind::CorruptChecksum) {
     frame[frame.size() - 2] ^= 0x5A;
     label += " with a corrupted checksum (injected)";

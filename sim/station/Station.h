@@ -85,7 +85,10 @@ struct StationTiming {
 };
 
 // Nak: the command frame is taken as damaged and NAKed, without acting on it.
-enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress, Nak };
+// Twice: the reply goes out two times. Late: it leaves kLateReplyUs after its
+// time, when every watchdog of the loader has run out.
+enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress, Nak, Twice, Late };
+inline constexpr TimeUs kLateReplyUs = 3'000'000;
 
 // Spoils the `occurrence`-th reply (1-based; 0: every one) to `command`.
 struct ReplyFault {
@@ -169,6 +172,15 @@ class Station {
   // Applies what falls due by `nowUs` (a speed switch, the end of a restart).
   void advanceTo(TimeUs nowUs);
   std::vector<Transmission> takeTransmissions();
+  // Hears nothing until `untilUs`, as while it restarts.
+  void deafen(TimeUs untilUs) { deafUntilUs_ = untilUs; }
+  // The loader's port saw a line error: it may send its last block again.
+  void noteLineError() { lineErrorSeen_ = true; }
+  // From now on a station without faults.
+  void clearFaults() {
+    faults_ = {};
+    silent_ = false;
+  }
 
   std::uint32_t baud() const { return baud_; }
   char mode() const { return mode_; }
@@ -233,6 +245,7 @@ class Station {
   std::int64_t clockOffsetMs_;
   bool gone_ = false;
   bool silent_ = false;
+  TimeUs deafUntilUs_ = 0;
   std::optional<std::pair<TimeUs, std::uint32_t>> pendingBaud_;
   std::optional<TimeUs> restartAtUs_;
   std::optional<std::string> firmwareAfterRestart_;
@@ -274,6 +287,7 @@ class Station {
   std::optional<ReplyFaultKind> lastReplyFault_;
   std::size_t acknowledgedEnd_ = 0;  // image bytes acknowledged intact since the restart
   bool identifiedMidTransfer_ = false;
+  bool lineErrorSeen_ = false;
   std::vector<std::string> breaches_;
 
   TransferSummary summary_;

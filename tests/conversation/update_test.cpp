@@ -11,11 +11,6 @@ namespace {
 using sim::ReplyFaultKind;
 using sim::StationOptions;
 
-bool Confirmed(const Bench& b) {
-  return b.station().image() == b.image && b.boxesWith(1239) == 1 &&
-         b.p.view.text(Control::Caption).ends_with(" ok");
-}
-
 StationOptions AtSpeed(std::uint32_t baud, std::uint8_t interfaceBits = 0x08,
                        std::uint32_t maxBaud = 38400) {
   StationOptions o;
@@ -43,7 +38,7 @@ TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
     b.start();
     const std::string row =
         std::to_string(stationBaud) + (relayed ? " relayed " : " ") + std::to_string(size);
-    EXPECT_TRUE(Confirmed(b)) << row << ": " << b.boxLog();
+    EXPECT_TRUE(b.confirmed()) << row << ": " << b.boxLog();
     EXPECT_EQ(b.framesSent(WRITE_BLOCK), static_cast<int>((size + 127) / 128)) << row;
     EXPECT_EQ(b.station().summary().transferBaud, transferBaud) << row;
     EXPECT_EQ(b.p.port.baud(), baudAfter) << row;
@@ -58,11 +53,11 @@ TEST(Update, TwoUpdatesInARowSendEachBlockOnce) {
   for (const std::uint32_t maxBaud : {38400u, 4800u}) {
     Bench b(AtSpeed(4800, 0x08, maxBaud));
     b.start();
-    ASSERT_TRUE(Confirmed(b)) << maxBaud << ": " << b.boxLog();
+    ASSERT_TRUE(b.confirmed()) << maxBaud << ": " << b.boxLog();
     b.p.port.clearSent();
     b.p.view.clearBoxes();
     b.start();
-    EXPECT_TRUE(Confirmed(b)) << maxBaud << ": " << b.boxLog();
+    EXPECT_TRUE(b.confirmed()) << maxBaud << ": " << b.boxLog();
     EXPECT_EQ(b.framesSent(WRITE_BLOCK), 6) << maxBaud;
     EXPECT_EQ(b.framesSent(INIT_UPDATE), 1) << maxBaud;
   }
@@ -84,7 +79,7 @@ TEST(Update, ADamagedFrameInTheTransferOrTheKeyIsRecoveredWithinTheRun) {
     b.start();
     const std::string row =
         std::to_string(static_cast<int>(fault.kind)) + " " + std::to_string(int{fault.command});
-    EXPECT_TRUE(Confirmed(b)) << row << ": " << b.boxLog();
+    EXPECT_TRUE(b.confirmed()) << row << ": " << b.boxLog();
     EXPECT_EQ(b.p.view.boxes().size(), 2u) << row << ": " << b.boxLog();  // prompt, success
     EXPECT_EQ(b.framesSent(WRITE_BLOCK), blocks) << row;
     EXPECT_EQ(b.framesSent(INIT_UPDATE), keys) << row;
@@ -106,7 +101,7 @@ TEST(Update, ALostModeReplyIsAskedForAgainNeverLeftUnwatched) {
     b.run(15'000);  // the mode list shows the station's mode once it has answered
     b.p.view.answer(vbOK);
     b.start(300'000);
-    EXPECT_TRUE(Confirmed(b)) << lost << ": " << b.boxLog();
+    EXPECT_TRUE(b.confirmed()) << lost << ": " << b.boxLog();
     EXPECT_EQ(b.boxesWith(1186), question ? 1 : 0) << lost << ": " << b.boxLog();
   }
 }
@@ -119,7 +114,7 @@ TEST(Update, AKeyRefusedEveryTimeEndsInTheQuestionNeverInTheLoadedPrompt) {
   b.start();
   EXPECT_EQ(b.boxesWith(1186), 1) << b.boxLog();
   EXPECT_EQ(b.boxesWith(1226), 0) << b.boxLog();
-  EXPECT_FALSE(Confirmed(b));
+  EXPECT_FALSE(b.confirmed());
   EXPECT_FALSE(b.station().summary().updated);
   EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
 }
@@ -137,7 +132,7 @@ TEST(Update, NaksSilenceCutRepliesAndLineErrorsEndInTheExactImage) {
   ASSERT_TRUE(b.ctx.run.bUpdateRun);
   b.p.port.injectEvent(comEventFrame);  // the block goes again
   b.run(300'000);
-  EXPECT_TRUE(Confirmed(b)) << b.boxLog();
+  EXPECT_TRUE(b.confirmed()) << b.boxLog();
   EXPECT_GT(b.station().summary().naks, 0);
 }
 
@@ -210,7 +205,7 @@ TEST(Update, BlocksShrinkAfterEachFaultRealignAndResumeAtThePageStart) {
     b.start(300'000);
     const std::string name = std::to_string(&row - rows);
     EXPECT_EQ(b.boxesWith(1186), row.question ? 1 : 0) << name << ": " << b.boxLog();
-    EXPECT_EQ(Confirmed(b), row.answer == vbOK) << name << ": " << b.boxLog();
+    EXPECT_EQ(b.confirmed(), row.answer == vbOK) << name << ": " << b.boxLog();
     if (!row.blocks.empty()) {
       EXPECT_EQ(BlocksSent(b), row.blocks) << name;
     }
@@ -275,7 +270,7 @@ TEST(Update, TooManyErrorsLetTheOperatorResumeOrStop) {
     b.p.view.answer(answer);
     b.start(300'000);
     EXPECT_EQ(b.boxesWith(message), 1) << message << ": " << b.boxLog();
-    EXPECT_EQ(Confirmed(b), completes) << b.boxLog();
+    EXPECT_EQ(b.confirmed(), completes) << b.boxLog();
     EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
   }
 }
@@ -301,7 +296,7 @@ TEST(Update, AStationPortAwayAfterTheRestartIsAwaitedTenSecondsWithTheWindowLive
       b.p.scheduler.scheduleAt(ok + 5000, [&b] { mnuCommandStop_Click(b.ctx); });
     b.run(ok + 60'000 - b.p.scheduler.now());
 
-    EXPECT_EQ(Confirmed(b), row.clockSet) << name << ": " << b.boxLog();
+    EXPECT_EQ(b.confirmed(), row.clockSet) << name << ": " << b.boxLog();
     EXPECT_EQ(b.boxesWith(1164), row.clockSet || row.stopMeanwhile ? 0 : 1) << b.boxLog();
     EXPECT_EQ(b.boxesWith(1205) + b.boxesWith(1212), 0) << b.boxLog();
     const auto& sent = b.p.port.sent();
