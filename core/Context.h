@@ -109,6 +109,9 @@ struct LoadedImage {
   std::string UpdateKey;
   std::string FoundFileName;
   std::string UpgradeFileBase;
+  // The operator said No to a file with a wrong checksum: the refusal needs
+  // no second box telling them to choose a file.
+  bool bDeclinedByOperator = false;
 };
 
 // The station on the line, as its last identification described it.
@@ -157,6 +160,9 @@ struct TimeSetState {
   bool bSettingTime = false;
   std::int16_t TimeSetCount = 0;
   std::int16_t TimeReplyState = 0;
+  // A clock frame is out and its reply not yet taken: a second reply (the line
+  // doubled it) is no new answer.
+  bool bClockFrameOut = false;
 };
 
 // Texts filled at start-up and on a change of language.

@@ -56,6 +56,11 @@ void SelectMasterEntry(Context& ctx, int index) {
   Master_Click(ctx);
 }
 
+void WatchModeReply(Context& ctx) {
+  ctx.Timer3.setInterval(kModeReplyTimeoutMs);
+  ctx.Timer3.setEnabled(true);
+}
+
 void Master_Click(Context& ctx) {
   // No port chosen: the operator picks one first; when closing there is
   // nothing to put back.
@@ -69,8 +74,8 @@ void Master_Click(Context& ctx) {
   // port, so nothing is sent to it.
   if (ctx.window.bClosing && ctx.link.StartBaud == 0) return;
   ctx.run.bLinkIdle = false;
-  ctx.Timer3.setInterval(kModeReplyTimeoutMs);
-  ctx.Timer3.setEnabled(true);
+  ctx.timeSet.bClockFrameOut = false;  // a new exchange: no clock reply is awaited
+  WatchModeReply(ctx);
   const std::int32_t speed = PortSpeed(ctx);
   if (ctx.window.bClosing && speed != ctx.link.StartBaud) {
     if (ctx.link.StartBaud == 38400)
@@ -174,6 +179,9 @@ void Timer3_Timer(Context& ctx) {
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
   AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station nicht bereit!"));
+  // A run that waited for this reply is over: the controls come back.
+  ctx.run.bIdentifyAfterMode = false;
+  if (ctx.run.bUpdateRun) StopUpdateRun(ctx);
 }
 
 bool MasterKeyEntry(Context& ctx, int index) {

@@ -30,6 +30,10 @@ void SetBaudList(Context& ctx, const std::string& baudText);
 void SelectMasterEntry(Context& ctx, int index);
 void Master_Click(Context& ctx);
 void SendMasterMode(Context& ctx);
+// Arms the mode search for a mode frame about to go out: a lost reply is then
+// sent again (at both speeds) or ends in "Station not ready!", never in a run
+// that waits for good.
+void WatchModeReply(Context& ctx);
 void Baud38400_Click(Context& ctx);
 void Baud4800_Click(Context& ctx);
 void btnSetBaud_Click(Context& ctx);

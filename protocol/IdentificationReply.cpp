@@ -4,6 +4,7 @@
 
 #include "app/MlStringModule.h"
 #include "app/QvBoot.h"
+#include "ports/ModeSwitching.h"
 #include "protocol/Identification.h"
 #include "protocol/LinkReplies.h"
 #include "protocol/ReceiveReply.h"
@@ -48,8 +49,9 @@ bool BatteryAccepted(Context& ctx, const StationInfo& info) {
 // with it, else how the reply ends.
 std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
   if (!FindUpgradeFile(ctx, info.hardwareText, info.bootText) || ctx.image.FileFirmware.empty()) {
-    // The load has said why; nothing of an earlier load may be sent instead.
-    AppBox(ctx, vbCritical, Text(ctx, 1203, "Please select valid update file first"));
+    // Nothing of an earlier load may be sent instead.
+    if (!ctx.image.bDeclinedByOperator)
+      AppBox(ctx, vbCritical, Text(ctx, 1203, "Please select valid update file first"));
     return RefuseFile(ctx);
   }
   const std::string unusable =
@@ -184,6 +186,7 @@ ReplyOutcome IdentificationReply(Context& ctx) {
     // station has just identified itself, so the mode reply only sends the
     // block (a second identification would put a second block in flight).
     ctx.run.bResumePending = false;
+    WatchModeReply(ctx);
     ContactStation(ctx);
     ctx.run.bIdentifyAfterMode = false;
     return ReplyOutcome::EndEvent;

@@ -31,6 +31,12 @@ ReplyOutcome ModeReply(Context& ctx) {
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
   ctx.Timer3.setEnabled(false);
+  if (ctx.timeSet.bClockFrameOut) {
+    // The mode was answered before the clock frame went out: this is the
+    // line repeating that answer, and the clock's reply is still awaited.
+    ctx.TimerEfi.setEnabled(true);
+    return ReplyOutcome::Continue;
+  }
   if (ctx.run.OperationMode == -1) {
     SendClockCommand(ctx, 2);
     return ReplyOutcome::Continue;
@@ -91,6 +97,7 @@ ReplyOutcome BaudReply(Context& ctx) {
   if (!ctx.frames.PendingFrame.empty()) {
     Senden(ctx, ctx.frames.PendingFrame);
   } else if (PortSpeed(ctx) != ctx.link.StartBaud || modeUnknown) {
+    WatchModeReply(ctx);
     SendMasterMode(ctx);
   }
   return ReplyOutcome::Continue;
@@ -98,6 +105,8 @@ ReplyOutcome BaudReply(Context& ctx) {
 
 ReplyOutcome ClockReply(Context& ctx) {
   if (ctx.rx.RxBuffer[0] < 9) return ReplyOutcome::Continue;
+  if (!ctx.timeSet.bClockFrameOut) return ReplyOutcome::Continue;  // a doubled reply
+  ctx.timeSet.bClockFrameOut = false;
   auto& mode = ctx.run.OperationMode;
   if (ctx.rx.RxCommand == SET_TIME) {
     ClosePort(ctx);

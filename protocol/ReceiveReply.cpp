@@ -86,6 +86,16 @@ void ChecksumFailure(Context& ctx) {
   // Closed before the box: a byte arriving while it is open would otherwise
   // interpret the same reply again and open one more box per byte.
   ctx.rx.bFrameComplete = false;
+  // A damaged acknowledgement is a line error: the block goes again within
+  // its allowance, where ending the run would mean sending the whole image
+  // again. A damaged verdict on the key is no verdict: the firmware the
+  // station reports after its restart decides.
+  if (ctx.run.bUpdateRun && ctx.run.bBlockAwaitingAck) {
+    ErrorRequest(ctx, 0);
+    return;
+  }
+  if (ctx.run.bKeyWait) return;
+  ctx.timeSet.bClockFrameOut = false;  // its answer came, if damaged
   std::string title = StationTitle(ctx);
   ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
                         vbInformation | vbOKOnly, title);

@@ -7,6 +7,7 @@
 #include "app/QvBoot.h"
 #include "core/TextRules.h"
 #include "protocol/Commands.h"
+#include "update/ClockCommand.h"
 #include "update/UpdateRun.h"
 
 namespace qv {
@@ -46,6 +47,25 @@ void RewindToPage(Context& ctx) {
   ctx.run.RetryCount = 0;
   SendDataBlock(ctx);
   RearmBlockWatchdog(ctx);
+}
+
+// The station took the key frame for damaged and installed nothing: the
+// pause starts again with the key sent anew, and a key it never takes ends in
+// the question a block it never takes gets, never in the "loaded" prompt.
+void ResendKey(Context& ctx) {
+  DiscardInput(ctx);
+  ResetReceiveState(ctx);
+  if (ctx.run.RetryCount > kRetryLimit) {
+    ctx.run.bKeyWait = false;
+    ctx.TimerKeyWait.setEnabled(false);
+    AskAfterTooManyErrors(ctx);
+    return;
+  }
+  ++ctx.run.RetryCount;
+  ctx.TimerKeyWait.setEnabled(false);
+  ctx.TimerKeyWait.setInterval(kKeyWaitMs);
+  ctx.TimerKeyWait.setEnabled(true);
+  Senden(ctx, ctx.frames.LastFrame);
 }
 
 void Advance(Context& ctx) {
@@ -88,10 +108,16 @@ ReplyOutcome BlockAcknowledged(Context& ctx) {
   // An acknowledgement with no block outstanding (late, or after the key) must
   // not restart the transfer.
   if (!ctx.run.bBlockAwaitingAck) return ReplyOutcome::Continue;
-  ctx.Timer2.setEnabled(false);
   const std::int32_t address =
       ctx.rx.RxBuffer[3] << 16 | ctx.rx.RxBuffer[4] << 8 | ctx.rx.RxBuffer[5];
-  if (address != ctx.run.TransferOffset + kStationBase) {
+  const std::int32_t expected = ctx.run.TransferOffset + kStationBase;
+  // An acknowledgement for a block before the one on its way is an old one,
+  // late or doubled by the line: the awaited one is still to come, under its
+  // watchdog. Taking it for a confused station would rewind the transfer, and
+  // every rewind would leave another old acknowledgement on its way.
+  if (address >= kStationBase && address < expected) return ReplyOutcome::Continue;
+  ctx.Timer2.setEnabled(false);
+  if (address != expected) {
     ctx.run.bUpdateRun = false;
     ctx.view.setEnabled(Control::Master, true);
     if (!ctx.run.bStopRequested) RewindToPage(ctx);
@@ -120,11 +146,19 @@ ReplyOutcome NakReceived(Context& ctx) {
     ctx.clock.sleep(1000);
     ctx.Timer2.setEnabled(watchdog);
     ctx.TimerEfi.setEnabled(clockWatchdog);
-    Senden(ctx, ctx.frames.LastFrame);
+    // A clock record stands for the moment it is sent: the one made before
+    // the pause would set the station a second late.
+    const Bytes& last = ctx.frames.LastFrame;
+    const bool setTime = last.size() > 2 && last[2] == SET_TIME;
+    Senden(ctx, setTime ? CurrentSetTimeFrame(ctx) : last);
     return ReplyOutcome::Continue;
   }
-  if (!ctx.run.bUpdateRun) {
-    if (ctx.run.bLinkIdle) {
+  if (ctx.run.bKeyWait) {
+    ResendKey(ctx);
+    return ReplyOutcome::EndEvent;
+  }
+  if (!ctx.run.bUpdateRun || !ctx.run.bBlockAwaitingAck) {
+    if (ctx.run.bLinkIdle && !ctx.run.bUpdateRun) {
       DiscardInput(ctx);
       ResetReceiveState(ctx);
       return ReplyOutcome::EndEvent;

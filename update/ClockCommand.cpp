@@ -22,6 +22,11 @@ void mnuCommandSetTime_Click(Context& ctx) {
   Master_Click(ctx);
 }
 
+Bytes CurrentSetTimeFrame(Context& ctx) {
+  const bool relayed = ctx.link.MasterListIndex != 0;
+  return SetTimeFrame(MakeTimeData(ctx.clock, PortSpeed(ctx), relayed));
+}
+
 void SendClockCommand(Context& ctx, std::int16_t mode) {
   ctx.run.bLinkIdle = true;
   ctx.run.bUpdateRun = false;
@@ -30,13 +35,12 @@ void SendClockCommand(Context& ctx, std::int16_t mode) {
     AppBox(ctx, vbCritical, GetMlString(ctx, 1164, "Could not open port"));
     return;
   }
-  const bool relayed = ctx.link.MasterListIndex != 0;
-  Bytes frame =
-      mode != 0 ? GetTimeFrame() : SetTimeFrame(MakeTimeData(ctx.clock, PortSpeed(ctx), relayed));
+  Bytes frame = mode != 0 ? GetTimeFrame() : CurrentSetTimeFrame(ctx);
   DiscardInput(ctx);
   if (mode == 2) ctx.run.OperationMode = 1;
   ctx.TimerEfi.setInterval(kClockTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
+  ctx.timeSet.bClockFrameOut = true;
   Senden(ctx, std::move(frame));
 }
 

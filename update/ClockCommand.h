@@ -3,6 +3,8 @@
 // the station's clock, SET_TIME to set it from the PC clock.
 #include <cstdint>
 
+#include "core/Bytes.h"
+
 namespace qv {
 
 class Context;
@@ -14,5 +16,8 @@ void mnuCommandSetTime_Click(Context& ctx);
 // mode 0 sets the clock; any other value reads it, and 2 marks the clock
 // command as read (OperationMode 1).
 void SendClockCommand(Context& ctx, std::int16_t mode);
+
+// SET_TIME with the PC clock of this moment.
+Bytes CurrentSetTimeFrame(Context& ctx);
 
 }  // namespace qv

@@ -77,6 +77,7 @@ void StartUpdateRun(Context& ctx) {
   ctx.run.RetryCount = 0;
   ctx.run.RewindPage = -1;
   ctx.run.RewindCount = 0;
+  ClearTransferState(ctx);
   ctx.run.OperationMode = ctx.image.UpgradeFileBase.empty() ? 9 : 0;
   ctx.TimerEfi.setInterval(kStartTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
@@ -114,8 +115,7 @@ void BeginTransfer(Context& ctx) {
   ResetReceiveState(ctx);
   ctx.run.RetryCount = 0;
   ctx.run.BlockSize = kFullBlock;
-  ctx.run.bBlockAwaitingAck = false;
-  ctx.run.bAllDataAcknowledged = false;
+  ClearTransferState(ctx);
   const auto size = static_cast<std::int32_t>(ctx.image.UpgradeData.size());
   ctx.view.setProgressMaximum(size > 0 ? size - 1 : 0);
   ctx.view.setVisible(Control::ProgressBar, true);
@@ -123,6 +123,14 @@ void BeginTransfer(Context& ctx) {
   ctx.view.setText(Control::labProgress, "");
   // The mode reply sends the first block.
   SelectMasterEntry(ctx, ctx.link.MasterListIndex);
+}
+
+// What one transfer learnt must not carry over into the next: a station that
+// answers a later run's speed request would otherwise get the key before any
+// block of that run.
+void ClearTransferState(Context& ctx) {
+  ctx.run.bBlockAwaitingAck = false;
+  ctx.run.bAllDataAcknowledged = false;
 }
 
 void SendDataBlock(Context& ctx) {
@@ -253,7 +261,7 @@ void StopUpdateRun(Context& ctx) {
   ctx.run.bKeyWait = false;
   ctx.run.bPortReturnWait = false;
   ctx.run.bUpdateRun = false;
-  ctx.run.bBlockAwaitingAck = false;
+  ClearTransferState(ctx);
   ctx.view.setEnabled(Control::Master, true);
   ctx.run.bStopRequested = true;
   ctx.run.TransferOffset = 0;
@@ -284,6 +292,7 @@ void set_ButtonsAktiv(Context& ctx, bool bSet) {
 void ResetClockState(Context& ctx) {
   ctx.run.bIdentifyAfterMode = false;
   ctx.timeSet.bSettingTime = false;
+  ctx.timeSet.bClockFrameOut = false;
 }
 
 void AskAfterTooManyErrors(Context& ctx) {

@@ -29,6 +29,7 @@ void mnuCommandStop_Click(Context& ctx);
 void StartUpdateRun(Context& ctx);
 void ContactStation(Context& ctx);
 void BeginTransfer(Context& ctx);
+void ClearTransferState(Context& ctx);
 void SendDataBlock(Context& ctx);
 // Sends the key and waits kKeyWaitMs with events running (the station's
 // result may arrive), then KeyWait_Timer asks the operator.

@@ -103,6 +103,7 @@ void ClearLoadResults(Context& ctx) {
 
 bool FindUpgradeFile(Context& ctx, const std::string& hardwareText, const std::string&) {
   ClearLoadResults(ctx);
+  ctx.image.bDeclinedByOperator = false;
   const std::string& root = ctx.settings.UpgradeFolder;
   const std::string wanted = "0x" + hardwareText;
   const auto subfolder = FindEntryNoCase(root.empty() ? "/" : root, wanted);
@@ -148,7 +149,9 @@ bool OpenFile(Context& ctx) {
   if (!parts->checksumOk() && !AcceptDespiteChecksum(ctx)) {
     ctx.run.bUpdateRun = false;
     ClosePort(ctx);
-    return Refuse(ctx);
+    Refuse(ctx);
+    ctx.image.bDeclinedByOperator = true;
+    return false;
   }
 
   const auto name = ParseUpgradeFileName(FileNameOf(path));

@@ -59,13 +59,21 @@ void Timer2_Timer(Context& ctx) {
   ClosePort(ctx);
   // A station that never answered the identification must not be left
   // without a word.
-  if (ctx.frames.LastFrame == ReadSysDataFrame(kFullIdentification))
-    AppBox(ctx, vbCritical, NotReady(ctx));
+  if (ctx.frames.LastFrame != ReadSysDataFrame(kFullIdentification)) return;
+  AppBox(ctx, vbCritical, NotReady(ctx));
+  // A resume that got no identification is over: the controls come back and
+  // the next Start sends the image again.
+  ctx.run.bResumePending = false;
+  StopUpdateRun(ctx);
 }
 
 void TimerEfi_Timer(Context& ctx) {
   ClosePort(ctx);
   ctx.TimerEfi.setEnabled(false);
+  ctx.timeSet.bClockFrameOut = false;
+  // The run that waited is over: a later mode reply (the operator choosing
+  // the mode again) must not start an identification of its own.
+  ctx.run.bIdentifyAfterMode = false;
   // The port is closed: nothing of the run can go on, and the controls must
   // not wait for it.
   ctx.run.bUpdateRun = false;

@@ -64,6 +64,9 @@ Output:
   --report FILE               end report (default: standard output)
   --dump-image FILE           write the image the station holds at the end
   --idle-exit SECONDS         end after this long without a byte from the loader
+  --strict                    report every breach of the transfer's rules (block sizes after
+                              a fault, resumes at a page start, the key after every byte) on
+                              standard error at once and end with status 3 if there was one
 Identity and state:
   --serial N  --hardware 0xHHHH  --boot 0xHHHH  --firmware NNN
   --production-date YYYY-MM-DD  --battery RAW | --volts V  --code-number N
@@ -81,6 +84,7 @@ Faults:
   --silent CODE[:N]           no reply the N-th time (0: always) CODE is answered
   --bad-checksum CODE[:N]     corrupt that reply's checksum
   --cut-short CODE[:N]        send only the first half of that reply
+  --nak CODE[:N]              take that command frame as damaged: NAK it, do nothing
   --wrong-address N           the N-th block acknowledgement names another address
   --silent-after-block N      answer nothing after the N-th accepted block
   --disappear-after-block N   close the line after the N-th accepted block
@@ -97,6 +101,7 @@ struct FrontOptions {
   std::string report;
   std::string dumpImage;
   double idleExitSeconds = 0;
+  bool strict = false;
 };
 
 class SystemClock : public Clock {
@@ -270,6 +275,8 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
     fault(ReplyFaultKind::CorruptChecksum);
   else if (name == "--cut-short")
     fault(ReplyFaultKind::CutShort);
+  else if (name == "--nak")
+    fault(ReplyFaultKind::Nak);
   else if (name == "--wrong-address") {
     o.faults.replyFaults.push_back(
         {ReplyFaultKind::WrongAddress, wire::WRITE_BLOCK, static_cast<int>(Number(value))});
@@ -296,6 +303,10 @@ bool ParseArguments(int argc, char** argv, StationOptions& options, FrontOptions
     }
     if (name == "--usb") {
       options.identity.interfaceBits = 0x30;
+      continue;
+    }
+    if (name == "--strict") {
+      front.strict = true;
       continue;
     }
     if (i + 1 >= argc) throw std::invalid_argument(name + " needs a value");
@@ -474,6 +485,10 @@ class Server {
       transcript_->flush();
     }
     logged_ = log.size();
+    if (!front_.strict) return;
+    const auto& breaches = station_.breaches();
+    for (; breachesShown_ < breaches.size(); ++breachesShown_)
+      std::cerr << "qvstation: breach: " << breaches[breachesShown_] << std::endl;
   }
 
   void closeLine() {
@@ -494,6 +509,7 @@ class Server {
   TimeUs t0_ = 0;
   std::deque<PendingByte> pending_;
   std::size_t logged_ = 0;
+  std::size_t breachesShown_ = 0;
   std::ofstream transcriptFile_;
   std::ostream* transcript_ = nullptr;
 };
@@ -508,6 +524,7 @@ std::string Report(const Station& station, const StationOptions& options) {
     out << ", matches expected: " << (station.image() == *options.expectedImage ? "yes" : "no");
   }
   out << "\n" << FormatSummary(station.summary());
+  for (const std::string& breach : station.breaches()) out << "breach: " << breach << "\n";
   return out.str();
 }
 
@@ -543,6 +560,11 @@ int main(int argc, char** argv) {
   if (!front.dumpImage.empty() && !WriteWholeFile(front.dumpImage, station.image())) {
     std::cerr << "qvstation: cannot write " << front.dumpImage << "\n";
     return 1;
+  }
+  if (front.strict && !station.breaches().empty()) {
+    std::cerr << "qvstation: the loader broke the transfer's rules " << station.breaches().size()
+              << " time(s)\n";
+    return 3;
   }
   return 0;
 }

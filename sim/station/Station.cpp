@@ -107,7 +107,7 @@ void Station::receive(TimeUs atUs, const Bytes& bytes, std::uint32_t loaderBaud)
     const TimeUs end = start + ByteTimeUs(loaderBaud);
     rxLineFreeUs_ = end;
     advanceTo(end);
-    if (restartAtUs_) {
+    if (restartAtUs_ || start < deafUntilUs_) {
       whileRestarting = true;
       continue;
     }
@@ -243,6 +243,12 @@ void Station::frameComplete(TimeUs atUs) {
   rx_ = RxState::Idle;
   rxFrame_.clear();
   if (silent_) return note(atUs, "silent: no reply");
+  const bool block = rxCommand_ == WRITE_BLOCK && rxData_.size() > 3;
+  if (block) checkLoaderRules(atUs, Address24(rxData_, 0), rxData_.size() - 3);
+  if (nakInjected(rxCommand_)) {
+    if (block) lastBlock_.answer = BlockAnswer::Nak;
+    return sendNak(atUs + timing_.replyDelayUs, "injected");
+  }
   dispatch(atUs, rxCommand_, rxData_);
 }
 
@@ -293,6 +299,7 @@ void Station::onReadSysData(TimeUs atUs, const Bytes& data) {
   if (count == 0 || offset + count > kSystemDataSize)
     return sendNak(ready, "system data request out of range");
   ++identifications_;
+  if (lastBlock_.answer != BlockAnswer::None) identifiedMidTransfer_ = true;
   const Bytes system = systemData(identifications_);
   Bytes payload{READ_SYSDATA};
   PushWord(payload, identity_.codeNumber);
@@ -320,6 +327,54 @@ std::optional<std::string> Station::checkBlockAddress(std::uint32_t address,
   return Format("address 0x%06X out of sequence, expected 0x%06X", address, nextAddress_);
 }
 
+void Station::checkLoaderRules(TimeUs atUs, std::uint32_t address, std::size_t length) {
+  if (address < kStationBase) return;  // NAKed as out of range
+  const std::size_t offset = address - kStationBase;
+  std::size_t allowed = kRowSize - offset % kRowSize;  // up to the next row
+  std::string after = "after an acknowledged block";
+  if (identifiedMidTransfer_) {
+    if (offset % kPageSize != 0)
+      breach(atUs, Format("resume at 0x%06X, not at the start of its page", address));
+  } else if (address == lastBlock_.address && offset % kPageSize != 0) {
+    // (At a page start a whole block may always come: the loader rewinds
+    // there when it is acknowledged another block than it sent.)
+    const std::size_t last = lastBlock_.length;
+    const bool endedImage = expectedImage_ && offset + last >= expectedImage_->size();
+    switch (lastBlock_.answer) {
+      case BlockAnswer::Nak:
+        // The image's last block may be shorter than the half of the loader's
+        // block size; a line error the loader saw brings the same block again.
+        allowed = endedImage || lineErrorSeen_ ? std::min(allowed, last)
+                                               : std::max<std::size_t>(last / 2, 4);
+        after = Format("after a NAK of %zu bytes", last);
+        break;
+      // The loader halves the block when its watchdog ends a silence, and
+      // sends the same again when it saw a line error meanwhile: never more.
+      case BlockAnswer::Lost:
+      case BlockAnswer::Damaged:
+        allowed = std::min(allowed, last);
+        after = Format("after %zu bytes went unacknowledged", last);
+        break;
+      default:
+        break;
+    }
+  }
+  if (length > allowed)
+    breach(atUs, Format("block 0x%06X of %zu bytes %s: at most %zu", address, length, after.c_str(),
+                        allowed));
+  const bool endsImage = expectedImage_ && offset + length >= expectedImage_->size();
+  if (length < 4 && !endsImage)
+    breach(atUs, Format("block 0x%06X of %zu bytes, below 4", address, length));
+  identifiedMidTransfer_ = false;
+  lineErrorSeen_ = false;
+  lastBlock_ = {address, length, BlockAnswer::None};
+}
+
+void Station::breach(TimeUs atUs, const std::string& what) {
+  breaches_.push_back(what);
+  note(atUs, "breach of the transfer's rules: " + what);
+}
+
 bool Station::nakThisBlock(std::uint32_t address) {
   const std::size_t row = (address - kStationBase) / kRowSize;
   if (nakCountByRow_.size() <= row) nakCountByRow_.resize(row + 1, 0);
@@ -340,6 +395,7 @@ void Station::onWriteBlock(TimeUs atUs, const Bytes& data) {
   if (mode_ == 0) return sendNak(ready, "data block before SET_MODE");
   const std::uint32_t address = Address24(data, 0);
   const std::size_t length = data.size() - 3;
+  lastBlock_.answer = BlockAnswer::Nak;
   if (auto problem = checkBlockAddress(address, length)) return sendNak(ready, *problem);
   if (nakThisBlock(address))
     return sendNak(ready, Format("injected NAK for block 0x%06X", address));
@@ -360,6 +416,14 @@ void Station::onWriteBlock(TimeUs atUs, const Bytes& data) {
   payload.insert(payload.end(), data.begin(), data.begin() + 3);
   const auto end =
       reply(ready + timing_.blockProgramUs, payload, Format("block ack 0x%06X", address));
+  if (!end || lastReplyFault_ == ReplyFaultKind::CutShort) {
+    lastBlock_.answer = BlockAnswer::Lost;
+  } else if (lastReplyFault_ == ReplyFaultKind::CorruptChecksum) {
+    lastBlock_.answer = BlockAnswer::Damaged;
+  } else {
+    lastBlock_.answer = BlockAnswer::Ack;
+    acknowledgedEnd_ = std::max<std::size_t>(acknowledgedEnd_, nextAddress_ - kStationBase);
+  }
   if (end) {
     summary_.blocks.push_back({address, length, *end, std::nullopt});
     summary_.lastAckEndUs = *end;
@@ -379,6 +443,10 @@ void Station::onInitUpdate(TimeUs atUs, const Bytes& data) {
   const TimeUs ready = atUs + timing_.replyDelayUs + timing_.initUpdateUs;
   if (mode_ == 0) return sendNak(atUs + timing_.replyDelayUs, "INIT_UPDATE before SET_MODE");
   const std::string key(data.begin(), data.end());
+  if (expectedImage_ && acknowledgedEnd_ < expectedImage_->size()) {
+    breach(atUs, Format("key before every byte was acknowledged: %zu of %zu", acknowledgedEnd_,
+                        expectedImage_->size()));
+  }
   char result = '0';
   if (key.empty() || (expectedKey_ && key != *expectedKey_)) {
     result = '7';
@@ -415,6 +483,9 @@ void Station::restart(TimeUs atUs) {
   mode_ = 0;
   nextAddress_ = kStationBase;
   lastBlockAddress_ = kStationBase;
+  lastBlock_ = {};
+  acknowledgedEnd_ = 0;
+  identifiedMidTransfer_ = false;
   summary_.updated = true;
   rx_ = RxState::Idle;
   rxFrame_.clear();
@@ -494,10 +565,23 @@ std::optional<ReplyFaultKind> Station::faultFor(std::uint8_t command) {
   return std::nullopt;
 }
 
+bool Station::nakInjected(std::uint8_t command) {
+  const int count = repliesByCommand_[command] + 1;
+  for (const ReplyFault& fault : faults_.replyFaults) {
+    if (fault.kind == ReplyFaultKind::Nak && fault.command == command &&
+        (fault.occurrence == 0 || fault.occurrence == count)) {
+      repliesByCommand_[command] = count;
+      return true;
+    }
+  }
+  return false;
+}
+
 std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload,
                                      const std::string& text) {
   Bytes body = payload;
   const auto fault = faultFor(payload[0]);
+  lastReplyFault_ = fault;
   if (fault == ReplyFaultKind::Silent) {
     note(readyUs, "stays silent instead of the " + text + " (injected)");
     return std::nullopt;
@@ -511,6 +595,11 @@ std::optional<TimeUs> Station::reply(TimeUs readyUs, const Bytes& payload,
     label = Format("block ack 0x%06X for another block (injected)", wrong);
   }
   Bytes frame = BuildReply(body);
+  if (fault == ReplyFaultKind::Late) {
+    readyUs += kLateReplyUs;
+    label += " late (injected)";
+  }
+  if (fault == ReplyFaultKind::Twice) send(readyUs, frame, label + " (injected: sent twice)");
   if (fault == ReplyFaultKind::CorruptChecksum) {
     frame[frame.size() - 2] ^= 0x5A;
     label += " with a corrupted checksum (injected)";

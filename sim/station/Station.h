@@ -84,7 +84,11 @@ struct StationTiming {
   TimeUs frameGapUs = 200'000;    // an unfinished frame older than this is dropped
 };
 
-enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress };
+// Nak: the command frame is taken as damaged and NAKed, without acting on it.
+// Twice: the reply goes out two times. Late: it leaves kLateReplyUs after its
+// time, when every watchdog of the loader has run out.
+enum class ReplyFaultKind { Silent, CorruptChecksum, CutShort, WrongAddress, Nak, Twice, Late };
+inline constexpr TimeUs kLateReplyUs = 3'000'000;
 
 // Spoils the `occurrence`-th reply (1-based; 0: every one) to `command`.
 struct ReplyFault {
@@ -107,7 +111,8 @@ struct StationFaults {
   int silentAfterBlock = 0;     // n > 0: answers nothing after acknowledging the n-th block
   int disappearAfterBlock = 0;  // n > 0: closes the line after acknowledging the n-th block
   std::optional<std::uint32_t> swappedSerial;  // reported from identification `swapFrom` on
-  std::uint32_t maxBaud = 38400;  // 4800: asked for 38400, the station answers that it stays at 4800
+  std::uint32_t maxBaud =
+      38400;  // 4800: asked for 38400, the station answers that it stays at 4800
   int swapFrom = 2;
 };
 
@@ -167,6 +172,15 @@ class Station {
   // Applies what falls due by `nowUs` (a speed switch, the end of a restart).
   void advanceTo(TimeUs nowUs);
   std::vector<Transmission> takeTransmissions();
+  // Hears nothing until `untilUs`, as while it restarts.
+  void deafen(TimeUs untilUs) { deafUntilUs_ = untilUs; }
+  // The loader's port saw a line error: it may send its last block again.
+  void noteLineError() { lineErrorSeen_ = true; }
+  // From now on a station without faults.
+  void clearFaults() {
+    faults_ = {};
+    silent_ = false;
+  }
 
   std::uint32_t baud() const { return baud_; }
   char mode() const { return mode_; }
@@ -176,6 +190,12 @@ class Station {
   const Bytes& image() const { return image_; }
   const std::vector<LogEntry>& log() const { return log_; }
   const TransferSummary& summary() const { return summary_; }
+  // Every frame that broke the rules of the transfer, in words: a block larger
+  // than may follow what the loader knew of the last one, a block below 4 bytes
+  // before the image's end, a resume that does not start at a page, a key
+  // before every byte was acknowledged. The station takes such frames all the
+  // same (a real one may); a test says none came.
+  const std::vector<std::string>& breaches() const { return breaches_; }
   // The station's clock now (PC clock plus offset).
   LocalDateTime stationTime() const;
 
@@ -197,6 +217,8 @@ class Station {
   void onGetTime(TimeUs atUs, std::uint8_t command);
 
   std::optional<std::string> checkBlockAddress(std::uint32_t address, std::size_t length) const;
+  void checkLoaderRules(TimeUs atUs, std::uint32_t address, std::size_t length);
+  void breach(TimeUs atUs, const std::string& what);
   bool nakThisBlock(std::uint32_t address);
   Bytes systemData(int identification) const;
   Bytes clockReply(std::uint8_t command) const;
@@ -206,6 +228,7 @@ class Station {
   std::optional<TimeUs> reply(TimeUs readyUs, const Bytes& payload, const std::string& text);
   TimeUs send(TimeUs readyUs, Bytes bytes, const std::string& text);
   std::optional<ReplyFaultKind> faultFor(std::uint8_t command);
+  bool nakInjected(std::uint8_t command);
   void note(TimeUs atUs, const std::string& text);
   void restart(TimeUs atUs);
 
@@ -222,6 +245,7 @@ class Station {
   std::int64_t clockOffsetMs_;
   bool gone_ = false;
   bool silent_ = false;
+  TimeUs deafUntilUs_ = 0;
   std::optional<std::pair<TimeUs, std::uint32_t>> pendingBaud_;
   std::optional<TimeUs> restartAtUs_;
   std::optional<std::string> firmwareAfterRestart_;
@@ -250,6 +274,21 @@ class Station {
   std::vector<int> repliesByCommand_ = std::vector<int>(256, 0);
   std::mt19937 random_;
   std::optional<std::size_t> awaitingTurnaround_;
+
+  // What the loader can know of the last data block it sent; the size of the
+  // next one follows from it.
+  enum class BlockAnswer { None, Ack, Nak, Lost, Damaged };
+  struct LastBlock {
+    std::uint32_t address = 0;
+    std::size_t length = 0;
+    BlockAnswer answer = BlockAnswer::None;
+  };
+  LastBlock lastBlock_;
+  std::optional<ReplyFaultKind> lastReplyFault_;
+  std::size_t acknowledgedEnd_ = 0;  // image bytes acknowledged intact since the restart
+  bool identifiedMidTransfer_ = false;
+  bool lineErrorSeen_ = false;
+  std::vector<std::string> breaches_;
 
   TransferSummary summary_;
   std::vector<LogEntry> log_;

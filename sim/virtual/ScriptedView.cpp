@@ -34,8 +34,10 @@ int ScriptedView::HookedMsgBox(const std::string& prompt, int style, std::string
   boxes_.push_back({prompt, style, title});
   if (title.empty()) title = kAppTitle;
   if (scheduler_ && openFor_) {
-    if (*openFor_ > 0) scheduler_->advanceBy(*openFor_);
-    else scheduler_->runDue();
+    if (*openFor_ > 0)
+      scheduler_->advanceBy(*openFor_);
+    else
+      scheduler_->runDue();
   }
   if (answers_.empty()) {
     ++unscripted_;

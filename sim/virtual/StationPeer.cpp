@@ -27,7 +27,8 @@ void StationPeer::onBytesFromLoader(const Bytes& bytes, int baud) {
 }
 
 void StationPeer::deliver() {
-  std::erase_if(scheduled_, [this](VirtualScheduler::EventId id) { return !scheduler_.isPending(id); });
+  std::erase_if(scheduled_,
+                [this](VirtualScheduler::EventId id) { return !scheduler_.isPending(id); });
   for (Transmission& t : station_.takeTransmissions()) {
     const VirtualMs at = CeilMs(t.endUs());
     scheduled_.push_back(scheduler_.scheduleAt(at, [this, t = std::move(t)] {

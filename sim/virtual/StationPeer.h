@@ -14,7 +14,8 @@ namespace qv::sim {
 
 class StationPeer : public SerialPeer {
  public:
-  StationPeer(VirtualSerialPort& port, VirtualScheduler& scheduler, const Clock& pcClock, StationOptions options);
+  StationPeer(VirtualSerialPort& port, VirtualScheduler& scheduler, const Clock& pcClock,
+              StationOptions options);
   ~StationPeer() override;
   StationPeer(const StationPeer&) = delete;
   StationPeer& operator=(const StationPeer&) = delete;

@@ -12,7 +12,9 @@ void VirtualClock::setNow(const LocalDateTime& start) {
   epochOffset_ = MsSince2000(start) - scheduler_.now();
 }
 
-LocalDateTime VirtualClock::now() const { return DateTimeFromMs(epochOffset_ + scheduler_.now()); }
+LocalDateTime VirtualClock::now() const {
+  return DateTimeFromMs(epochOffset_ + scheduler_.now());
+}
 
 void VirtualClock::sleep(int milliseconds) {
   if (milliseconds <= 0) return;
@@ -20,6 +22,8 @@ void VirtualClock::sleep(int milliseconds) {
   slept_ += milliseconds;
 }
 
-void VirtualClock::processEvents() { scheduler_.runDue(); }
+void VirtualClock::processEvents() {
+  scheduler_.runDue();
+}
 
 }  // namespace qv::sim

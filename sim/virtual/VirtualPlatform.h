@@ -27,7 +27,8 @@ struct VirtualPlatform {
 
   // The program's reply handlers unless a test brings its own table.
   explicit VirtualPlatform(const ReplyTable& replies = StationReplies())
-      : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view, &replies}) {}
+      : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view,
+                     &replies}) {}
   VirtualPlatform(const VirtualPlatform&) = delete;
   VirtualPlatform& operator=(const VirtualPlatform&) = delete;
 };

@@ -19,7 +19,9 @@ void VirtualScheduler::cancel(EventId id) {
   timeOf_.erase(it);
 }
 
-bool VirtualScheduler::isPending(EventId id) const { return timeOf_.count(id) != 0; }
+bool VirtualScheduler::isPending(EventId id) const {
+  return timeOf_.count(id) != 0;
+}
 
 void VirtualScheduler::skip(VirtualMs milliseconds) {
   if (milliseconds > 0) now_ += milliseconds;

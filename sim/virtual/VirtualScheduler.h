@@ -22,7 +22,9 @@ class VirtualScheduler {
 
   // Schedules at an absolute virtual time; a time in the past means "due now".
   EventId scheduleAt(VirtualMs at, Action action);
-  EventId scheduleIn(VirtualMs delay, Action action) { return scheduleAt(now_ + delay, std::move(action)); }
+  EventId scheduleIn(VirtualMs delay, Action action) {
+    return scheduleAt(now_ + delay, std::move(action));
+  }
   // Unknown or already run ids are ignored.
   void cancel(EventId id);
   bool isPending(EventId id) const;

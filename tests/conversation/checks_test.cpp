@@ -36,6 +36,21 @@ TEST(Checks, EveryRefusalShowsItsMessageAndWritesNothing) {
   }
 }
 
+TEST(Checks, AFileWithAWrongChecksumDeclinedByTheOperatorGetsNoSecondBox) {
+  for (const int answer : {vbNo, vbYes}) {
+    Bench b(StationOptions{});
+    const std::string file = b.root / sim::HardwareFolderName(0x8115) + "/QV_600.pupd";
+    Bytes bytes = sim::ReadWholeFile(file).value();
+    bytes[10] ^= 0xFF;
+    sim::WriteWholeFile(file, bytes);
+    b.p.view.answer(answer);
+    b.start(20'000);
+    EXPECT_EQ(b.boxesWith(kMsgChecksumError), 1) << b.boxLog();
+    EXPECT_EQ(b.boxesWith(1203), 0) << b.boxLog();
+    EXPECT_EQ(b.framesSent(WRITE_BLOCK) > 0, answer == vbYes) << answer;
+  }
+}
+
 TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
   const std::tuple<const char*, int, int, bool> rows[] = {{"False", vbCancel, 1216, false},
                                                           {"TorwartFeldLinse", vbNo, 1192, false},

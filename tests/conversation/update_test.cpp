@@ -1,6 +1,7 @@
 // Whole updates from Start to the confirmation, as the operator meets them.
 #include "Bench.h"
 #include "app/NamedTexts.h"
+#include "core/Calendar.h"
 #include "core/TextRules.h"
 #include "protocol/stdFunc.h"
 
@@ -9,11 +10,6 @@ namespace {
 
 using sim::ReplyFaultKind;
 using sim::StationOptions;
-
-bool Confirmed(const Bench& b) {
-  return b.station().image() == b.image && b.boxesWith(1239) == 1 &&
-         b.p.view.text(Control::Caption).ends_with(" ok");
-}
 
 StationOptions AtSpeed(std::uint32_t baud, std::uint8_t interfaceBits = 0x08,
                        std::uint32_t maxBaud = 38400) {
@@ -42,7 +38,7 @@ TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
     b.start();
     const std::string row =
         std::to_string(stationBaud) + (relayed ? " relayed " : " ") + std::to_string(size);
-    EXPECT_TRUE(Confirmed(b)) << row << ": " << b.boxLog();
+    EXPECT_TRUE(b.confirmed()) << row << ": " << b.boxLog();
     EXPECT_EQ(b.framesSent(WRITE_BLOCK), static_cast<int>((size + 127) / 128)) << row;
     EXPECT_EQ(b.station().summary().transferBaud, transferBaud) << row;
     EXPECT_EQ(b.p.port.baud(), baudAfter) << row;
@@ -52,15 +48,75 @@ TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
 }
 
 TEST(Update, TwoUpdatesInARowSendEachBlockOnce) {
-  Bench b(AtSpeed(4800));
+  // A station that stays at 4800 answers the second run's speed request too:
+  // that answer must not take the first run's finished transfer for this one's.
+  for (const std::uint32_t maxBaud : {38400u, 4800u}) {
+    Bench b(AtSpeed(4800, 0x08, maxBaud));
+    b.start();
+    ASSERT_TRUE(b.confirmed()) << maxBaud << ": " << b.boxLog();
+    b.p.port.clearSent();
+    b.p.view.clearBoxes();
+    b.start();
+    EXPECT_TRUE(b.confirmed()) << maxBaud << ": " << b.boxLog();
+    EXPECT_EQ(b.framesSent(WRITE_BLOCK), 6) << maxBaud;
+    EXPECT_EQ(b.framesSent(INIT_UPDATE), 1) << maxBaud;
+  }
+}
+
+TEST(Update, ADamagedFrameInTheTransferOrTheKeyIsRecoveredWithinTheRun) {
+  using K = ReplyFaultKind;
+  // the fault, blocks and keys sent
+  const std::tuple<sim::ReplyFault, int, int> rows[] = {
+      {{K::CorruptChecksum, WRITE_BLOCK, 3}, 7, 1},  // the block goes again
+      {{K::CutShort, WRITE_BLOCK, 3}, 8, 1},         // silence: half the block again
+      {{K::Nak, INIT_UPDATE, 1}, 6, 2},              // the key goes again
+      {{K::CorruptChecksum, INIT_UPDATE, 1}, 6, 1},  // no verdict: the restart decides
+      {{K::Nak, SET_TIME, 1}, 6, 1}};
+  for (const auto& [fault, blocks, keys] : rows) {
+    StationOptions o = AtSpeed(4800);
+    o.faults.replyFaults = {fault};
+    Bench b(o);
+    b.start();
+    const std::string row =
+        std::to_string(static_cast<int>(fault.kind)) + " " + std::to_string(int{fault.command});
+    EXPECT_TRUE(b.confirmed()) << row << ": " << b.boxLog();
+    EXPECT_EQ(b.p.view.boxes().size(), 2u) << row << ": " << b.boxLog();  // prompt, success
+    EXPECT_EQ(b.framesSent(WRITE_BLOCK), blocks) << row;
+    EXPECT_EQ(b.framesSent(INIT_UPDATE), keys) << row;
+    // Each clock record is made when it is sent, not before a resend's wait.
+    const auto apart = MsSince2000(b.station().stationTime()) - MsSince2000(b.p.clock.now());
+    EXPECT_LT(std::llabs(apart), 300) << row;
+  }
+}
+
+TEST(Update, ALostModeReplyIsAskedForAgainNeverLeftUnwatched) {
+  // Mode replies count from the bench's first contact: 2 follows the first
+  // speed switch, 5 the resume after the question.
+  const std::pair<int, bool> rows[] = {{2, false}, {5, true}};
+  for (const auto& [lost, question] : rows) {
+    StationOptions o = AtSpeed(4800);
+    o.faults.replyFaults = {{ReplyFaultKind::Silent, SET_MODE, lost}};
+    if (question) o.faults.nakBlocks = {{2, 22}};
+    Bench b(o, {.imageSize = 1000});
+    b.run(15'000);  // the mode list shows the station's mode once it has answered
+    b.p.view.answer(vbOK);
+    b.start(300'000);
+    EXPECT_TRUE(b.confirmed()) << lost << ": " << b.boxLog();
+    EXPECT_EQ(b.boxesWith(1186), question ? 1 : 0) << lost << ": " << b.boxLog();
+  }
+}
+
+TEST(Update, AKeyRefusedEveryTimeEndsInTheQuestionNeverInTheLoadedPrompt) {
+  StationOptions o = AtSpeed(4800);
+  o.faults.replyFaults = {{ReplyFaultKind::Nak, INIT_UPDATE, 0}};
+  Bench b(o);
+  b.p.view.answer(vbCancel);
   b.start();
-  ASSERT_TRUE(Confirmed(b)) << b.boxLog();
-  b.p.port.clearSent();
-  b.p.view.clearBoxes();
-  b.start();
-  EXPECT_TRUE(Confirmed(b)) << b.boxLog();
-  EXPECT_EQ(b.framesSent(WRITE_BLOCK), 6);
-  EXPECT_EQ(b.framesSent(SET_MODE), 2);  // the contact and the one after the speed switch
+  EXPECT_EQ(b.boxesWith(1186), 1) << b.boxLog();
+  EXPECT_EQ(b.boxesWith(1226), 0) << b.boxLog();
+  EXPECT_FALSE(b.confirmed());
+  EXPECT_FALSE(b.station().summary().updated);
+  EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
 }
 
 TEST(Update, NaksSilenceCutRepliesAndLineErrorsEndInTheExactImage) {
@@ -76,8 +132,84 @@ TEST(Update, NaksSilenceCutRepliesAndLineErrorsEndInTheExactImage) {
   ASSERT_TRUE(b.ctx.run.bUpdateRun);
   b.p.port.injectEvent(comEventFrame);  // the block goes again
   b.run(300'000);
-  EXPECT_TRUE(Confirmed(b)) << b.boxLog();
+  EXPECT_TRUE(b.confirmed()) << b.boxLog();
   EXPECT_GT(b.station().summary().naks, 0);
+}
+
+// Each data block sent, as (offset in the image, bytes).
+std::vector<std::pair<int, int>> BlocksSent(const Bench& b) {
+  std::vector<std::pair<int, int>> blocks;
+  for (const auto& frame : b.p.port.sent()) {
+    const Bytes& f = frame.bytes;
+    if (f[2] != WRITE_BLOCK) continue;
+    blocks.emplace_back((f[4] << 16 | f[5] << 8 | f[6]) - 0x100, f[3] - 3);
+  }
+  return blocks;
+}
+
+TEST(Update, BlocksShrinkAfterEachFaultRealignAndResumeAtThePageStart) {
+  using Blocks = std::vector<std::pair<int, int>>;
+  auto silent = [](int from, int count) {
+    std::vector<sim::ReplyFault> faults;
+    for (int i = from; i < from + count; ++i)
+      faults.push_back({ReplyFaultKind::Silent, WRITE_BLOCK, i});
+    return faults;
+  };
+  Blocks resumed = {{0, 128},  {128, 128}, {256, 128}, {384, 128},
+                    {384, 64}, {384, 32},  {384, 16},  {384, 8}};
+  resumed.insert(resumed.end(), 17, {384, 4});
+  resumed.insert(resumed.end(), {{256, 128}, {384, 128}});  // 0x180 resumes at 0x100
+  struct Row {
+    std::vector<sim::BlockNak> naks;
+    std::vector<sim::ReplyFault> faults;
+    int answer;  // to the question, if it comes
+    bool question;
+    Blocks blocks;  // empty: not compared
+  };
+  const Row rows[] = {
+      {{{2, 2}},
+       {},
+       vbOK,
+       false,
+       {{0, 128}, {128, 128}, {256, 128}, {256, 64}, {256, 32}, {288, 96}, {384, 128}}},
+      {{{0, 6}},
+       {},
+       vbOK,
+       false,
+       {{0, 128},
+        {0, 64},
+        {0, 32},
+        {0, 16},
+        {0, 8},
+        {0, 4},
+        {0, 4},
+        {4, 124},
+        {128, 128},
+        {256, 128},
+        {384, 128}}},
+      // Five silences: four resends at half the size, then the question.
+      {{},
+       silent(3, 5),
+       vbCancel,
+       true,
+       {{0, 128}, {128, 128}, {256, 128}, {256, 64}, {256, 32}, {256, 16}, {256, 8}}},
+      {{{3, 22}}, {}, vbOK, true, resumed},
+      // NAKs count per block: 24 over the image bring no question.
+      {{{0, 6}, {1, 6}, {2, 6}, {3, 6}}, {}, vbOK, false, {}}};
+  for (const Row& row : rows) {
+    StationOptions o = AtSpeed(38400);
+    o.faults.nakBlocks = row.naks;
+    o.faults.replyFaults = row.faults;
+    Bench b(o, {.pcBaud = 38400, .imageSize = 512});
+    b.p.view.answer(row.answer);
+    b.start(300'000);
+    const std::string name = std::to_string(&row - rows);
+    EXPECT_EQ(b.boxesWith(1186), row.question ? 1 : 0) << name << ": " << b.boxLog();
+    EXPECT_EQ(b.confirmed(), row.answer == vbOK) << name << ": " << b.boxLog();
+    if (!row.blocks.empty()) {
+      EXPECT_EQ(BlocksSent(b), row.blocks) << name;
+    }
+  }
 }
 
 TEST(Update, AFailedUpdateIsSaidAndNeverConfirmed) {
@@ -138,7 +270,7 @@ TEST(Update, TooManyErrorsLetTheOperatorResumeOrStop) {
     b.p.view.answer(answer);
     b.start(300'000);
     EXPECT_EQ(b.boxesWith(message), 1) << message << ": " << b.boxLog();
-    EXPECT_EQ(Confirmed(b), completes) << b.boxLog();
+    EXPECT_EQ(b.confirmed(), completes) << b.boxLog();
     EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
   }
 }
@@ -164,7 +296,7 @@ TEST(Update, AStationPortAwayAfterTheRestartIsAwaitedTenSecondsWithTheWindowLive
       b.p.scheduler.scheduleAt(ok + 5000, [&b] { mnuCommandStop_Click(b.ctx); });
     b.run(ok + 60'000 - b.p.scheduler.now());
 
-    EXPECT_EQ(Confirmed(b), row.clockSet) << name << ": " << b.boxLog();
+    EXPECT_EQ(b.confirmed(), row.clockSet) << name << ": " << b.boxLog();
     EXPECT_EQ(b.boxesWith(1164), row.clockSet || row.stopMeanwhile ? 0 : 1) << b.boxLog();
     EXPECT_EQ(b.boxesWith(1205) + b.boxesWith(1212), 0) << b.boxLog();
     const auto& sent = b.p.port.sent();

@@ -52,7 +52,7 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
     ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
     const std::string tty = upgrades / "tty", dump = upgrades / "image.bin";
     std::vector<std::string> args{"--link",       tty,   "--expect",  file, "--dump-image", dump,
-                                  "--restart-ms", "200", "--init-ms", "20"};
+                                  "--restart-ms", "200", "--init-ms", "20", "--strict"};
     args.insert(args.end(), run.faults.begin(), run.faults.end());
     sim::StationProcess station(QV_BINARY_DIR "/qvstation", args);
     for (int i = 0; i < 300 && !fs::exists(tty); ++i)

@@ -1,0 +1,73 @@
+#include "sim/virtual/UpdateBench.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/MlStringModule.h"
+#include "ports/ModeSwitching.h"
+#include "sim/station/UpgradeImage.h"
+#include "update/Engine.h"
+#include "update/UpdateRun.h"
+
+namespace qv::sim {
+
+UpdateBench::UpdateBench(StationOptions station, BenchSetup setup) {
+  image = MakeSyntheticImage(setup.imageSize, setup.imageFirmware);
+  key = MakeKey(7);
+  const std::string folder = root / HardwareFolderName(setup.fileHardware);
+  std::filesystem::create_directories(folder);
+  const std::string file = folder + "/QV_" + setup.fileFirmware + ".pupd";
+  WriteWholeFile(file, BuildUpgradeFile(image, setup.fileBoot, setup.fileHardware));
+  WriteWholeFile(KeyFilePath(file), BytesOf(key));
+  if (!station.expectedImage) station.expectedImage = image;
+  if (!station.expectedKey) station.expectedKey = key;
+  if (!station.newFirmware)
+    station.newFirmware = setup.imageFirmware;  // images too small for a header
+
+  p.clock.setNow({2026, 12, 7, 9, 30, 0, 0, 0});
+  WireEngine(ctx);
+  StartEngine(ctx);
+  ctx.settings.UpgradeFolder = root.path;
+  ctx.settings.PortList = "COM1";
+  SetBaudList(ctx, std::to_string(setup.pcBaud));
+  p.port.setCommPort(1);
+  ApplyBaud(ctx, ctx.settings.BaudList);
+  p.port.setPortOpen(true);
+  p.view.setText(Control::lblCOM, "COM1");
+  if (setup.withStation) peer.emplace(p.port, p.scheduler, p.clock, station);
+  // The operator's boxes stay open a while, as a person takes time to read.
+  p.view.openFor(2000);
+  SelectMasterEntry(ctx, setup.relayed ? 1 : 0);
+  run(500);
+}
+
+void UpdateBench::start(VirtualMs ms) {
+  mnuCommandStartUpdate_Click(ctx);
+  run(ms);
+}
+
+int UpdateBench::boxesWith(int id) const {
+  const std::string text = GetMlString(1000, id, "");
+  return static_cast<int>(
+      std::count_if(p.view.boxes().begin(), p.view.boxes().end(),
+                    [&](const auto& box) { return box.prompt.find(text) != std::string::npos; }));
+}
+
+int UpdateBench::framesSent(std::uint8_t command) const {
+  const auto& sent = p.port.sent();
+  return static_cast<int>(std::count_if(sent.begin(), sent.end(),
+                                        [&](const auto& f) { return f.bytes[2] == command; }));
+}
+
+std::string UpdateBench::boxLog() const {
+  std::string log;
+  for (const auto& box : p.view.boxes()) log += "[" + box.prompt + "] ";
+  return log;
+}
+
+bool UpdateBench::confirmed() const {
+  return station().image() == image && station().summary().updated && boxesWith(1239) == 1 &&
+         p.view.text(Control::Caption).ends_with(" ok");
+}
+
+}  // namespace qv::sim
