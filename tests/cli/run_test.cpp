@@ -53,12 +53,12 @@ class Rack {
   // same), and leaves its report beside the terminal.
   std::string Station(const std::string& name, const std::string& options = "") {
     const std::string tty = folder / name;
-    const std::string command = "echo $$ >" + tty + ".pid; exec " QV_BINARY_DIR
-                                "/qvstation --link " + tty + " --report " + tty +
-                                ".report --dump-image " + tty + ".image --expect " + upgrade +
-                                " --restart-ms 200 --init-ms 20 --idle-exit 60 " + options +
-                                " >/dev/null 2>&1";
-    stations_.push_back({tty, std::async(std::launch::async, [command] { return RunShell(command); })});
+    const std::string command =
+        "echo $$ >" + tty + ".pid; exec " QV_BINARY_DIR "/qvstation --link " + tty + " --report " +
+        tty + ".report --dump-image " + tty + ".image --expect " + upgrade +
+        " --restart-ms 200 --init-ms 20 --idle-exit 60 " + options + " >/dev/null 2>&1";
+    stations_.push_back(
+        {tty, std::async(std::launch::async, [command] { return RunShell(command); })});
     for (int i = 0; i < 6000 && !fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
     EXPECT_TRUE(fs::exists(tty)) << "no terminal from qvstation for " << name;
     return tty;
@@ -117,12 +117,14 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   // Found at 38400: the speed search comes before the update's own watchdog.
   const std::string b = rack.Station("b", "--serial 1002 --baud 38400");
   const std::string c = rack.Station("c", "--serial 1003 --silent 0x83:0");
+  // Takes every block, then refuses the key: never ok, whatever else went well.
+  const std::string d = rack.Station("d", "--serial 1004 --expect-key OTHER-KEY-01234");
   // A fourth port is missing: the others go ahead, it fails, named by its path.
   const std::string gone = rack.folder / "gone";
   const std::string csv = rack.folder / "rec.csv", trace = rack.folder / "trace.txt";
-  ASSERT_EQ(rack.Cli("update --port " + a + " --port " + b + " --port " + c + " --port " + gone +
-                     " --folder " + (rack.folder / "up") + " --json --log " + csv + " --trace " +
-                     trace),
+  ASSERT_EQ(rack.Cli("update --port " + a + " --port " + b + " --port " + c + " --port " + d +
+                     " --port " + gone + " --folder " + (rack.folder / "up") + " --json --log " +
+                     csv + " --trace " + trace),
             1)
       << rack.err;
   rack.EndStations();
@@ -148,8 +150,8 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(last["event"], "summary");
   EXPECT_EQ(last["exitCode"].toInt(), 1);
   EXPECT_EQ(last["ok"].toInt(), 2);
-  EXPECT_EQ(last["failed"].toInt(), 2);
-  ASSERT_EQ(results.size(), 4u);
+  EXPECT_EQ(last["failed"].toInt(), 3);
+  ASSERT_EQ(results.size(), 5u);
   EXPECT_EQ(results[a]["result"], "ok");
   EXPECT_EQ(results[a]["serial"], "1001");
   EXPECT_EQ(results[a]["firmwareBefore"], "550");
@@ -161,13 +163,15 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(results[c]["message"].toString().toStdString(),
             "The station did not answer. Check the cable, the port and that the station is "
             "switched on, then run the command again.");
+  EXPECT_EQ(results[d]["result"], "failed");
+  EXPECT_EQ(results[d]["firmwareAfter"], "");
   EXPECT_EQ(results[gone]["result"], "failed");
   EXPECT_EQ(results[gone]["message"].toString().toStdString(),
             gone + " does not exist. Check the path (ls -l /dev/serial/by-id shows the adapters).");
 
   // One CSV row per station, after the header.
   const auto rows = Lines(ReadFile(csv));
-  ASSERT_EQ(rows.size(), 5u);
+  ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows[0] + "\n",
             "time,port,serial,hardware,boot,firmware_before,firmware_after,file,"
             "file_checksum,bytes,seconds,result,message\n");
@@ -193,6 +197,7 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(blocks[a], 8);
   EXPECT_EQ(blocks[b], 8);
   EXPECT_EQ(blocks[c], 0);
+  EXPECT_EQ(blocks[d], 8);
   EXPECT_GT(replies, 16);
   // The table says what the JSON and the record say.
   EXPECT_NE(rack.err.find("550 -> 600  1024"), std::string::npos) << rack.err;
@@ -270,16 +275,17 @@ TEST(QvBootCli, AnInterruptAfterTheKeyLeavesTheResultUnconfirmed) {
   Rack rack;
   const std::string tty = rack.Station("s");
   const std::string csv = rack.folder / "rec.csv";
-  EXPECT_EQ(rack.CliInterruptedAt("update --port " + tty + " --folder " + (rack.folder / "up") +
-                                      " --log " + csv,
-                                  "key"),
-            4)
+  EXPECT_EQ(
+      rack.CliInterruptedAt(
+          "update --port " + tty + " --folder " + (rack.folder / "up") + " --log " + csv, "key"),
+      4)
       << rack.err;
   EXPECT_NE(rack.out.find("\"result\":\"unconfirmed\""), std::string::npos) << rack.out;
   EXPECT_NE(rack.out.find("\"unconfirmed\":1"), std::string::npos) << rack.out;
   EXPECT_NE(rack.err.find("unconfirmed: The key was sent, but the station has not confirmed its "
                           "new firmware: the result is unconfirmed. Check it with 'qvboot-cli "
-                          "identify --port " + tty + "'."),
+                          "identify --port " +
+                          tty + "'."),
             std::string::npos)
       << rack.err;
   EXPECT_NE(ReadFile(csv).find(",550,,"), std::string::npos) << ReadFile(csv);
@@ -307,8 +313,10 @@ TEST(QvBootCli, ExitCodesForADeclinedRunAndBadUsage) {
   // Refused before any station is contacted: the trace is never opened.
   for (const auto& [args, says] : std::vector<std::pair<std::string, std::string>>{
            {"--port COM1 --folder " + rack.upgrade,
-            rack.upgrade + " is a file; --folder takes the folder that holds the 0xHHHH "
-                           "subfolders, here " + (rack.folder / "up") + "."},
+            rack.upgrade +
+                " is a file; --folder takes the folder that holds the 0xHHHH "
+                "subfolders, here " +
+                (rack.folder / "up") + "."},
            {"--port COM1 --folder " + (rack.folder / "empty"),
             "The folder " + (rack.folder / "empty") + " holds no upgrade file"},
            {"--port COM1 --folder " + (rack.folder / "gone"), "does not exist"},
