@@ -19,15 +19,6 @@ constexpr VirtualMs kRunLimitMs = 300'000;
 constexpr TimeUs kDeafUs = 3'000'000;
 constexpr std::int64_t kClockOffsetMs = 90'000;
 
-StationOptions StationAt(std::uint32_t baud, std::uint8_t interfaceBits = 0x08,
-                         std::uint32_t maxBaud = 38400) {
-  StationOptions o;
-  o.baud = baud;
-  o.identity.interfaceBits = interfaceBits;
-  o.faults.maxBaud = maxBaud;
-  return o;
-}
-
 void Begin(UpdateBench& b, const Conversation& c) {
   if (c.clockOnly)
     mnuCommandSetTime_Click(b.ctx);

@@ -11,6 +11,14 @@
 
 namespace qv::sim {
 
+StationOptions StationAt(std::uint32_t baud, std::uint8_t interfaceBits, std::uint32_t maxBaud) {
+  StationOptions o;
+  o.baud = baud;
+  o.identity.interfaceBits = interfaceBits;
+  o.faults.maxBaud = maxBaud;
+  return o;
+}
+
 UpdateBench::UpdateBench(StationOptions station, BenchSetup setup) {
   image = MakeSyntheticImage(setup.imageSize, setup.imageFirmware);
   key = MakeKey(7);

@@ -23,6 +23,11 @@ struct BenchSetup {
   bool withStation = true;
 };
 
+// A station found at `baud` that takes at most `maxBaud`; interface bits 0x30
+// make it a USB station.
+StationOptions StationAt(std::uint32_t baud, std::uint8_t interfaceBits = 0x08,
+                         std::uint32_t maxBaud = 38400);
+
 class UpdateBench {
  public:
   explicit UpdateBench(StationOptions station, BenchSetup setup = {});

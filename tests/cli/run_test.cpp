@@ -164,7 +164,7 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
             "The station did not answer. Check the cable, the port and that the station is "
             "switched on, then run the command again.");
   EXPECT_EQ(results[d]["result"], "failed");
-  EXPECT_EQ(results[d]["firmwareAfter"], "");
+  EXPECT_TRUE(results[d]["firmwareAfter"].toString().isEmpty());
   EXPECT_EQ(results[gone]["result"], "failed");
   EXPECT_EQ(results[gone]["message"].toString().toStdString(),
             gone + " does not exist. Check the path (ls -l /dev/serial/by-id shows the adapters).");

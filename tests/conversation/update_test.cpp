@@ -11,14 +11,7 @@ namespace {
 using sim::ReplyFaultKind;
 using sim::StationOptions;
 
-StationOptions AtSpeed(std::uint32_t baud, std::uint8_t interfaceBits = 0x08,
-                       std::uint32_t maxBaud = 38400) {
-  StationOptions o;
-  o.baud = baud;
-  o.identity.interfaceBits = interfaceBits;
-  o.faults.maxBaud = maxBaud;
-  return o;
-}
+using sim::StationAt;
 
 TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
   // station speed, its highest speed, interface bits (0x30 USB), PC speed, relayed, image size,
@@ -33,7 +26,7 @@ TEST(Update, EndsWithTheExactImageTheClockSetAndTheNewFirmwareConfirmed) {
   // clang-format on
   for (const auto& [stationBaud, maxBaud, bits, pcBaud, relayed, size, transferBaud, baudAfter] :
        rows) {
-    Bench b(AtSpeed(stationBaud, bits, maxBaud),
+    Bench b(StationAt(stationBaud, bits, maxBaud),
             {.pcBaud = pcBaud, .relayed = relayed, .imageSize = size});
     b.start();
     const std::string row =
@@ -51,7 +44,7 @@ TEST(Update, TwoUpdatesInARowSendEachBlockOnce) {
   // A station that stays at 4800 answers the second run's speed request too:
   // that answer must not take the first run's finished transfer for this one's.
   for (const std::uint32_t maxBaud : {38400u, 4800u}) {
-    Bench b(AtSpeed(4800, 0x08, maxBaud));
+    Bench b(StationAt(4800, 0x08, maxBaud));
     b.start();
     ASSERT_TRUE(b.confirmed()) << maxBaud << ": " << b.boxLog();
     b.p.port.clearSent();
@@ -73,7 +66,7 @@ TEST(Update, ADamagedFrameInTheTransferOrTheKeyIsRecoveredWithinTheRun) {
       {{K::CorruptChecksum, INIT_UPDATE, 1}, 6, 1},  // no verdict: the restart decides
       {{K::Nak, SET_TIME, 1}, 6, 1}};
   for (const auto& [fault, blocks, keys] : rows) {
-    StationOptions o = AtSpeed(4800);
+    StationOptions o = StationAt(4800);
     o.faults.replyFaults = {fault};
     Bench b(o);
     b.start();
@@ -94,7 +87,7 @@ TEST(Update, ALostModeReplyIsAskedForAgainNeverLeftUnwatched) {
   // speed switch, 5 the resume after the question.
   const std::pair<int, bool> rows[] = {{2, false}, {5, true}};
   for (const auto& [lost, question] : rows) {
-    StationOptions o = AtSpeed(4800);
+    StationOptions o = StationAt(4800);
     o.faults.replyFaults = {{ReplyFaultKind::Silent, SET_MODE, lost}};
     if (question) o.faults.nakBlocks = {{2, 22}};
     Bench b(o, {.imageSize = 1000});
@@ -107,7 +100,7 @@ TEST(Update, ALostModeReplyIsAskedForAgainNeverLeftUnwatched) {
 }
 
 TEST(Update, AKeyRefusedEveryTimeEndsInTheQuestionNeverInTheLoadedPrompt) {
-  StationOptions o = AtSpeed(4800);
+  StationOptions o = StationAt(4800);
   o.faults.replyFaults = {{ReplyFaultKind::Nak, INIT_UPDATE, 0}};
   Bench b(o);
   b.p.view.answer(vbCancel);
@@ -120,7 +113,7 @@ TEST(Update, AKeyRefusedEveryTimeEndsInTheQuestionNeverInTheLoadedPrompt) {
 }
 
 TEST(Update, NaksSilenceCutRepliesAndLineErrorsEndInTheExactImage) {
-  StationOptions o = AtSpeed(4800);
+  StationOptions o = StationAt(4800);
   o.faults.nakProbability = 0.10;
   o.faults.seed = 3;
   o.faults.replyFaults = {{ReplyFaultKind::Silent, WRITE_BLOCK, 2},
@@ -197,7 +190,7 @@ TEST(Update, BlocksShrinkAfterEachFaultRealignAndResumeAtThePageStart) {
       // NAKs count per block: 24 over the image bring no question.
       {{{0, 6}, {1, 6}, {2, 6}, {3, 6}}, {}, vbOK, false, {}}};
   for (const Row& row : rows) {
-    StationOptions o = AtSpeed(38400);
+    StationOptions o = StationAt(38400);
     o.faults.nakBlocks = row.naks;
     o.faults.replyFaults = row.faults;
     Bench b(o, {.pcBaud = 38400, .imageSize = 512});
@@ -227,7 +220,7 @@ TEST(Update, AFailedUpdateIsSaidAndNeverConfirmed) {
       {{}, Bytes(700, 0x55), "600", GetMlString(1000, 1169, ""), 0},
       {{}, {}, "601", mismatch, 1}};
   for (const Row& row : rows) {
-    StationOptions o = AtSpeed(4800);
+    StationOptions o = StationAt(4800);
     o.expectedKey = row.key;
     o.expectedImage = row.image;
     Bench b(o, {.fileFirmware = row.fileFirmware});
@@ -244,7 +237,7 @@ TEST(Update, EveryResultCodeShowsAText) {
                                                {'9', "Error INIT_UPDATE 9"},
                                                {'Q', "Error INIT_UPDATE"}};
   for (const auto& [code, text] : rows) {
-    Bench b(AtSpeed(4800), {.withStation = false});
+    Bench b(StationAt(4800), {.withStation = false});
     b.p.port.sendToLoader(
         MidBytes(MakeFrame(Bytes{INIT_UPDATE, static_cast<std::uint8_t>(code)}), 2));
     b.run(100);
@@ -259,7 +252,7 @@ TEST(Update, TooManyErrorsLetTheOperatorResumeOrStop) {
                                                          {vbOK, true, false, false, 1214},
                                                          {vbCancel, false, true, false, 1186}};
   for (const auto& [answer, swapped, wrongAddress, completes, message] : rows) {
-    StationOptions o = AtSpeed(4800);
+    StationOptions o = StationAt(4800);
     o.faults.nakBlocks = {{2, 22}};  // the third row: 21 resends, then the question
     if (swapped) o.faults.swappedSerial = 424242;
     if (wrongAddress) {
@@ -285,7 +278,7 @@ TEST(Update, AStationPortAwayAfterTheRestartIsAwaitedTenSecondsWithTheWindowLive
                       {10'300, false}, {12'000, false}, {12'000, false, true}};
   for (const Row& row : rows) {
     const std::string name = std::to_string(row.absentMs) + (row.stopMeanwhile ? " stop" : "");
-    Bench b(AtSpeed(4800, 0x30));  // a USB station drops off the bus when it restarts
+    Bench b(StationAt(4800, 0x30));  // a USB station drops off the bus when it restarts
     mnuCommandStartUpdate_Click(b.ctx);
     ASSERT_TRUE(b.p.scheduler.runUntil([&] { return b.ctx.run.bKeyWait; }, 60'000)) << name;
     // The prompt follows the pause after the key and stays open 2 s.
@@ -313,7 +306,7 @@ TEST(Update, AStationPortAwayAfterTheRestartIsAwaitedTenSecondsWithTheWindowLive
 
 TEST(Update, StopEndsTheRunAtOnceAlsoInThePauseAfterTheKey) {
   for (const bool afterKey : {false, true}) {
-    Bench b(AtSpeed(4800), {.imageSize = afterKey ? 700u : 20'000u});
+    Bench b(StationAt(4800), {.imageSize = afterKey ? 700u : 20'000u});
     mnuCommandStartUpdate_Click(b.ctx);
     bool& reached = afterKey ? b.ctx.run.bKeyWait : b.ctx.run.bBlockAwaitingAck;
     for (int i = 0; i < 600 && !reached; ++i) b.run(50);
