@@ -157,6 +157,12 @@ void Timer3_Timer(Context& ctx) {
   if (!ctx.MSComm.PortOpen()) {
     // Nothing more will be tried; the list must not stay locked.
     ctx.view.setEnabled(Control::Master, true);
+    // The clock command waited for this reply: the port went away under it
+    // (an unplugged adapter), and the operator must hear that nothing came.
+    if (ctx.run.OperationMode == -1) {
+      ctx.run.OperationMode = 0;
+      AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station not ready!"));
+    }
     return;
   }
   ClosePort(ctx);

@@ -17,6 +17,7 @@ namespace {
 // Long enough for any run to end or to give up: every watchdog is seconds.
 constexpr VirtualMs kRunLimitMs = 300'000;
 constexpr TimeUs kDeafUs = 3'000'000;
+constexpr VirtualMs kPortAwayMs = 3000;
 constexpr std::int64_t kClockOffsetMs = 90'000;
 
 void Begin(UpdateBench& b, const Conversation& c) {
@@ -109,6 +110,12 @@ void ScheduleLineFault(UpdateBench& b, const Reference& reference, const Fault& 
       b.p.port.injectEvent(comEventFrame, 1);
     });
   }
+  if (fault.kind == FaultKind::PortGoneBriefly || fault.kind == FaultKind::PortGoneForGood)
+    b.p.scheduler.scheduleAt(at, [&b] { b.p.port.unplug(); });
+  if (fault.kind == FaultKind::PortGoneBriefly) {
+    b.p.scheduler.scheduleAt(at + kPortAwayMs,
+                             [&b] { b.p.port.setPortMissing(b.p.port.CommPort(), false); });
+  }
   if (fault.kind == FaultKind::StationDeaf)
     b.p.scheduler.scheduleAt(at, [&b, at] { b.peer->station().deafen(at * 1000 + kDeafUs); });
 }
@@ -133,6 +140,10 @@ std::string FaultName(FaultKind kind) {
       return "line error";
     case FaultKind::StationDeaf:
       return "deaf 3 s";
+    case FaultKind::PortGoneBriefly:
+      return "port gone 3 s";
+    case FaultKind::PortGoneForGood:
+      return "port gone";
   }
   return "?";
 }
@@ -195,6 +206,7 @@ Cell Judge(UpdateBench& b, const Conversation& conversation) {
   // station at either speed); a mode list left empty drops open at Start and
   // asks the same.
   b.peer->station().clearFaults();
+  b.p.port.setPortMissing(b.p.port.CommPort(), false);  // plugged in again
   b.p.view.clearBoxes();
   for (int answer : conversation.answers) b.p.view.answer(answer);
   if (!succeeded || b.p.view.text(Control::Master).empty()) {

@@ -17,14 +17,17 @@ enum class FaultKind {
   ReplyCutShort,
   NakInstead,
   ReplyTwice,
-  ReplyLate,    // after every watchdog
-  LineError,    // a framing error on the loader's port as the frame goes out
-  StationDeaf,  // for 3 s from the frame on, as while it restarts
+  ReplyLate,        // after every watchdog
+  LineError,        // a framing error on the loader's port as the frame goes out
+  StationDeaf,      // for 3 s from the frame on, as while it restarts
+  PortGoneBriefly,  // the PC's port unplugged as the frame goes out, back after 3 s
+  PortGoneForGood,  // unplugged, back only when the operator plugs it in for the next run
 };
-inline constexpr FaultKind kFaultKinds[] = {FaultKind::ReplyLost,     FaultKind::ReplyDamaged,
-                                            FaultKind::ReplyCutShort, FaultKind::NakInstead,
-                                            FaultKind::ReplyTwice,    FaultKind::ReplyLate,
-                                            FaultKind::LineError,     FaultKind::StationDeaf};
+inline constexpr FaultKind kFaultKinds[] = {FaultKind::ReplyLost,       FaultKind::ReplyDamaged,
+                                            FaultKind::ReplyCutShort,   FaultKind::NakInstead,
+                                            FaultKind::ReplyTwice,      FaultKind::ReplyLate,
+                                            FaultKind::LineError,       FaultKind::StationDeaf,
+                                            FaultKind::PortGoneBriefly, FaultKind::PortGoneForGood};
 std::string FaultName(FaultKind kind);
 
 // A fault hits the reply to (or the moment of) the loader's frame `position`,

@@ -69,6 +69,18 @@ void VirtualSerialPort::setPortMissing(int number, bool missing) {
     missing_.erase(number);
 }
 
+void VirtualSerialPort::unplug() {
+  missing_.insert(port_);
+  if (!open_) return;
+  open_ = false;
+  input_.clear();
+  // The real port is closed before anyone hears of it.
+  const int previous = commEvent_;
+  commEvent_ = comEventDCB;
+  if (OnComm) OnComm();
+  commEvent_ = previous;
+}
+
 void VirtualSerialPort::setPortInUse(int number, bool inUse) {
   if (inUse)
     inUse_.insert(number);

@@ -60,6 +60,10 @@ class VirtualSerialPort : public SerialComm {
   // port in use 8005. Both apply to the port number at the time of opening.
   void setPortMissing(int number, bool missing);
   void setPortInUse(int number, bool inUse);
+  // The device goes away under the open port, as an unplugged adapter does:
+  // the port closes, one line event (DCB) is raised, and the number stays
+  // missing until setPortMissing(number, false).
+  void unplug();
   int openCount() const { return openCount_; }
 
   // The far end. May be null (nothing is listening).

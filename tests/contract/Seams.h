@@ -9,7 +9,8 @@
 // disabled timer at interval 0, a clock, ShowBox (View::HookedMsgBox),
 // AnswerNextBoxAfter (the next box stays open that long, then OK), RunFor,
 // RunUntil, Post, FarEndSends, FarEndReceived, FarEndSpeeds (the speed of
-// each chunk the far end got, where the line carries one) and SetPortMissing.
+// each chunk the far end got, where the line carries one), SetPortMissing and
+// Unplug.
 #include <gtest/gtest.h>
 
 #include <QObject>
@@ -53,6 +54,8 @@ struct QtRig {
   std::optional<std::vector<int>> FarEndSpeeds() const { return std::nullopt; }
   // The station restarting: its device is gone from the path the map names.
   void SetPortMissing(bool missing) { line.WriteMap("COM5 = " + line.slave + (missing ? ".gone\n" : "\n")); }
+  // The adapter pulled out while the port is open.
+  void Unplug() { line.CloseMaster(); SetPortMissing(true); }
 
   MessageBoxAnswerer answers;  // first: creates the application
   PtyLine line;
@@ -85,6 +88,7 @@ struct VirtualRig : private sim::SerialPeer {
   }
   std::optional<std::vector<int>> FarEndSpeeds() const { return speeds; }
   void SetPortMissing(bool missing) { port.setPortMissing(5, missing); }
+  void Unplug() { port.unplug(); }
   void onBytesFromLoader(const Bytes& bytes, int baud) override {
     received.insert(received.end(), bytes.begin(), bytes.end());
     speeds.push_back(baud);

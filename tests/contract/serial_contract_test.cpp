@@ -31,6 +31,21 @@ TYPED_TEST(SerialContract, AMissingPortFailsUntilItIsBack) {
   EXPECT_TRUE(port.PortOpen() && port.CommPort() == 5);
 }
 
+// An adapter pulled out under the open port: the port closes, one line event
+// says so (not one per pass of the event loop), and it stays missing.
+TYPED_TEST(SerialContract, AnUnpluggedPortClosesWithOneLineEvent) {
+  SerialComm& port = this->rig_.port;
+  ASSERT_EQ(Failure([&] { port.setPortOpen(true); }).number(), 0);
+  std::vector<int> events;
+  port.OnComm = [&] { events.push_back(port.CommEvent()); };
+  this->rig_.Unplug();
+  ASSERT_TRUE(this->rig_.RunUntil([&] { return !port.PortOpen(); }));
+  this->rig_.RunFor(50);
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_TRUE(events[0] == comEventRxOver || events[0] == comEventDCB) << events[0];
+  EXPECT_EQ(Failure([&] { port.setPortOpen(true); }).number(), kErrPortNotFound);
+}
+
 // Settings are checked when given, open or not; a refused text leaves the old
 // one in place. The port shows the settings in one spelling.
 TYPED_TEST(SerialContract, SettingsTextsAcceptedOrRefused) {
