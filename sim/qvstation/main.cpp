@@ -89,6 +89,7 @@ Faults:
   --silent-after-block N      answer nothing after the N-th accepted block
   --disappear-after-block N   close the line after the N-th accepted block
   --swap-serial SERIAL[:N]    from the N-th identification (default 2) report SERIAL
+  --restart-firmware NNN      restart with this firmware whatever the image holds
   --max-baud 4800             refuse 38400: the baud reply says the station stays at 4800
 CODE is a reply code such as 0x70, 0x7E, 0x80, 0x83, 0x8F, 0xF6, 0xF7.
 )";
@@ -284,6 +285,8 @@ void ApplyOption(const std::string& name, const std::string& value, StationOptio
     o.faults.silentAfterBlock = static_cast<int>(Number(value));
   else if (name == "--disappear-after-block")
     o.faults.disappearAfterBlock = static_cast<int>(Number(value));
+  else if (name == "--restart-firmware")
+    o.faults.firmwareAfterRestart = value;
   else if (name == "--max-baud")
     o.faults.maxBaud = static_cast<std::uint32_t>(Number(value));
   else if (name == "--swap-serial") {

@@ -471,6 +471,7 @@ void Station::onInitUpdate(TimeUs atUs, const Bytes& data) {
   restartAtUs_ = end.value_or(ready) + timing_.restartUs;
   firmwareAfterRestart_ = SyntheticFirmware(image_);
   if (!firmwareAfterRestart_) firmwareAfterRestart_ = newFirmware_;
+  if (faults_.firmwareAfterRestart) firmwareAfterRestart_ = faults_.firmwareAfterRestart;
   note(end.value_or(ready), "restarting with the new image");
 }
 

@@ -114,6 +114,8 @@ struct StationFaults {
   std::uint32_t maxBaud =
       38400;  // 4800: asked for 38400, the station answers that it stays at 4800
   int swapFrom = 2;
+  // Restarts with this firmware whatever the image holds (an update that did not take).
+  std::optional<std::string> firmwareAfterRestart;
 };
 
 struct StationOptions {

@@ -119,12 +119,14 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   const std::string c = rack.Station("c", "--serial 1003 --silent 0x83:0");
   // Takes every block, then refuses the key: never ok, whatever else went well.
   const std::string d = rack.Station("d", "--serial 1004 --expect-key OTHER-KEY-01234");
+  // Takes the key, then comes back with other firmware than the file's.
+  const std::string e = rack.Station("e", "--serial 1005 --restart-firmware 601");
   // A fourth port is missing: the others go ahead, it fails, named by its path.
   const std::string gone = rack.folder / "gone";
   const std::string csv = rack.folder / "rec.csv", trace = rack.folder / "trace.txt";
   ASSERT_EQ(rack.Cli("update --port " + a + " --port " + b + " --port " + c + " --port " + d +
-                     " --port " + gone + " --folder " + (rack.folder / "up") + " --json --log " +
-                     csv + " --trace " + trace),
+                     " --port " + e + " --port " + gone + " --folder " + (rack.folder / "up") +
+                     " --json --log " + csv + " --trace " + trace),
             1)
       << rack.err;
   rack.EndStations();
@@ -150,8 +152,8 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(last["event"], "summary");
   EXPECT_EQ(last["exitCode"].toInt(), 1);
   EXPECT_EQ(last["ok"].toInt(), 2);
-  EXPECT_EQ(last["failed"].toInt(), 3);
-  ASSERT_EQ(results.size(), 5u);
+  EXPECT_EQ(last["failed"].toInt(), 4);
+  ASSERT_EQ(results.size(), 6u);
   EXPECT_EQ(results[a]["result"], "ok");
   EXPECT_EQ(results[a]["serial"], "1001");
   EXPECT_EQ(results[a]["firmwareBefore"], "550");
@@ -165,13 +167,14 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
             "switched on, then run the command again.");
   EXPECT_EQ(results[d]["result"], "failed");
   EXPECT_TRUE(results[d]["firmwareAfter"].toString().isEmpty());
+  EXPECT_EQ(results[e]["result"], "failed");
   EXPECT_EQ(results[gone]["result"], "failed");
   EXPECT_EQ(results[gone]["message"].toString().toStdString(),
             gone + " does not exist. Check the path (ls -l /dev/serial/by-id shows the adapters).");
 
   // One CSV row per station, after the header.
   const auto rows = Lines(ReadFile(csv));
-  ASSERT_EQ(rows.size(), 6u);
+  ASSERT_EQ(rows.size(), 7u);
   EXPECT_EQ(rows[0] + "\n",
             "time,port,serial,hardware,boot,firmware_before,firmware_after,file,"
             "file_checksum,bytes,seconds,result,message\n");
@@ -198,6 +201,7 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(blocks[b], 8);
   EXPECT_EQ(blocks[c], 0);
   EXPECT_EQ(blocks[d], 8);
+  EXPECT_EQ(blocks[e], 8);
   EXPECT_GT(replies, 16);
   // The table says what the JSON and the record say.
   EXPECT_NE(rack.err.find("550 -> 600  1024"), std::string::npos) << rack.err;
