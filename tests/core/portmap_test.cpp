@@ -131,6 +131,7 @@ TEST(ResolvePorts, RemembersDevices) {
        "COM1 serial C\nCOM2 path ttyS1\nCOM3 by-id usb-X-if00\n"},  // no serial number: the by-id name
       {"", "", {"ttyUSB0=A", "ttyUSB1=A"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial A\n"},  // twins: the first is remembered
       // absent devices hold their numbers until only theirs are left up to 16
+      {"", Remembered(1, 15), {"ttyUSB0=N"}, "16 ttyUSB0", Remembered(1, 15) + "COM16 serial N\n"},  // 16 is still free
       {"", Remembered(2, 17), {"ttyUSB0=N", "ttyUSB1=M"}, "1 ttyUSB0; 2 ttyUSB1", "COM1 serial N\nCOM2 serial M\n" + Remembered(3, 17)},
       {"COM1 = /a\n", Remembered(2, 16) + "COM20 serial T\n", {"ttyUSB0=N", "ttyUSB1=T"}, "1 /a; 2 ttyUSB0; 20 ttyUSB1",
        "COM2 serial N\n" + Remembered(3, 16) + "COM20 serial T\n"}};
