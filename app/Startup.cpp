@@ -2,15 +2,15 @@
 
 #include <filesystem>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
-#include "app/QvBoot.h"
 #include "config/IniAccess.h"
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "core/TextRules.h"
-#include "ports/ModeSwitching.h"
+#include "protocol/QvBoot.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 #include "update/Engine.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 // The build passes the version and the installation's data folder.

@@ -6,12 +6,12 @@
 
 #include <filesystem>
 
-#include "ports/ModeSwitching.h"
 #include "protocol/stdFunc.h"
 #include "sim/station/UpgradeImage.h"
 #include "sim/virtual/StationPeer.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "update/Engine.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 namespace {

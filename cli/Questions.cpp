@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/MlStringModule.h"
 #include "core/View.h"
+#include "texts/MlStringModule.h"
 
 namespace qv::cli {
 

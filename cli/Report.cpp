@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "app/NamedTexts.h"
 #include "cli/Questions.h"
+#include "texts/NamedTexts.h"
 
 namespace qv::cli {
 

@@ -6,26 +6,26 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
-#include "app/QvBoot.h"
-#include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
 #include "cli/CliView.h"
 #include "cli/Questions.h"
 #include "cli/Reasons.h"
 #include "cli/TracingComm.h"
 #include "core/Errors.h"
 #include "core/TextRules.h"
-#include "ports/ModeSwitching.h"
+#include "platform/QtClock.h"
+#include "platform/QtPortDevices.h"
+#include "platform/QtSerialComm.h"
+#include "platform/QtTimer.h"
 #include "protocol/Commands.h"
 #include "protocol/Identification.h"
+#include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
-#include "protocol/ReplyHandlers.h"
-#include "serial/qt/QtPortDevices.h"
-#include "serial/qt/QtSerialComm.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
 #include "update/Engine.h"
+#include "update/ModeSwitching.h"
+#include "update/ReplyHandlers.h"
 #include "update/UpdateRun.h"
 
 namespace qv::cli {
@@ -224,6 +224,9 @@ ReplyTable StationRun::RecordingReplies() {
       return outcome;
     };
   }
+  table.onTransferLineError = [this](Context& ctx) {
+    if (stage_->onTransferLineError) stage_->onTransferLineError(ctx);
+  };
   return table;
 }
 

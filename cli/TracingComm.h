@@ -5,7 +5,7 @@
 // receive procedure exists.
 #include <functional>
 
-#include "serial/SerialComm.h"
+#include "core/SerialComm.h"
 
 namespace qv::cli {
 

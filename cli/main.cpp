@@ -12,16 +12,16 @@
 #include <fstream>
 #include <iostream>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
 #include "cli/Console.h"
 #include "cli/Questions.h"
 #include "cli/StationRun.h"
 #include "config/IniAccess.h"
 #include "config/Settings.h"
 #include "core/TextRules.h"
+#include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
-#include "serial/qt/QtPortDevices.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 #include "update/UpgradeFile.h"
 
 namespace {

@@ -4,7 +4,7 @@
 set(QV_STRINGS_DATA ${CMAKE_CURRENT_SOURCE_DIR}/resources/strings.tsv)
 set(QV_STRINGS_GENERATOR ${CMAKE_CURRENT_LIST_DIR}/StringTableGen.cmake)
 set(QV_STRINGS_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/StringTable.cpp.in)
-set(QV_STRINGS_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/generated/app/StringTable.cpp)
+set(QV_STRINGS_SOURCE ${CMAKE_CURRENT_BINARY_DIR}/generated/texts/StringTable.cpp)
 
 add_custom_command(
   OUTPUT ${QV_STRINGS_SOURCE}
@@ -13,7 +13,7 @@ add_custom_command(
   DEPENDS ${QV_STRINGS_DATA} ${QV_STRINGS_GENERATOR} ${QV_STRINGS_TEMPLATE}
   COMMENT "Generating the string table from resources/strings.tsv"
   VERBATIM)
-target_sources(qvcore PRIVATE ${QV_STRINGS_SOURCE})
+target_sources(qvtexts PRIVATE ${QV_STRINGS_SOURCE})
 
 if(QV_TESTS AND NOT QV_FUZZ)
   add_test(NAME strings_generator

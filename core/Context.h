@@ -10,9 +10,9 @@
 
 #include "core/Bytes.h"
 #include "core/Clock.h"
+#include "core/SerialComm.h"
 #include "core/Timer.h"
 #include "core/View.h"
-#include "serial/SerialComm.h"
 
 namespace qv {
 
@@ -29,6 +29,11 @@ using ReplyHandler = std::function<ReplyOutcome(Context&)>;
 // context gets its table when it is made and never changes it.
 struct ReplyTable {
   std::array<ReplyHandler, 256> byCode{};
+  // A line error during a transfer, once the input is dropped and the retry
+  // counted: the conversation sends the block again or asks the operator. The
+  // receive side sits below the conversation and reaches it only through here;
+  // left empty, a line error only drops the input.
+  std::function<void(Context&)> onTransferLineError;
 };
 
 struct Platform {

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "core/TextRules.h"
-#include "ports/ModeSwitching.h"
+#include "protocol/QvBoot.h"
+#include "texts/MlStringModule.h"
+#include "update/ModeSwitching.h"
 
 namespace qv {
 

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/MlStringModule.h"
 #include "core/Context.h"
+#include "texts/MlStringModule.h"
 
 namespace qv {
 

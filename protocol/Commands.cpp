@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
+#include "protocol/QvBoot.h"
 
 namespace qv {
 

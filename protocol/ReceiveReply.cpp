@@ -3,13 +3,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
-#include "protocol/TransferReplies.h"
+#include "protocol/QvBoot.h"
 #include "protocol/stdFunc.h"
-#include "update/UpdateRun.h"
+#include "texts/MlStringModule.h"
 
 namespace qv {
 
@@ -234,15 +232,7 @@ void ErrorRequest(Context& ctx, [[maybe_unused]] std::int16_t code) {
   }
   DiscardInput(ctx);
   if (!ctx.run.bUpdateRun) return;
-  // During a transfer the damaged block is sent again, within the block's
-  // allowance: ending the run here would leave it stalled with only Stop.
-  if (ctx.run.RetryCount > kRetryLimit) {
-    AskAfterTooManyErrors(ctx);
-    return;
-  }
-  ctx.Timer2.setEnabled(false);
-  SendDataBlock(ctx);
-  ctx.Timer2.setEnabled(true);
+  if (ctx.replies.onTransferLineError) ctx.replies.onTransferLineError(ctx);
 }
 
 void ReceiveReply(Context& ctx) {
@@ -257,6 +247,13 @@ void ReceiveReply(Context& ctx) {
   for (const std::uint8_t b : input) {
     if (!ProcessByte(ctx, b)) return;
   }
+}
+
+void ResetReceiveState(Context& ctx) {
+  ctx.rx.bExpectCommand = false;
+  ctx.rx.bFrameComplete = true;
+  ctx.rx.RxRemaining = 0;
+  ctx.rx.RxCommand = 0;
 }
 
 void Timer1_Timer(Context& ctx) {

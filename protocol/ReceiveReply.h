@@ -32,6 +32,9 @@ void ErrorRequest(Context& ctx, std::int16_t code);
 
 // Reads everything waiting and interprets it byte by byte.
 void ReceiveReply(Context& ctx);
+// The receive state closed with no reply to interpret: a stray byte after it
+// starts nothing (unlike a reply cut short, which the next byte closes).
+void ResetReceiveState(Context& ctx);
 
 // The receive timeout: a counted reply stopped arriving half-way.
 void Timer1_Timer(Context& ctx);

@@ -1,7 +1,7 @@
 #include "serial/SerialLine.h"
 
+#include "core/SerialComm.h"
 #include "core/TextRules.h"
-#include "serial/SerialComm.h"
 
 namespace qv {
 

@@ -1,10 +1,10 @@
 #include "update/ClockCommand.h"
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
+#include "protocol/QvBoot.h"
+#include "texts/MlStringModule.h"
+#include "update/ModeSwitching.h"
 #include "update/StationClock.h"
 #include "update/UpdateRun.h"
 

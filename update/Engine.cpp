@@ -1,9 +1,9 @@
 #include "update/Engine.h"
 
-#include "app/MlStringModule.h"
 #include "core/Context.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 #include "update/Watchdogs.h"
 

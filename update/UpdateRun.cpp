@@ -2,15 +2,16 @@
 
 #include <optional>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
-#include "protocol/TransferReplies.h"
+#include "protocol/QvBoot.h"
+#include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
 #include "update/ClockCommand.h"
+#include "update/ModeSwitching.h"
 #include "update/Progress.h"
+#include "update/TransferReplies.h"
 
 namespace qv {
 

@@ -3,12 +3,12 @@
 #include <string_view>
 #include <utility>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
+#include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 #include "update/UpgradeDisk.h"
 #include "update/UpgradeFormat.h"
 

@@ -2,11 +2,12 @@
 
 #include <algorithm>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "protocol/Commands.h"
-#include "protocol/TransferReplies.h"
+#include "protocol/QvBoot.h"
+#include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
+#include "update/TransferReplies.h"
 #include "update/UpdateRun.h"
 
 namespace qv {

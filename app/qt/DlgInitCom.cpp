@@ -13,9 +13,9 @@
 
 #include "app/qt/LanguageTexts.h"
 #include "core/Context.h"
+#include "platform/QtPortDevices.h"
+#include "platform/QtSerialComm.h"
 #include "serial/PortHolders.h"
-#include "serial/qt/QtPortDevices.h"
-#include "serial/qt/QtSerialComm.h"
 
 namespace qv {
 

@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-#include "app/MlStringModule.h"
+#include "texts/MlStringModule.h"
 
 namespace qv {
 

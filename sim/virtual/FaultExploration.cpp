@@ -4,10 +4,10 @@
 #include <map>
 #include <optional>
 
-#include "app/MlStringModule.h"
 #include "core/Calendar.h"
-#include "ports/ModeSwitching.h"
+#include "texts/MlStringModule.h"
 #include "update/ClockCommand.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 namespace qv::sim {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/MlStringModule.h"
-#include "ports/ModeSwitching.h"
 #include "sim/station/UpgradeImage.h"
+#include "texts/MlStringModule.h"
 #include "update/Engine.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 namespace qv::sim {

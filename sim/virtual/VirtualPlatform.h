@@ -4,12 +4,12 @@
 // the window's timers do before the engine starts (StartEngine gives each its
 // interval).
 #include "core/Context.h"
-#include "protocol/ReplyHandlers.h"
 #include "sim/virtual/ScriptedView.h"
 #include "sim/virtual/VirtualClock.h"
 #include "sim/virtual/VirtualScheduler.h"
 #include "sim/virtual/VirtualSerialPort.h"
 #include "sim/virtual/VirtualTimer.h"
+#include "update/ReplyHandlers.h"
 
 namespace qv::sim {
 

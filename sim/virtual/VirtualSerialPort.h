@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/SerialComm.h"
+#include "core/SerialComm.h"
 #include "sim/virtual/VirtualScheduler.h"
 
 namespace qv::sim {

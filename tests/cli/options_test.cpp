@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/MlStringModule.h"
 #include "cli/CliView.h"
 #include "cli/Questions.h"
+#include "texts/MlStringModule.h"
 
 namespace qv::cli {
 namespace {

@@ -7,12 +7,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include "app/MlStringModule.h"
 #include "cli/Reasons.h"
 #include "cli/TracingComm.h"
 #include "core/View.h"
 #include "protocol/Commands.h"
 #include "sim/virtual/VirtualSerialPort.h"
+#include "texts/MlStringModule.h"
 
 namespace qv::cli {
 namespace {

@@ -22,10 +22,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
 #include "app/qt/modHook.h"
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialComm.h"
+#include "platform/QtTimer.h"
 #include "sim/virtual/ScriptedView.h"
 #include "sim/virtual/VirtualClock.h"
 #include "sim/virtual/VirtualScheduler.h"

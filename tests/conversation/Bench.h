@@ -3,10 +3,10 @@
 // loader kept the transfer's rules.
 #include <gtest/gtest.h>
 
-#include "app/MlStringModule.h"
-#include "ports/ModeSwitching.h"
 #include "sim/station/UpgradeImage.h"
 #include "sim/virtual/UpdateBench.h"
+#include "texts/MlStringModule.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 namespace qv::test {

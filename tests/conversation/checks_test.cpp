@@ -1,8 +1,8 @@
 // The station's checks before a transfer, the clock command and the watchdogs:
 // each ends in its message or in recovery, never in a stalled run.
 #include "Bench.h"
-#include "app/QvBoot.h"
 #include "core/Calendar.h"
+#include "protocol/QvBoot.h"
 #include "protocol/stdFunc.h"
 #include "update/ClockCommand.h"
 #include "update/UpgradeFile.h"

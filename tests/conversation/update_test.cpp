@@ -1,9 +1,9 @@
 // Whole updates from Start to the confirmation, as the operator meets them.
 #include "Bench.h"
-#include "app/NamedTexts.h"
 #include "core/Calendar.h"
 #include "core/TextRules.h"
 #include "protocol/stdFunc.h"
+#include "texts/NamedTexts.h"
 
 namespace qv::test {
 namespace {

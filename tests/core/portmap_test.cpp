@@ -8,7 +8,7 @@
 #include <iterator>
 #include <map>
 
-#include "app/NamedTexts.h"
+#include "texts/NamedTexts.h"
 
 namespace qv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "serial/SerialComm.h"
+#include "core/SerialComm.h"
 
 namespace qv {
 namespace {

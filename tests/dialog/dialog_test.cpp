@@ -4,16 +4,16 @@
 #include <QComboBox>
 #include <QPushButton>
 
-#include "app/NamedTexts.h"
-#include "app/QvBoot.h"
 #include "app/qt/DlgInitCom.h"
-#include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
 #include "core/Errors.h"
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialComm.h"
+#include "platform/QtTimer.h"
+#include "protocol/QvBoot.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "support/PtyLine.h"
 #include "support/QtApp.h"
+#include "texts/NamedTexts.h"
 
 namespace qv {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "app/QvBoot.h"
+#include "protocol/QvBoot.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "support/HexBytes.h"
 

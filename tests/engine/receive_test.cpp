@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/MlStringModule.h"
 #include "protocol/ReceiveReply.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "support/HexBytes.h"
+#include "texts/MlStringModule.h"
 
 namespace qv {
 namespace {

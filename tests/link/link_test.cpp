@@ -10,12 +10,12 @@
 #include <map>
 #include <vector>
 
-#include "app/MlStringModule.h"
 #include "config/TempFolder.h"
 #include "protocol/stdFunc.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/PtyLine.h"
 #include "support/QtBench.h"
+#include "texts/MlStringModule.h"
 #include "update/UpdateRun.h"
 
 namespace qv::test {

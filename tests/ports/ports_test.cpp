@@ -4,14 +4,14 @@
 
 #include <fstream>
 
-#include "app/NamedTexts.h"
+#include "platform/QtSerialComm.h"
 #include "ports/SerialPorts.h"
 #include "serial/PortHolders.h"
-#include "serial/qt/QtSerialComm.h"
 #include "sim/virtual/VirtualPlatform.h"
 #include "support/PlatformFailure.h"
 #include "support/PtyLine.h"
 #include "support/QtApp.h"
+#include "texts/NamedTexts.h"
 
 namespace qv::test {
 namespace {

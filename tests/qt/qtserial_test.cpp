@@ -7,11 +7,11 @@
 
 #include <optional>
 
-#include "app/NamedTexts.h"
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtSerialComm.h"
 #include "support/PlatformFailure.h"
 #include "support/PtyLine.h"
 #include "support/QtApp.h"
+#include "texts/NamedTexts.h"
 
 namespace qv::test {
 namespace {

@@ -10,13 +10,13 @@
 #include <string>
 #include <tuple>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
 #include "app/qt/LanguageTexts.h"
 #include "core/Errors.h"
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtSerialComm.h"
 #include "support/PlatformFailure.h"
 #include "support/QtApp.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 
 namespace qv {
 namespace {

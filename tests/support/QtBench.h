@@ -9,16 +9,16 @@
 #include <filesystem>
 #include <string>
 
-#include "app/qt/QtClock.h"
-#include "app/qt/QtTimer.h"
 #include "core/Context.h"
-#include "ports/ModeSwitching.h"
-#include "protocol/ReplyHandlers.h"
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtClock.h"
+#include "platform/QtSerialComm.h"
+#include "platform/QtTimer.h"
 #include "sim/qvstation/StationProcess.h"
 #include "sim/virtual/ScriptedView.h"
 #include "support/QtApp.h"
 #include "update/Engine.h"
+#include "update/ModeSwitching.h"
+#include "update/ReplyHandlers.h"
 
 namespace qv::test {
 

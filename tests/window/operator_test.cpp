@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "WindowBench.h"
-#include "app/MlStringModule.h"
 #include "sim/qvstation/StationProcess.h"
 #include "sim/station/UpgradeImage.h"
+#include "texts/MlStringModule.h"
 
 namespace qv::test {
 namespace {

@@ -13,8 +13,8 @@
 #include <algorithm>
 
 #include "WindowBench.h"
-#include "app/MlStringModule.h"
 #include "protocol/Commands.h"
+#include "texts/MlStringModule.h"
 
 namespace qv::test {
 namespace {

@@ -16,13 +16,13 @@
 #include <QWheelEvent>
 
 #include "WindowBench.h"
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
 #include "app/qt/TaskbarProgress.h"
 #include "core/TextRules.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
-#include "protocol/LinkReplies.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
+#include "update/LinkReplies.h"
+#include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 
 namespace qv::test {

@@ -1,7 +1,7 @@
-#include "ports/qt/QtSerialPorts.h"
+#include "platform/QtSerialPorts.h"
 
+#include "platform/QtPortDevices.h"
 #include "serial/PortHolders.h"
-#include "serial/qt/QtPortDevices.h"
 
 namespace qv {
 

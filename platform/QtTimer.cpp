@@ -1,4 +1,4 @@
-#include "app/qt/QtTimer.h"
+#include "platform/QtTimer.h"
 
 #include <algorithm>
 

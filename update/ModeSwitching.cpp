@@ -1,12 +1,12 @@
-#include "ports/ModeSwitching.h"
+#include "update/ModeSwitching.h"
 
 #include <charconv>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/Commands.h"
+#include "protocol/QvBoot.h"
+#include "texts/MlStringModule.h"
 #include "update/UpdateRun.h"
 
 namespace qv {

@@ -13,9 +13,9 @@ ReplyOutcome NakReceived(Context& ctx);        // the NAK byte 0x15
 ReplyOutcome UpdateResult(Context& ctx);       // 0x8F
 // An identification after the restart: the firmware now running.
 void ConfirmUpgrade(Context& ctx);
+// A line error during a transfer (after ErrorRequest dropped the input and
+// counted the retry): the damaged block goes again within its allowance.
+void ResendAfterLineError(Context& ctx);
 
-// The receive state closed with no reply to interpret: a stray byte after it
-// starts nothing (unlike a reply cut short, which the next byte closes).
-void ResetReceiveState(Context& ctx);
 
 }  // namespace qv

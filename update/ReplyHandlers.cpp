@@ -1,9 +1,9 @@
-#include "protocol/ReplyHandlers.h"
+#include "update/ReplyHandlers.h"
 
-#include "protocol/IdentificationReply.h"
-#include "protocol/LinkReplies.h"
-#include "protocol/TransferReplies.h"
 #include "protocol/stdFunc.h"
+#include "update/IdentificationReply.h"
+#include "update/LinkReplies.h"
+#include "update/TransferReplies.h"
 
 namespace qv {
 
@@ -21,6 +21,7 @@ ReplyTable MakeStationReplies() {
   handle[INIT_UPDATE] = UpdateResult;
   handle[SET_TIME] = ClockReply;
   handle[GET_TIME] = ClockReply;
+  table.onTransferLineError = ResendAfterLineError;
   return table;
 }
 

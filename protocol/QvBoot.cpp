@@ -1,4 +1,4 @@
-#include "app/QvBoot.h"
+#include "protocol/QvBoot.h"
 
 #include "core/Context.h"
 #include "core/Errors.h"

@@ -1,4 +1,4 @@
-#include "serial/qt/QtSerialComm.h"
+#include "platform/QtSerialComm.h"
 
 #include <QThread>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "app/qt/QtClock.h"
+#include "platform/QtClock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

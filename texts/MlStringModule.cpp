@@ -1,4 +1,4 @@
-#include "app/MlStringModule.h"
+#include "texts/MlStringModule.h"
 
 #include <limits>
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/SerialComm.h"
 #include "serial/PortMap.h"
-#include "serial/SerialComm.h"
 #include "serial/SerialLine.h"
 
 namespace qv {

@@ -1,11 +1,11 @@
-#include "protocol/LinkReplies.h"
+#include "update/LinkReplies.h"
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/Commands.h"
+#include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
 #include "update/ClockCommand.h"
+#include "update/ModeSwitching.h"
 #include "update/StationClock.h"
 #include "update/UpdateRun.h"
 

@@ -1,15 +1,15 @@
-#include "protocol/IdentificationReply.h"
+#include "update/IdentificationReply.h"
 
 #include <optional>
 
-#include "app/MlStringModule.h"
-#include "app/QvBoot.h"
-#include "ports/ModeSwitching.h"
 #include "protocol/Identification.h"
-#include "protocol/LinkReplies.h"
+#include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
-#include "protocol/TransferReplies.h"
 #include "protocol/stdFunc.h"
+#include "texts/MlStringModule.h"
+#include "update/LinkReplies.h"
+#include "update/ModeSwitching.h"
+#include "update/TransferReplies.h"
 #include "update/UpdateRun.h"
 #include "update/UpgradeFile.h"
 

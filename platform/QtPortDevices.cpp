@@ -1,4 +1,4 @@
-#include "serial/qt/QtPortDevices.h"
+#include "platform/QtPortDevices.h"
 
 #include <QSerialPortInfo>
 

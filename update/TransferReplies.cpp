@@ -1,12 +1,13 @@
-#include "protocol/TransferReplies.h"
+#include "update/TransferReplies.h"
 
 #include <algorithm>
 
-#include "app/MlStringModule.h"
-#include "app/NamedTexts.h"
-#include "app/QvBoot.h"
 #include "core/TextRules.h"
 #include "protocol/Commands.h"
+#include "protocol/QvBoot.h"
+#include "protocol/ReceiveReply.h"
+#include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
 #include "update/UpdateRun.h"
 
@@ -96,11 +97,15 @@ std::string ResultText(const Context& ctx, std::uint8_t code) {
 
 }  // namespace
 
-void ResetReceiveState(Context& ctx) {
-  ctx.rx.bExpectCommand = false;
-  ctx.rx.bFrameComplete = true;
-  ctx.rx.RxRemaining = 0;
-  ctx.rx.RxCommand = 0;
+void ResendAfterLineError(Context& ctx) {
+  // Ending the run here would leave it stalled with only Stop.
+  if (ctx.run.RetryCount > kRetryLimit) {
+    AskAfterTooManyErrors(ctx);
+    return;
+  }
+  ctx.Timer2.setEnabled(false);
+  SendDataBlock(ctx);
+  ctx.Timer2.setEnabled(true);
 }
 
 ReplyOutcome BlockAcknowledged(Context& ctx) {

@@ -1,4 +1,4 @@
-#include "app/NamedTexts.h"
+#include "texts/NamedTexts.h"
 
 #include <algorithm>
 #include <iterator>
