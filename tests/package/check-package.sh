@@ -86,7 +86,7 @@ done < <(tr -d '\n' <"$help" | sed 's|</tr>|</tr>\n|g' | grep 'data-ids=')
 # operator (boxes, status bar, labels) and needs a row; 1160 (the port label)
 # and 1220 (the Commands menu) are captions.
 program_dirs=()
-for dir in core protocol update config ports serial app desktop; do
+for dir in core texts protocol update config ports serial platform app; do
   [ -d "$source_dir/$dir" ] && program_dirs+=("$source_dir/$dir")
 done
 for id in $(grep -rhoE '\b1(1[6-9][0-9]|2[0-4][0-9])\b' --include='*.cpp' --include='*.h' \
