@@ -2,6 +2,7 @@
 // each ends in its message or in recovery, never in a stalled run.
 #include "Bench.h"
 #include "core/Calendar.h"
+#include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/stdFunc.h"
 #include "update/ClockCommand.h"
@@ -49,6 +50,33 @@ TEST(Checks, AFileWithAWrongChecksumDeclinedByTheOperatorGetsNoSecondBox) {
     EXPECT_EQ(b.boxesWith(1203), 0) << b.boxLog();
     EXPECT_EQ(b.framesSent(WRITE_BLOCK) > 0, answer == vbYes) << answer;
   }
+}
+
+TEST(Checks, AKeyShorterThanEightCharactersIsRefusedBeforeAnythingIsWritten) {
+  Bench b(StationOptions{});
+  const std::string file = b.root / sim::HardwareFolderName(0x8115) + "/QV_600.pupd";
+  sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf("SHORT12"));
+  b.start(20'000);
+  EXPECT_EQ(b.boxesWith(1196), 1) << b.boxLog();
+  EXPECT_EQ(b.framesSent(WRITE_BLOCK) + b.framesSent(INIT_UPDATE), 0);
+  EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
+}
+
+// After the clock is set the short identification is asked three times
+// (TimeReplyState 1 to 3), then "Station not ready!", never the success box.
+TEST(Checks, AStationSilentAfterTheClockIsAskedThreeTimesThenReported) {
+  StationOptions o;
+  for (int n = 2; n <= 4; ++n)
+    o.faults.replyFaults.push_back({sim::ReplyFaultKind::Silent, READ_SYSDATA, n});
+  Bench b(o);
+  b.start();
+  const Bytes shortRequest = ReadSysDataFrame(kShortIdentification);
+  const auto& sent = b.p.port.sent();
+  const auto shortRequests = std::count_if(sent.begin(), sent.end(),
+                                           [&](const auto& f) { return f.bytes == shortRequest; });
+  EXPECT_EQ(shortRequests, 3) << b.boxLog();
+  EXPECT_EQ(b.boxesWith(1205), 1) << b.boxLog();
+  EXPECT_EQ(b.boxesWith(1239), 0) << b.boxLog();
 }
 
 TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
@@ -123,8 +151,8 @@ TEST(Checks, TheModeSearchTriesBothSpeedsSixTimesWithTheChosenMode) {
     std::vector<std::pair<Bytes, int>> sent;  // every attempt "M", at alternating speeds
     for (const auto& frame : b.p.port.sent()) sent.emplace_back(frame.bytes, frame.baud);
     const Bytes m = MakeFrame(Bytes{SET_MODE, 'M'});
-    EXPECT_EQ(sent,
-              (decltype(sent){{m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}}));
+    EXPECT_EQ(sent, (decltype(sent){
+                        {m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}, {m, 4800}, {m, 38400}}));
     EXPECT_EQ(b.boxesWith(1205), 1) << b.boxLog();
     EXPECT_TRUE(b.p.view.isEnabled(Control::Master));
     EXPECT_EQ(b.ctx.link.ModeRetryCount, 0);
