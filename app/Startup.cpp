@@ -7,6 +7,7 @@
 #include "core/Errors.h"
 #include "core/TextRules.h"
 #include "protocol/QvBoot.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "texts/NamedTexts.h"
 #include "update/Engine.h"
@@ -42,7 +43,7 @@ void ResetCounts(Context& ctx) {
 
 void OfferAnotherPort(Context& ctx, WindowShell& window) {
   ctx.link.bNoPort = true;
-  ctx.view.setText(Control::lblCOM, GetMlString(ctx, 1149, "N/A"));
+  ctx.view.setText(Control::lblCOM, GetMlString(ctx, kMsgNotAvailable, "N/A"));
   window.ShowWindow();
   if (!ctx.link.bNoSerialPort) ctx.view.ShowPortDialog();
 }
@@ -80,7 +81,7 @@ std::string VersionNumber() {
 
 std::string MainWindowTitle(std::int32_t initLang) {
   return std::string(kAppTitle) + " v" + VersionNumber() + " --- " +
-         GetMlString(initLang, 1117, "");
+         GetMlString(initLang, kMsgWindowTitle, "");
 }
 
 std::vector<std::string> HelpFileCandidates(const std::string& programFolder) {
@@ -120,7 +121,7 @@ std::string LoadMainWindow(Context& ctx, IniAccess& ini, WindowShell& window,
   SetBaudList(ctx, ctx.settings.BaudList);
   window.CommandMenuCaptions();
   ctx.view.setText(Control::StatusPanel,
-                   GetMlString(ctx, 1126, "Status") + " " + ctx.settings.UpgradeFolder);
+                   GetMlString(ctx, kMsgStatus, "Status") + " " + ctx.settings.UpgradeFolder);
 
   if (ctx.link.bNoSerialPort) window.PlainBox(kNoPortText, kNoPortStyle, kAppTitle);
   if (!OpenStoredPort(ctx)) OfferAnotherPort(ctx, window);
@@ -162,7 +163,7 @@ void ChangeLanguage(Context& ctx, WindowShell& window, std::int32_t initLang) {
   if (ctx.link.bNoPort) {
     // Nothing goes out without a port; the label says so in the new language.
     ctx.link.MasterListIndex = static_cast<std::int16_t>(mode);
-    ctx.view.setText(Control::lblCOM, GetMlString(ctx, 1149, "N/A"));
+    ctx.view.setText(Control::lblCOM, GetMlString(ctx, kMsgNotAvailable, "N/A"));
   } else {
     SelectMasterEntry(ctx, mode);
   }
@@ -180,7 +181,7 @@ void CloseMainWindow(Context& ctx, IniAccess& ini, WindowShell& window) {
   // Without a settings folder the program runs on defaults by design; a file
   // that was there to write and was not is every change lost, so it is said.
   if (!failure.empty() && !ini.IniFile().empty()) {
-    AppBox(ctx, vbExclamation,
+    AppBox(ctx, 0, vbExclamation,
            FillPlaceholders(NamedText(ctx, "settings.notSaved"), {ini.IniFile(), failure}));
   }
 }

@@ -4,8 +4,8 @@
 
 namespace qv::cli {
 
-CliView::CliView(std::int32_t initLang, std::set<int> flipped, char decimalSeparator)
-    : initLang_(initLang), flipped_(std::move(flipped)), decimalSeparator_(decimalSeparator) {}
+CliView::CliView(std::set<int> flipped, char decimalSeparator)
+    : flipped_(std::move(flipped)), decimalSeparator_(decimalSeparator) {}
 
 bool CliView::isEnabled(Control control) const {
   const auto it = enabled_.find(control);
@@ -21,12 +21,13 @@ void CliView::ShowProgress(std::int32_t value) {
   if (onProgress) onProgress(value);
 }
 
-int CliView::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
+int CliView::HookedMsgBox(int messageId, const std::string& prompt, int style,
+                          std::string& title) {
   if (title.empty()) title = kAppTitle;
-  BoxRecord box{prompt, style, QuestionOf(prompt, style, initLang_), 0};
+  const bool asks = IsQuestion(style) && FindQuestion(messageId) != nullptr;
+  BoxRecord box{prompt, style, messageId, asks ? messageId : 0, 0};
   box.answer = AnswerFor(box.question, style, flipped_);
   boxes_.push_back(box);
-  if (onBox) onBox(box);
   return box.answer;
 }
 

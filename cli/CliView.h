@@ -1,7 +1,8 @@
 #pragma once
 // The engine's window, for a run without one: control texts and states are
 // kept so the engine reads back what it wrote; every box is answered at
-// once (see Questions.h) and recorded; progress goes to a callback.
+// once by the id of its text (see Questions.h) and recorded; progress goes
+// to a callback.
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -16,7 +17,7 @@ namespace qv::cli {
 
 class CliView : public View {
  public:
-  CliView(std::int32_t initLang, std::set<int> flipped, char decimalSeparator);
+  CliView(std::set<int> flipped, char decimalSeparator);
 
   void setEnabled(Control control, bool enabled) override { enabled_[control] = enabled; }
   bool isEnabled(Control control) const override;
@@ -32,17 +33,15 @@ class CliView : public View {
   void setProgressMaximum(std::int32_t maximum) override { progressMaximum_ = maximum; }
   void ShowProgress(std::int32_t value) override;
   char DecimalSeparator() const override { return decimalSeparator_; }
-  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
+  int HookedMsgBox(int messageId, const std::string& prompt, int style,
+                   std::string& title) override;
 
-  void setLanguage(std::int32_t initLang) { initLang_ = initLang; }
   const std::vector<BoxRecord>& boxes() const { return boxes_; }
   std::int32_t progressMaximum() const { return progressMaximum_; }
 
-  std::function<void(const BoxRecord&)> onBox;
   std::function<void(std::int32_t value)> onProgress;
 
  private:
-  std::int32_t initLang_;
   std::set<int> flipped_;
   char decimalSeparator_;
   std::map<Control, bool> enabled_;

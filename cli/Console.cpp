@@ -6,13 +6,45 @@
 #include <QJsonDocument>
 #include <cmath>
 
-#include "cli/TracingComm.h"
 #include "core/TextRules.h"
 #include "core/View.h"
 #include "protocol/stdFunc.h"
 #include "texts/NamedTexts.h"
 
 namespace qv::cli {
+
+namespace {
+
+std::string CodeName(std::uint8_t code) {
+  switch (code) {
+    case kNak:
+      return "NAK";
+    case SET_MODE:
+      return "SET_MODE";
+    case BAUD_SWITCHED:
+      return "BAUD_SWITCHED";
+    case SET_BAUD:
+      return "SET_BAUD";
+    case WRITE_BLOCK:
+      return "WRITE_BLOCK";
+    case READ_SYSDATA:
+      return "READ_SYSDATA";
+    case INIT_UPDATE:
+      return "INIT_UPDATE";
+    case SET_TIME:
+      return "SET_TIME";
+    case GET_TIME:
+      return "GET_TIME";
+    default:
+      break;
+  }
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", code);
+  return text;
+}
+
+}  // namespace
+
 
 namespace {
 

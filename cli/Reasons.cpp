@@ -13,7 +13,7 @@
 #include "cli/Console.h"
 #include "cli/Questions.h"
 #include "core/TextRules.h"
-#include "texts/MlStringModule.h"
+#include "texts/MessageIds.h"
 #include "texts/NamedTexts.h"
 
 namespace qv::cli {
@@ -24,26 +24,14 @@ namespace {
 // result says instead.
 struct KnownBox {
   int id;
-  std::string_view fallback;
   std::string_view reason;
 };
 
 constexpr KnownBox kKnownBoxes[] = {
-    {1205, "Station not ready!", "cli.reason.noAnswer"},
-    {1206, " File not found", "cli.reason.noFile"},
-    {1203, "Please select valid update file first", "cli.reason.noFile"},
-    {1187, "Error in data transmission (NAK received)!", "cli.reason.refused"},
-    {1164, "Could not open port", "cli.reason.portOpen"},
-    {1212, "Error setting time!", "cli.reason.clock"},
+    {kMsgStationNotReady, "cli.reason.noAnswer"}, {kMsgFileNotFound, "cli.reason.noFile"},
+    {kMsgSelectFile, "cli.reason.noFile"},        {kMsgNakError, "cli.reason.refused"},
+    {kMsgPortNotOpened, "cli.reason.portOpen"},   {kMsgTimeError, "cli.reason.clock"},
 };
-
-bool Holds(std::string_view prompt, const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return false;
-  const std::string_view trimmed =
-      std::string_view(text).substr(first, text.find_last_not_of(' ') + 1 - first);
-  return prompt.find(trimmed) != std::string_view::npos;
-}
 
 std::string Text(std::int32_t lang, std::string_view name, std::initializer_list<std::string_view> values = {}) {
   return FillPlaceholders(NamedText(lang, name), values);
@@ -57,12 +45,12 @@ std::string FailureReason(const std::vector<BoxRecord>& boxes, const RunFacts& f
   // comes before the end and tells nothing of it.
   for (auto box = boxes.rbegin(); box != boxes.rend(); ++box) {
     for (const KnownBox& known : kKnownBoxes) {
-      if (!Holds(box->prompt, GetMlString(lang, known.id, known.fallback))) continue;
+      if (box->messageId != known.id) continue;
       return Text(lang, known.reason,
                   {facts.hardware.empty() ? "?" : facts.hardware, facts.folder, facts.port});
     }
     const Question* q = FindQuestion(box->question);
-    if (q && q->id != 1226 && box->answer == q->defaultAnswer) {
+    if (q && q->id != kMsgFirmwareLoaded && box->answer == q->defaultAnswer) {
       const std::string id = std::to_string(q->id);
       return Text(lang, "cli.reason.question",
                   {id, NamedText(lang, "cli.question." + id), ButtonText(box->answer, lang)});

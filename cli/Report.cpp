@@ -58,18 +58,6 @@ std::string Duration(double seconds) {
 
 }  // namespace
 
-Outcome Classify(bool completed, bool wroteData, bool keyPending,
-                 const std::vector<BoxRecord>& boxes) {
-  if (completed) return Outcome::Ok;
-  if (keyPending) return Outcome::Unconfirmed;
-  if (wroteData) return Outcome::Failed;
-  const bool declined = std::ranges::any_of(boxes, [](const BoxRecord& box) {
-    const Question* q = FindQuestion(box.question);
-    return q && q->beforeWriting && box.answer == q->defaultAnswer;
-  });
-  return declined ? Outcome::Declined : Outcome::Failed;
-}
-
 int ExitCode(const std::vector<StationResult>& results) {
   const auto has = [&](Outcome o) {
     return std::ranges::any_of(results, [o](const StationResult& r) { return r.outcome == o; });

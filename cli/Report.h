@@ -16,7 +16,8 @@ enum class Outcome { Ok, Failed, Declined, Unconfirmed };
 struct BoxRecord {
   std::string prompt;
   int style = 0;
-  int question = 0;  // 0 for a plain message
+  int messageId = 0;  // the id of the text that leads it, 0 for none
+  int question = 0;   // its id when it is one of the questions; 0 otherwise
   int answer = 0;
 };
 
@@ -41,13 +42,6 @@ struct StationResult {
   std::string message;  // the last message shown, on one line
   std::vector<BoxRecord> boxes;
 };
-
-// Ok when the command completed; Unconfirmed when it did not but the key
-// is pending (sent, neither refused nor confirmed); Declined when nothing
-// was written and a question asked before writing got its default; else
-// Failed.
-Outcome Classify(bool completed, bool wroteData, bool keyPending,
-                 const std::vector<BoxRecord>& boxes);
 
 // 0 every station ok, 1 one failed, 4 none failed but one is unconfirmed,
 // 2 none of those but one declined.

@@ -9,18 +9,16 @@
 #include "cli/CliView.h"
 #include "cli/Questions.h"
 #include "cli/Reasons.h"
-#include "cli/TracingComm.h"
 #include "core/Errors.h"
 #include "core/TextRules.h"
 #include "platform/QtClock.h"
 #include "platform/QtPortDevices.h"
 #include "platform/QtSerialComm.h"
 #include "platform/QtTimer.h"
-#include "protocol/Commands.h"
 #include "protocol/Identification.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
-#include "texts/MlStringModule.h"
+#include "protocol/stdFunc.h"
 #include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
 #include "update/Engine.h"
@@ -36,14 +34,11 @@ namespace {
 std::atomic<bool> interruptRequested{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-constexpr int kPollMs = 100;
-// All five timers must stay off this many polls in a row: a procedure that
-// re-arms one does so within the same event.
-constexpr int kIdlePolls = 3;
-// Some frames go out with no watchdog running (the mode frame after the speed
-// switch): the run waits for their reply, however long a busy machine delays
-// it, up to the engine's own longest wait for a reply.
-constexpr double kReplySeconds = kModeReplyTimeoutMs / 1000.0;
+// How often the run looks for Ctrl-C and its own time limit.
+constexpr int kWatchMs = 100;
+// A stalled engine gets the engine's own longest wait for a reply before the
+// run is called failed: the reply may still come.
+constexpr int kStallGraceMs = kModeReplyTimeoutMs;
 constexpr double kRestoreSeconds = 1.5;
 
 char SystemDecimalSeparator() {
@@ -67,29 +62,38 @@ std::string StoredChecksum(const std::string& path) {
                    2);
 }
 
-// Identification alone: the mode reply asks for the system data (never for a
-// new speed), and the identification reply ends the conversation.
-ReplyTable IdentifyReplies() {
-  ReplyTable table = StationReplies();
-  table.byCode[SET_MODE] = [](Context& ctx) {
-    if (ctx.rx.RxCount < 2) return ReplyOutcome::Continue;
-    ctx.Timer3.setEnabled(false);
-    ctx.link.ModeRetryCount = 0;
-    ctx.link.CurrentBaud = PortSpeed(ctx);
-    if (ctx.link.StartBaud == 0) ctx.link.StartBaud = ctx.link.CurrentBaud;
-    ctx.view.setText(Control::Master,
-                     ctx.rx.RxBuffer[1] == 'M' ? ctx.texts.DirectText : ctx.texts.RemoteText);
-    RequestSystemData(ctx, kFullIdentification);
-    return ReplyOutcome::Continue;
-  };
-  table.byCode[READ_SYSDATA] = [](Context& ctx) {
-    if (ctx.rx.RxBuffer[0] != kIdentificationLength || ctx.rx.RxBuffer[3] != 0)
-      return ReplyOutcome::Continue;  // the watchdog asks again
-    ctx.Timer2.setEnabled(false);
-    ClosePort(ctx);
-    return ReplyOutcome::EndEvent;
-  };
-  return table;
+const char* PhaseName(RunPhase phase) {
+  switch (phase) {
+    case RunPhase::Contact:
+      return "contact";
+    case RunPhase::Identify:
+      return "identify";
+    case RunPhase::Transfer:
+      return "transfer";
+    case RunPhase::Key:
+      return "key";
+    case RunPhase::RestartWait:
+      return "restart";
+    case RunPhase::Clock:
+      return "clock";
+    case RunPhase::Confirm:
+      break;
+  }
+  return "confirm";
+}
+
+Outcome ResultOf(RunOutcome outcome) {
+  switch (outcome) {
+    case RunOutcome::Ok:
+      return Outcome::Ok;
+    case RunOutcome::Declined:
+      return Outcome::Declined;
+    case RunOutcome::Unconfirmed:
+      return Outcome::Unconfirmed;
+    case RunOutcome::Failed:
+      break;
+  }
+  return Outcome::Failed;
 }
 
 }  // namespace
@@ -129,26 +133,13 @@ bool StationRun::MakePlatform() {
   }
   serial_ = std::make_unique<QtSerialComm>(
       MapOfPort(), [lang](std::string_view name) { return NamedText(lang, name); });
-  comm_ = std::make_unique<TracingComm>(*serial_);
-  comm_->onSent = [this](std::uint8_t code, const Bytes& frame) { Sent(code, frame); };
   for (auto& timer : timers_) timer = std::make_unique<QtTimer>();
   clock_ = std::make_unique<QtClock>();
-  view_ = std::make_unique<CliView>(lang, job_.yes, SystemDecimalSeparator());
-  view_->onBox = [this](const BoxRecord& box) { Box(box); };
+  view_ = std::make_unique<CliView>(job_.yes, SystemDecimalSeparator());
   view_->onProgress = [this](std::int32_t value) { Progress(value); };
-  identifyReplies_ = IdentifyReplies();
-  probeReplies_.byCode[SET_MODE] = [this](Context& ctx) {
-    if (ctx.rx.RxCount < 2) return ReplyOutcome::Continue;
-    ctx.Timer3.setEnabled(false);
-    ctx.link.ModeRetryCount = 0;
-    stationAnswered_ = true;
-    return ReplyOutcome::EndEvent;
-  };
-  replies_ = RecordingReplies();
-  stage_ = &StationReplies();
-  ctx_ = std::make_unique<Context>(Platform{comm_.get(), timers_[0].get(), timers_[1].get(),
+  ctx_ = std::make_unique<Context>(Platform{serial_.get(), timers_[0].get(), timers_[1].get(),
                                             timers_[2].get(), timers_[3].get(), timers_[4].get(),
-                                            clock_.get(), view_.get(), &replies_});
+                                            clock_.get(), view_.get(), &StationReplies(), this});
   Context& ctx = *ctx_;
   ctx.settings.InitLang = lang;
   WireEngine(ctx);
@@ -171,88 +162,76 @@ bool StationRun::MakePlatform() {
 }
 
 void StationRun::Start() {
-  poll_ = new QTimer(this);
-  connect(poll_, &QTimer::timeout, this, [this] { Poll(); });
+  watch_ = new QTimer(this);
+  connect(watch_, &QTimer::timeout, this, [this] { Watch(); });
+  stall_ = new QTimer(this);
+  stall_->setSingleShot(true);
+  connect(stall_, &QTimer::timeout, this,
+          [this] { Finish(NamedText(job_.initLang, "cli.engineFault")); });
   if (!MakePlatform()) return;
   startedAt_ = Now();
-  SetPhase("contact");
-  poll_->start(kPollMs);
-  if (job_.command != Command::Update) {
-    StartCommand();
-    return;
-  }
+  watch_->start(kWatchMs);
   // The window starts an update at the speed its settings remember, and its
   // start watchdog gives up before the speed search would try the other
-  // one. Without settings to go by, the station's speed is found first.
-  probing_ = true;
-  stage_ = &probeReplies_;
-  ctx_->run.OperationMode = 0;
-  Master_Click(*ctx_);
+  // one. Without settings to go by, the station is read first, which finds
+  // its speed.
+  if (job_.command == Command::Update)
+    Begin(Stage::Probe, ReadStation_Click);
+  else
+    StartCommand();
+}
+
+// Runs one engine command; a command that began no run (it had nothing to
+// go on) is a failure, never a wait.
+void StationRun::Begin(Stage stage, void (*command)(Context&)) {
+  stage_ = stage;
+  runBegun_ = false;
+  runEnded_ = false;
+  command(*ctx_);
+  if (!runBegun_ && !done_) Finish(NamedText(job_.initLang, "cli.engineFault"));
 }
 
 void StationRun::StartCommand() {
-  Context& ctx = *ctx_;
-  probing_ = false;
-  // The mode frame clears the list's text until a mode reply fills it, and
-  // the start command will not run without it.
-  ctx.view.setText(Control::Master, job_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
-  switch (job_.command) {
-    case Command::Update:
-      stage_ = &StationReplies();
-      mnuCommandStartUpdate_Click(ctx);
-      break;
-    case Command::Time:
-      stage_ = &StationReplies();
-      mnuCommandSetTime_Click(ctx);
-      break;
-    default:
-      stage_ = &identifyReplies_;
-      ctx.run.OperationMode = 0;
-      Master_Click(ctx);
-      break;
-  }
-}
-
-ReplyTable StationRun::RecordingReplies() {
-  ReplyTable table;
-  for (std::size_t code = 0; code < table.byCode.size(); ++code) {
-    table.byCode[code] = [this, code](Context& ctx) {
-      Before(static_cast<std::uint8_t>(code));
-      const ReplyHandler& handler = stage_->byCode[code];
-      const ReplyOutcome outcome = handler ? handler(ctx) : ReplyOutcome::Continue;
-      After(static_cast<std::uint8_t>(code));
-      return outcome;
-    };
-  }
-  table.onTransferLineError = [this](Context& ctx) {
-    if (stage_->onTransferLineError) stage_->onTransferLineError(ctx);
-  };
-  return table;
-}
-
-void StationRun::Before(std::uint8_t code) {
-  const Context& ctx = *ctx_;
-  awaitingReply_ = false;
-  const auto& rx = ctx.rx.RxBuffer;
-  Bytes reply{code};
-  if (code != kNak)
-    reply.insert(reply.end(), rx.begin(), rx.begin() + std::clamp<int>(ctx.rx.RxCount, 0, 257));
-  sink_.Frame(job_.port, false, code, reply);
-  if (code == GET_TIME) clockRead_ = true;
-  if (code == SET_TIME) clockSet_ = true;
-  if (code != READ_SYSDATA) return;
-  if (ctx.timeSet.bVerifyAfterUpgrade && rx[0] >= 11) {
-    result_.firmwareAfter = {static_cast<char>(rx[9]), static_cast<char>(rx[10]),
-                             static_cast<char>(rx[11])};
+  if (done_) return;
+  if (interrupted_) {
+    Restore();
     return;
   }
-  if (result_.identified || rx[0] != kIdentificationLength || rx[3] != 0) return;
-  NoteStation(ReadStationInfo(rx));
+  // The start command will not run with an empty mode list, which the
+  // read before it leaves as the station answered.
+  view_->setText(Control::Master, job_.remote ? ctx_->texts.RemoteText : ctx_->texts.DirectText);
+  switch (job_.command) {
+    case Command::Update:
+      Begin(Stage::Command, mnuCommandStartUpdate_Click);
+      break;
+    case Command::Time:
+      Begin(Stage::Command, mnuCommandSetTime_Click);
+      break;
+    default:
+      Begin(Stage::Command, ReadStation_Click);
+      break;
+  }
+}
+
+// As the window does when it closes: the station goes back to the speed it
+// was found at.
+void StationRun::Restore() {
+  if (done_) return;
+  restoreUntil_ = Now() + kRestoreSeconds;
+  Begin(Stage::Restore, RestoreStationLink);
+  if (!runEnded_) SetPhase("restore");
+}
+
+void StationRun::PhaseEntered(RunPhase phase) {
+  runBegun_ = true;
+  if (stage_ == Stage::Restore || interrupted_) return;
+  SetPhase(PhaseName(phase));
 }
 
 // The station as its first full identification describes it: what the
 // record and the table show as "before".
-void StationRun::NoteStation(const StationInfo& info) {
+void StationRun::StationIdentified(const StationInfo& info) {
+  if (result_.identified) return;
   result_.identified = true;
   result_.serial = PlainNumber(info.serial);
   result_.hardware = info.hardwareText;
@@ -278,49 +257,20 @@ void StationRun::NoteStation(const StationInfo& info) {
   sink_.Live(index_, live_);
 }
 
-void StationRun::After(std::uint8_t code) {
-  if (code != WRITE_BLOCK) return;
-  const Context& ctx = *ctx_;
-  const auto acknowledged = ctx.run.bAllDataAcknowledged
-                                ? static_cast<std::int64_t>(ctx.image.UpgradeData.size())
-                                : std::int64_t{ctx.run.TransferOffset};
-  result_.bytes = std::max(result_.bytes, acknowledged);
+void StationRun::FirmwareReported(const std::string& firmware) {
+  result_.firmwareAfter = firmware;
+}
+
+void StationRun::BlockAcknowledged(std::int64_t bytes, std::int64_t total) {
+  result_.bytes = std::max(result_.bytes, bytes);
   live_.bytes = std::max(live_.bytes, result_.bytes);
+  live_.total = total;
   sink_.Live(index_, live_);
   if (firstBlockAt_ >= 0) result_.seconds = Now() - firstBlockAt_;
 }
 
-void StationRun::Sent(std::uint8_t code, const Bytes& frame) {
-  sink_.Frame(job_.port, true, code, frame);
-  awaitingReply_ = true;
-  sentAt_ = Now();
-  switch (code) {
-    case WRITE_BLOCK:
-      if (firstBlockAt_ < 0) {
-        firstBlockAt_ = Now();
-        result_.file = ctx_->image.FoundFileName;
-        result_.fileChecksum = StoredChecksum(result_.file);
-        live_.total = static_cast<std::int64_t>(ctx_->image.UpgradeData.size());
-      }
-      SetPhase("transfer");
-      break;
-    case READ_SYSDATA:
-      SetPhase(ctx_->timeSet.TimeReplyState > 0 ? "confirm" : "identify");
-      break;
-    case INIT_UPDATE:
-      keySent_ = true;
-      SetPhase("key");
-      break;
-    case SET_TIME:
-    case GET_TIME:
-      SetPhase("clock");
-      break;
-    default:
-      break;
-  }
-}
-
-void StationRun::Box(const BoxRecord& box) {
+void StationRun::BoxShown(const BoxEvent& shown) {
+  const BoxRecord& box = view_->boxes().back();
   const std::string line = Named(OneLine(box.prompt));
   result_.message = line;
   QJsonObject event = EventJson(box.question ? "question" : "message", job_.port);
@@ -328,10 +278,55 @@ void StationRun::Box(const BoxRecord& box) {
   if (box.question) {
     const Question* q = FindQuestion(box.question);
     event.insert("id", box.question);
-    event.insert("answer", box.answer);
-    event.insert("default", q && box.answer == q->defaultAnswer);
+    event.insert("answer", shown.answer);
+    event.insert("default", q && shown.answer == q->defaultAnswer);
   }
   Emit(event);
+}
+
+void StationRun::FrameSent(const Bytes& frame) {
+  stall_->stop();
+  const std::uint8_t code = FrameCode(frame);
+  sink_.Frame(job_.port, true, code, frame);
+  if (code == WRITE_BLOCK && firstBlockAt_ < 0) {
+    firstBlockAt_ = Now();
+    result_.file = ctx_->image.FoundFileName;
+    result_.fileChecksum = StoredChecksum(result_.file);
+    live_.total = static_cast<std::int64_t>(ctx_->image.UpgradeData.size());
+  }
+}
+
+void StationRun::ReplyReceived(std::uint8_t code, const Bytes& data) {
+  stall_->stop();
+  Bytes reply{code};
+  reply.insert(reply.end(), data.begin(), data.end());
+  sink_.Frame(job_.port, false, code, reply);
+}
+
+void StationRun::RunEnded(RunOutcome outcome, int) {
+  stall_->stop();
+  runEnded_ = true;
+  // The next step runs once the engine's event has returned.
+  switch (stage_) {
+    case Stage::Probe:
+      if (outcome == RunOutcome::Ok) {
+        QTimer::singleShot(0, this, [this] { StartCommand(); });
+        return;
+      }
+      outcome_ = outcome;
+      break;
+    case Stage::Command:
+      outcome_ = outcome;
+      break;
+    case Stage::Restore:
+      QTimer::singleShot(0, this, [this] { Finish(); });
+      return;
+  }
+  QTimer::singleShot(0, this, [this] { Restore(); });
+}
+
+void StationRun::RunStalled() {
+  stall_->start(kStallGraceMs);
 }
 
 void StationRun::Progress(std::int32_t value) {
@@ -379,82 +374,28 @@ void StationRun::SetPhase(const std::string& phase) {
   Emit(event);
 }
 
-void StationRun::Poll() {
+// Ctrl-C, and the run's own limits: the whole run, and putting the station
+// back.
+void StationRun::Watch() {
   if (done_) return;
-  Context& ctx = *ctx_;
-  if (restoreUntil_ >= 0) {
-    if (PortSpeed(ctx) == ctx.link.StartBaud || Now() > restoreUntil_) Finish();
+  if (stage_ == Stage::Restore) {
+    if (Now() > restoreUntil_) Finish();
     return;
   }
-  if (interruptRequested.load()) {
+  if (interruptRequested.load() && !interrupted_) {
     Interrupt();
     return;
   }
-  if (probing_ && stationAnswered_) {
-    StartCommand();
-    return;
-  }
   const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
-  if (Now() - startedAt_ > limit) {
-    Finish(NamedText(job_.initLang, "cli.timedOut"));
-    return;
-  }
-  // A frame out on an open port with its reply still to come is the run going
-  // on, watchdog or none.
-  bool idle = !(awaitingReply_ && ctx.MSComm.PortOpen() && Now() - sentAt_ < kReplySeconds);
-  for (const auto& timer : timers_) idle = idle && !timer->Enabled();
-  idlePolls_ = idle ? idlePolls_ + 1 : 0;
-  if (idlePolls_ >= kIdlePolls) RestoreLink();
+  if (Now() - startedAt_ > limit) Finish(NamedText(job_.initLang, "cli.timedOut"));
 }
 
-// No further block and no key; a station that has the key already is left to
-// restart. Either way the next run starts from the beginning.
+// No further block and no key, as the window's Stop; a station that has the
+// key already is left to restart. The engine then tells how the run ended.
 void StationRun::Interrupt() {
   interrupted_ = true;
   SetPhase("interrupted");
-  StopUpdateRun(*ctx_);
-  RestoreLink();
-}
-
-// As the window does when it closes: the station goes back to the speed it
-// was found at.
-void StationRun::RestoreLink() {
-  Context& ctx = *ctx_;
-  if (ctx.link.StartBaud == 0 || PortSpeed(ctx) == ctx.link.StartBaud) {
-    Finish();
-    return;
-  }
-  SetPhase("restore");
-  ctx.window.bClosing = true;
-  EnsurePortOpen(ctx);
-  SelectMasterEntry(ctx, 0);
-  restoreUntil_ = Now() + kRestoreSeconds;
-}
-
-bool StationRun::Completed() const {
-  const Context& ctx = *ctx_;
-  switch (job_.command) {
-    case Command::Identify:
-      return result_.identified;
-    case Command::Time: {
-      // Read and, where the clocks disagree, set when asked to.
-      const bool asked = std::ranges::any_of(view_->boxes(),
-                                             [](const BoxRecord& b) { return b.question == 1208; });
-      return clockRead_ && (!asked || clockSet_);
-    }
-    default:
-      break;
-  }
-  // Only the station's own word after its restart confirms the firmware; told
-  // to leave the clock alone (--yes 1226), the run never asks for it.
-  return ctx.view.text(Control::Caption).ends_with(" ok");
-}
-
-// The key went out and neither the station's refusal nor its firmware after
-// the restart came back.
-bool StationRun::KeyPending() const {
-  const std::uint8_t verdict = ctx_->run.KeyResult;
-  return keySent_ && result_.firmwareAfter.empty() && (verdict == 0 || verdict == '0');
+  mnuCommandStop_Click(*ctx_);
 }
 
 std::string StationRun::Named(const std::string& text) const {
@@ -465,17 +406,17 @@ void StationRun::Finish(const std::string& reason) {
   if (done_) return;
   done_ = true;
   const std::int32_t lang = job_.initLang;
-  if (poll_) poll_->stop();
+  if (watch_) watch_->stop();
+  if (stall_) stall_->stop();
   if (ctx_) {
-    Context& ctx = *ctx_;
+    // The run's own port and timers, before they go.
     for (auto& timer : timers_) timer->setEnabled(false);
-    ClosePort(ctx);
+    ClosePort(*ctx_);
     result_.boxes = view_->boxes();
-    const bool completed = reason.empty() && !interrupted_ && Completed();
-    result_.outcome = Classify(completed, firstBlockAt_ >= 0, KeyPending(), result_.boxes);
-  } else {
-    result_.outcome = Outcome::Failed;
   }
+  result_.outcome = reason.empty() ? ResultOf(outcome_) : Outcome::Failed;
+  // Ctrl-C is no answer to a question: a run it ends before the key is failed.
+  if (interrupted_ && result_.outcome != Outcome::Unconfirmed) result_.outcome = Outcome::Failed;
   const RunFacts facts{job_.port, result_.hardware, job_.folder};
   switch (result_.outcome) {
     case Outcome::Ok:
@@ -501,7 +442,6 @@ void StationRun::Finish(const std::string& reason) {
   view_.reset();
   clock_.reset();
   for (auto& timer : timers_) timer.reset();
-  comm_.reset();
   serial_.reset();
   std::error_code ignored;
   if (!job_.mapFile.empty()) std::filesystem::remove(job_.mapFile, ignored);

@@ -13,10 +13,10 @@
 #include "cli/Options.h"
 #include "cli/Report.h"
 #include "core/Context.h"
+#include "core/RunEvents.h"
 #include "serial/PortMap.h"
 
 namespace qv {
-struct StationInfo;
 class QtSerialComm;
 class QtTimer;
 class QtClock;
@@ -25,7 +25,6 @@ class QtClock;
 namespace qv::cli {
 
 class CliView;
-class TracingComm;
 
 struct JobSpec {
   Command command = Command::Identify;
@@ -54,7 +53,9 @@ class Sink {
   virtual void Frame(const std::string& port, bool out, std::uint8_t code, const Bytes& bytes) = 0;
 };
 
-class StationRun : public QObject {
+// The run reports from the engine's run events alone: what it says of the
+// station, its blocks, its boxes and its end.
+class StationRun : public QObject, private RunEvents {
   Q_OBJECT
  public:
   StationRun(int index, JobSpec job, Sink& sink);
@@ -70,25 +71,34 @@ class StationRun : public QObject {
   void finished();
 
  private:
+  // What the engine is running for this station: the identification that
+  // finds the station's speed before an update, the command itself, then
+  // the station put back at the speed it was found at.
+  enum class Stage { Probe, Command, Restore };
+
+  // RunEvents
+  void PhaseEntered(RunPhase phase) override;
+  void StationIdentified(const StationInfo& info) override;
+  void FirmwareReported(const std::string& firmware) override;
+  void BlockAcknowledged(std::int64_t bytes, std::int64_t total) override;
+  void BoxShown(const BoxEvent& box) override;
+  void FrameSent(const Bytes& frame) override;
+  void ReplyReceived(std::uint8_t code, const Bytes& data) override;
+  void RunEnded(RunOutcome outcome, int messageId) override;
+  void RunStalled() override;
+
   PortMap MapOfPort() const;
   bool MakePlatform();
-  ReplyTable RecordingReplies();
+  void Begin(Stage stage, void (*command)(Context&));
   void StartCommand();
-  void Before(std::uint8_t code);
-  void NoteStation(const StationInfo& info);
-  void After(std::uint8_t code);
-  void Sent(std::uint8_t code, const Bytes& frame);
-  void Box(const BoxRecord& box);
+  void Restore();
   void Progress(std::int32_t value);
   void ReportProgress();
   void Emit(const QJsonObject& event);
   void SetPhase(const std::string& phase);
-  void Poll();
+  void Watch();
   void Interrupt();
-  void RestoreLink();
   void Finish(const std::string& failure = {});
-  bool Completed() const;
-  bool KeyPending() const;
   std::string Named(const std::string& text) const;
   double Now() const;
 
@@ -99,34 +109,25 @@ class StationRun : public QObject {
   LiveStatus live_;
 
   std::unique_ptr<QtSerialComm> serial_;
-  std::unique_ptr<TracingComm> comm_;
   std::unique_ptr<QtTimer> timers_[5];
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<CliView> view_;
-  // The context's table records each reply, then hands it to the handlers
-  // of the present stage: the speed probe, or the command's own.
-  ReplyTable replies_;
-  ReplyTable probeReplies_;
-  ReplyTable identifyReplies_;
-  const ReplyTable* stage_ = nullptr;
   std::unique_ptr<Context> ctx_;
-  QTimer* poll_ = nullptr;
+  QTimer* watch_ = nullptr;
+  // Started when the engine reports a stall; any later word from it stops it.
+  QTimer* stall_ = nullptr;
 
-  int idlePolls_ = 0;
+  Stage stage_ = Stage::Probe;
+  bool runBegun_ = false;
+  bool runEnded_ = false;
+  RunOutcome outcome_ = RunOutcome::Failed;
   double startedAt_ = 0;
   double firstBlockAt_ = -1;
   double restoreUntil_ = -1;
   double progressReportedAt_ = -1;
   bool progressPending_ = false;
-  bool clockRead_ = false;
-  bool clockSet_ = false;
-  bool probing_ = false;
-  bool stationAnswered_ = false;
   bool done_ = false;
   bool interrupted_ = false;
-  bool keySent_ = false;
-  bool awaitingReply_ = false;
-  double sentAt_ = 0;
 };
 
 }  // namespace qv::cli

@@ -274,6 +274,7 @@ bool IniAccess::ApiSucceeded(std::int32_t result, const std::string& context) {
   if (view_) {
     std::string title;
     view_->HookedMsgBox(
+        0,
         "#" + std::to_string(error.number()) + "\r\n" + error.description() + "\r\n" + context,
         vbOKOnly, title);
   }

@@ -10,6 +10,10 @@ T& Require(T* p, const char* what) {
   if (!p) throw std::invalid_argument(std::string("Context needs ") + what);
   return *p;
 }
+RunEvents& Untold() {
+  static RunEvents none;
+  return none;
+}
 }  // namespace
 
 Context::Context(const Platform& platform)
@@ -21,6 +25,7 @@ Context::Context(const Platform& platform)
       TimerKeyWait(Require(platform.TimerKeyWait, "TimerKeyWait")),
       clock(Require(platform.clock, "a clock")),
       view(Require(platform.view, "a view")),
-      replies(Require(platform.replies, "a reply table")) {}
+      replies(Require(platform.replies, "a reply table")),
+      events(platform.events ? *platform.events : Untold()) {}
 
 }  // namespace qv

@@ -10,6 +10,7 @@
 
 #include "core/Bytes.h"
 #include "core/Clock.h"
+#include "core/RunEvents.h"
 #include "core/SerialComm.h"
 #include "core/Timer.h"
 #include "core/View.h"
@@ -48,6 +49,8 @@ struct Platform {
   Clock* clock = nullptr;
   View* view = nullptr;
   const ReplyTable* replies = nullptr;
+  // Where the runs are told; none needed.
+  RunEvents* events = nullptr;
 };
 
 // Assembly of the station's replies.
@@ -177,6 +180,30 @@ struct LanguageTexts {
   std::string DirectText = "Direct";
 };
 
+// The command whose run is being told (see RunEvents).
+struct RunReport {
+  bool active = false;
+  RunKind kind = RunKind::Update;
+  RunPhase phase = RunPhase::Contact;
+  bool ok = false;
+  bool dataSent = false;
+  bool keySent = false;
+  bool keyRefused = false;
+  bool firmwareReported = false;
+  // The operator stopped the run.
+  bool stopped = false;
+  // The last box: its text's id and whether it was a question answered No
+  // or Cancel.
+  int lastMessageId = 0;
+  bool lastBoxRefused = false;
+  // A frame is out and no reply has come since.
+  bool replyAwaited = false;
+  bool stallReported = false;
+  // Engine events and boxes open, nested; the run is looked at when the
+  // outermost returns.
+  int depth = 0;
+};
+
 // The main window's own flags.
 struct WindowState {
   bool bClosing = false;
@@ -196,6 +223,7 @@ class Context {
   Clock& clock;
   View& view;
   const ReplyTable& replies;
+  RunEvents& events;
 
   ReceiveState rx;
   TransferState run;
@@ -207,6 +235,7 @@ class Context {
   TimeSetState timeSet;
   LanguageTexts texts;
   WindowState window;
+  RunReport report;
 };
 
 }  // namespace qv

@@ -52,6 +52,19 @@ inline constexpr int vbCancel = 2;
 inline constexpr int vbYes = 6;
 inline constexpr int vbNo = 7;
 
+// A box that offers two answers.
+constexpr bool IsQuestion(int style) {
+  return (style & 7) == vbOKCancel || (style & 7) == vbYesNo;
+}
+
+// The answer of the button a box gives the focus (Enter presses it).
+constexpr int DefaultAnswer(int style) {
+  const bool second = (style & vbDefaultButton2) != 0;
+  if ((style & 7) == vbOKCancel) return second ? vbCancel : vbOK;
+  if ((style & 7) == vbYesNo) return second ? vbNo : vbYes;
+  return vbOK;
+}
+
 class View {
  public:
   virtual ~View() = default;
@@ -78,7 +91,11 @@ class View {
   // Modal box; timers and serial events keep running while it is open.
   // An empty title stands for the program title; the caller's title
   // receives the title as shown. Returns vbOK, vbCancel, vbYes or vbNo.
-  virtual int HookedMsgBox(const std::string& prompt, int style, std::string& title) = 0;
+  // `messageId` is the id of the text that leads the prompt (0 for a text
+  // without one): a view that answers boxes itself goes by it, never by the
+  // words.
+  virtual int HookedMsgBox(int messageId, const std::string& prompt, int style,
+                           std::string& title) = 0;
 };
 
 inline constexpr const char* kAppTitle = "QV-Boot";

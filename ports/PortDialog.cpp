@@ -144,6 +144,7 @@ void PortDialog::OKButton_Click() {
   if (ctx_.MSComm.PortOpen()) {
     std::string title = GetMlString(ctx_, kPortOpenTitle, "Portopen?");
     answer = ctx_.view.HookedMsgBox(
+        kPortOpenQuestion,
         GetMlString(ctx_, kPortOpenQuestion,
                     "Port is already open. Close it to initialize and start it new?"),
         vbYesNo + vbQuestion, title);
@@ -155,7 +156,7 @@ void PortDialog::OKButton_Click() {
       ctx_.MSComm.setPortOpen(true);
     } catch (const PlatformError& error) {
       // A port above 16 ends here too: the component refuses its number.
-      AppBox(ctx_, vbInformation, std::to_string(error.number()) + "\r\n" + error.description());
+      AppBox(ctx_, 0, vbInformation, std::to_string(error.number()) + "\r\n" + error.description());
       return;
     }
     StoreChoices(number);

@@ -45,7 +45,7 @@ std::vector<PortInfo> ProbeSerialPorts(Context& ctx, const std::vector<PortEntry
   }
   if (aboveSixteen) {
     std::string title;
-    ctx.view.HookedMsgBox(GetMlString(ctx, kPortsAboveSixteenMessage, kPortsAboveSixteenFallback),
+    ctx.view.HookedMsgBox(kPortsAboveSixteenMessage, GetMlString(ctx, kPortsAboveSixteenMessage, kPortsAboveSixteenFallback),
                           48, title);
   }
   return ports;

@@ -5,6 +5,7 @@
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/QvBoot.h"
+#include "protocol/RunNotes.h"
 
 namespace qv {
 
@@ -74,6 +75,7 @@ void Senden(Context& ctx, Bytes frame) {
     // A write the port refuses is like a frame lost on the line: the
     // watchdogs notice the missing reply and resend LastFrame.
   }
+  NoteFrameSent(ctx, frame);
 }
 
 void RequestSystemData(Context& ctx, std::int16_t count) {

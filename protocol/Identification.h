@@ -7,24 +7,12 @@
 #include <string>
 
 #include "core/Clock.h"
+#include "core/StationInfo.h"
 
 namespace qv {
 
 // LEN of a full identification reply: code number, offset and 116 data bytes.
 inline constexpr std::uint8_t kIdentificationLength = 119;
-
-struct StationInfo {
-  double serial = 0;             // 32-bit unsigned number, as StationSerial keeps it
-  int codeNumber = 0;            // display only
-  bool bUsb = false;             // the station's own USB-serial interface
-  std::string firmware;          // three characters, one per byte
-  LocalDateTime productionDate;  // normalised; time of day 00:00
-  std::uint16_t HwWord = 0;
-  std::string hardwareText;  // HwWord as four hex digits, "8115"
-  std::int64_t bootValue = 0;
-  std::string bootText;  // low 16 bits of the boot value as four hex digits
-  float voltage = 0;     // battery, volts
-};
 
 StationInfo ReadStationInfo(const std::array<std::uint8_t, 257>& rx);
 

@@ -34,14 +34,27 @@ void DiscardInput(Context& ctx) {
   }
 }
 
-int AppBox(Context& ctx, int style, const std::string& prompt) {
-  std::string title = kAppTitle;
-  return ctx.view.HookedMsgBox(prompt, style, title);
+int ShowBox(Context& ctx, int messageId, const std::string& prompt, int style,
+            std::string& title) {
+  // Events run while the box is open; the run is looked at only once the
+  // event that opened it has returned.
+  ++ctx.report.depth;
+  const int answer = ctx.view.HookedMsgBox(messageId, prompt, style, title);
+  --ctx.report.depth;
+  ctx.report.lastMessageId = messageId;
+  ctx.report.lastBoxRefused = IsQuestion(style) && (answer == vbCancel || answer == vbNo);
+  ctx.events.BoxShown({messageId, style, answer, answer == DefaultAnswer(style)});
+  return answer;
 }
 
-int StationBox(Context& ctx, int style, const std::string& prompt) {
+int AppBox(Context& ctx, int messageId, int style, const std::string& prompt) {
+  std::string title = kAppTitle;
+  return ShowBox(ctx, messageId, prompt, style, title);
+}
+
+int StationBox(Context& ctx, int messageId, int style, const std::string& prompt) {
   std::string title = StationTitle(ctx);
-  return ctx.view.HookedMsgBox(prompt, style, title);
+  return ShowBox(ctx, messageId, prompt, style, title);
 }
 
 }  // namespace qv

@@ -17,9 +17,14 @@ void ClosePort(Context& ctx);
 // Reads everything waiting on the port and drops it.
 void DiscardInput(Context& ctx);
 
-// Message boxes titled with the program title alone, and with the program
-// title, a blank and the station's serial number. Return the button pressed.
-int AppBox(Context& ctx, int style, const std::string& prompt);
-int StationBox(Context& ctx, int style, const std::string& prompt);
+// A modal box that the run is told of (RunEvents::BoxShown): `messageId` is
+// the id of the text that leads the prompt, 0 for a text without one. Returns
+// the button pressed.
+int ShowBox(Context& ctx, int messageId, const std::string& prompt, int style, std::string& title);
+
+// Boxes titled with the program title alone, and with the program title, a
+// blank and the station's serial number.
+int AppBox(Context& ctx, int messageId, int style, const std::string& prompt);
+int StationBox(Context& ctx, int messageId, int style, const std::string& prompt);
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include "core/Context.h"
 #include "core/Errors.h"
 #include "protocol/QvBoot.h"
+#include "protocol/RunNotes.h"
 #include "protocol/stdFunc.h"
 #include "texts/MlStringModule.h"
 
@@ -95,13 +96,14 @@ void ChecksumFailure(Context& ctx) {
   if (ctx.run.bKeyWait) return;
   ctx.timeSet.bClockFrameOut = false;  // its answer came, if damaged
   std::string title = StationTitle(ctx);
-  ctx.view.HookedMsgBox(GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
-                        vbInformation | vbOKOnly, title);
+  ShowBox(ctx, kMsgCrcError, GetMlString(ctx, kMsgCrcError, "Station responds with CRC error!"),
+          vbInformation | vbOKOnly, title);
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
 }
 
 bool RunHandler(Context& ctx, std::size_t code) {
+  NoteReply(ctx, static_cast<std::uint8_t>(code));
   const ReplyHandler& handler = ctx.replies.byCode[code];
   if (!handler) return true;
   return handler(ctx) != ReplyOutcome::EndEvent;
@@ -109,8 +111,11 @@ bool RunHandler(Context& ctx, std::size_t code) {
 
 // False when the event ends here.
 bool InterpretReply(Context& ctx) {
-  ctx.TimerEfi.setEnabled(false);
+  // A reply stops the no-reply watchdog; a NAK's handler ran when the byte
+  // came and left the watchdogs as the frame it sent again needs them.
+  if (ctx.rx.RxCommand != kNak) ctx.TimerEfi.setEnabled(false);
   if (ctx.rx.RxCommand > 0x7F && !ChecksumMatches(ctx)) {
+    NoteDamagedReply(ctx);
     ChecksumFailure(ctx);
     return false;
   }

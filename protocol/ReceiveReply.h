@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string>
 
+#include "texts/MessageIds.h"
+
 namespace qv {
 
 class Context;
@@ -18,7 +20,6 @@ class Context;
 // RxBuffer slots that can be filled; the last slot of the array is never written.
 inline constexpr std::int16_t kRxCapacity = 256;
 inline constexpr int kReplyTimeoutMs = 1000;
-inline constexpr int kMsgCrcError = 1188;
 
 // Connects the port's event and the receive timer's tick to the procedures below.
 void WireStationLink(Context& ctx);

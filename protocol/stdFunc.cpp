@@ -138,4 +138,11 @@ std::string LongToHex(std::uint32_t value, int byteCount) {
   return out;
 }
 
+std::uint8_t FrameCode(const Bytes& frame) {
+  std::size_t at = 0;
+  while (at < frame.size() && frame[at] == kWakeUp) ++at;
+  if (at + 1 >= frame.size() || frame[at] != kStx) return 0;
+  return frame[at + 1];
+}
+
 }  // namespace qv

@@ -42,6 +42,9 @@ inline constexpr std::size_t kMaxExtendedPayload = 256;
 Bytes MakeFrame(std::uint8_t command);
 Bytes MakeFrame(const Bytes& payload);
 
+// The command code of a frame as MakeFrame builds it; 0 when it has none.
+std::uint8_t FrameCode(const Bytes& frame);
+
 std::uint32_t CalcCrc(const Bytes& data);
 std::uint32_t CalcCrc(std::string_view text);
 // Same algorithm over a raw range, so large files need no copy.

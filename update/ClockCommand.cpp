@@ -3,7 +3,9 @@
 #include "core/Context.h"
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "update/CommandRun.h"
 #include "update/ModeSwitching.h"
 #include "update/StationClock.h"
 #include "update/UpdateRun.h"
@@ -11,12 +13,14 @@
 namespace qv {
 
 void mnuCommandSetTime_Click(Context& ctx) {
+  EngineEvent event(ctx);
   ctx.timeSet.TimeSetCount = 0;
   if (ctx.link.bNoPort) {
     mnuCommandInitComm_Click(ctx);
     return;
   }
   if (ctx.view.text(Control::Master).empty()) return;
+  BeginRun(ctx, RunKind::Clock);
   ResetClockState(ctx);
   ctx.run.OperationMode = -1;
   Master_Click(ctx);
@@ -32,7 +36,7 @@ void SendClockCommand(Context& ctx, std::int16_t mode) {
   ctx.run.bUpdateRun = false;
   EnsurePortOpen(ctx);
   if (!ctx.MSComm.PortOpen()) {
-    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, "Could not open port"));
+    AppBox(ctx, kMsgPortNotOpened, vbCritical, GetMlString(ctx, kMsgPortNotOpened, "Could not open port"));
     return;
   }
   Bytes frame = mode != 0 ? GetTimeFrame() : CurrentSetTimeFrame(ctx);

@@ -2,7 +2,9 @@
 
 #include "core/Context.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "update/CommandRun.h"
 #include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
 #include "update/Watchdogs.h"
@@ -52,10 +54,26 @@ void Idle(Timer& timer, int interval) {
 
 void WireEngine(Context& ctx) {
   WireStationLink(ctx);
-  ctx.Timer2.OnTick = [&ctx] { Timer2_Timer(ctx); };
-  ctx.Timer3.OnTick = [&ctx] { Timer3_Timer(ctx); };
-  ctx.TimerEfi.OnTick = [&ctx] { TimerEfi_Timer(ctx); };
-  ctx.TimerKeyWait.OnTick = [&ctx] { KeyWait_Timer(ctx); };
+  // Every event the port or a timer brings is one engine event: the run is
+  // looked at when it has returned.
+  const auto told = [&ctx](std::function<void()> procedure) {
+    return [&ctx, procedure = std::move(procedure)] {
+      EngineEvent event(ctx);
+      procedure();
+    };
+  };
+  ctx.MSComm.OnComm = told(std::move(ctx.MSComm.OnComm));
+  ctx.Timer1.OnTick = told(std::move(ctx.Timer1.OnTick));
+  ctx.Timer2.OnTick = told([&ctx] { Timer2_Timer(ctx); });
+  ctx.Timer3.OnTick = told([&ctx] { Timer3_Timer(ctx); });
+  ctx.TimerEfi.OnTick = told([&ctx] { TimerEfi_Timer(ctx); });
+  ctx.TimerKeyWait.OnTick = told([&ctx] { KeyWait_Timer(ctx); });
+}
+
+int ErrorTextId(int index) {
+  for (const auto& entry : kErrorTextIds)
+    if (entry.index == index) return entry.id;
+  return 0;
 }
 
 void StartEngine(Context& ctx) {
@@ -83,8 +101,8 @@ void StartEngine(Context& ctx) {
 }
 
 void FillEngineTexts(Context& ctx) {
-  ctx.texts.RemoteText = GetMlString(ctx, 1109, "remote");
-  ctx.texts.DirectText = GetMlString(ctx, 1108, "direkt");
+  ctx.texts.RemoteText = GetMlString(ctx, kMsgRemote, "remote");
+  ctx.texts.DirectText = GetMlString(ctx, kMsgDirect, "direkt");
   ctx.texts.ErrorTexts.fill("");
   ctx.texts.ErrorTexts[0] = "Upgrade OK";
   for (const auto& entry : kErrorTextIds) {

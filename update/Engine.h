@@ -13,6 +13,10 @@ void WireEngine(Context& ctx);
 // language of ctx.settings.InitLang.
 void StartEngine(Context& ctx);
 
+// The id of the station's result text `index` (0..8) or of a line event's
+// text (20..32); 0 for an index without one.
+int ErrorTextId(int index);
+
 // The texts that follow the language: the mode list's entries and ErrorTexts.
 void FillEngineTexts(Context& ctx);
 

@@ -6,7 +6,9 @@
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
 #include "protocol/stdFunc.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "update/CommandRun.h"
 #include "update/LinkReplies.h"
 #include "update/ModeSwitching.h"
 #include "update/TransferReplies.h"
@@ -35,11 +37,11 @@ bool BatteryAccepted(Context& ctx, const StationInfo& info) {
   const bool checked =
       ctx.view.text(Control::Master) == ctx.texts.RemoteText || !ctx.station.bUsbStation;
   if (!checked || info.voltage > 3.0f) return true;
-  const std::string prompt = Text(ctx, 1222, "Voltage too low =") + " " +
+  const std::string prompt = Text(ctx, kMsgLowVoltage, "Voltage too low =") + " " +
                              VoltageText(info.voltage, ctx.view.DecimalSeparator()) + " " +
-                             Text(ctx, 1223, "Volts!") + "\r" +
-                             Text(ctx, 1235, "Firmware will be loaded anyway!");
-  if (AppBox(ctx, vbCritical | vbOKCancel | vbDefaultButton2, prompt) != vbCancel) return true;
+                             Text(ctx, kMsgVolts, "Volts!") + "\r" +
+                             Text(ctx, kMsgLoadedAnyway, "Firmware will be loaded anyway!");
+  if (AppBox(ctx, kMsgLowVoltage, vbCritical | vbOKCancel | vbDefaultButton2, prompt) != vbCancel) return true;
   ctx.run.bUpdateRun = false;
   ClosePort(ctx);
   return false;
@@ -51,27 +53,27 @@ std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
   if (!FindUpgradeFile(ctx, info.hardwareText, info.bootText) || ctx.image.FileFirmware.empty()) {
     // Nothing of an earlier load may be sent instead.
     if (!ctx.image.bDeclinedByOperator)
-      AppBox(ctx, vbCritical, Text(ctx, 1203, "Please select valid update file first"));
+      AppBox(ctx, kMsgSelectFile, vbCritical, Text(ctx, kMsgSelectFile, "Please select valid update file first"));
     return RefuseFile(ctx);
   }
   const std::string unusable =
-      " " + Text(ctx, 1236, "the firmware cannot be used for this type of hardware!");
+      " " + Text(ctx, kMsgFirmwareUnusable, "the firmware cannot be used for this type of hardware!");
   const HardwareGroup group = HardwareGroupOf(info.hardwareText);
   if (group == HardwareGroup::None) {
-    AppBox(ctx, vbCritical, "Firmware " + ctx.image.FileFirmware + unusable);
+    AppBox(ctx, kMsgFirmwareUnusable, vbCritical, "Firmware " + ctx.image.FileFirmware + unusable);
     return RefuseFile(ctx);
   }
   if (group == HardwareGroup::A && FirmwareBelow560(ctx.image.FileFirmware) &&
       IsNewHardware(info.productionDate, ctx.clock.now())) {
-    AppBox(ctx, vbCritical,
+    AppBox(ctx, kMsgFirmwareUnusable, vbCritical,
            "Firmware:" + ctx.image.FileFirmware + unusable + "\r\n" +
-               Text(ctx, 1237, "Please select firmware version 560 and later!"));
+               Text(ctx, kMsgNeeds560, "Please select firmware version 560 and later!"));
     return RefuseFile(ctx);
   }
   if (info.firmware == ctx.image.FileFirmware) {
-    const std::string prompt = Text(ctx, 1231, "The station already has the firmware:") + " " +
-                               ctx.image.FileFirmware + ", " + Text(ctx, 1232, "Reprogram anyway?");
-    if (AppBox(ctx, vbQuestion | vbOKCancel | vbDefaultButton2, prompt) == vbCancel)
+    const std::string prompt = Text(ctx, kMsgSameFirmware, "The station already has the firmware:") + " " +
+                               ctx.image.FileFirmware + ", " + Text(ctx, kMsgReprogramAnyway, "Reprogram anyway?");
+    if (AppBox(ctx, kMsgSameFirmware, vbQuestion | vbOKCancel | vbDefaultButton2, prompt) == vbCancel)
       return RefuseFile(ctx);
   }
   if (ctx.image.FoundFileName.empty()) {
@@ -83,15 +85,15 @@ std::optional<ReplyOutcome> ChooseFile(Context& ctx, const StationInfo& info) {
     ctx.view.setText(Control::LabelFileLoad, ctx.view.CompactPath(Control::LabelFileLoad, shown));
     ctx.view.setToolTip(Control::LabelFileLoad, shown);
     ctx.view.setText(Control::StatusPanel,
-                     Text(ctx, 1126, "Status") + " " + ctx.settings.UpgradeFolder);
+                     Text(ctx, kMsgStatus, "Status") + " " + ctx.settings.UpgradeFolder);
   }
   ctx.image.UpgradeFileBase.clear();
   return std::nullopt;
 }
 
 void StationChanged(Context& ctx) {
-  StationBox(ctx, vbCritical,
-             Text(ctx, 1214, "Different station detected.") + " " +
+  StationBox(ctx, kMsgOtherStation, vbCritical,
+             Text(ctx, kMsgOtherStation, "Different station detected.") + " " +
                  PlainNumber(ctx.station.RememberedSerial) + " " +
                  PlainNumber(ctx.station.StationSerial));
   ctx.run.bResumePending = false;
@@ -102,11 +104,11 @@ void StationChanged(Context& ctx) {
 bool HardwareMismatch(Context& ctx, const StationInfo& info) {
   const std::string fileHardware = LongToHex(static_cast<std::uint32_t>(ctx.image.FileHardware), 2);
   if (ctx.settings.HwOverride == kOverrideCode) {
-    const std::string prompt = Text(ctx, 1192, "The station has hardware version ") +
+    const std::string prompt = Text(ctx, kMsgHardwareOverride, "The station has hardware version ") +
                                info.hardwareText + "\r\n" +
-                               Text(ctx, 1193, "The loaded file is for version") + fileHardware +
-                               "\r\n" + Text(ctx, 1194, "load it anyway?");
-    if (StationBox(ctx, vbYesNo | vbQuestion, prompt) == vbYes) return true;
+                               Text(ctx, kMsgFileIsForVersion, "The loaded file is for version") + fileHardware +
+                               "\r\n" + Text(ctx, kMsgLoadAnyway, "load it anyway?");
+    if (StationBox(ctx, kMsgHardwareOverride, vbYesNo | vbQuestion, prompt) == vbYes) return true;
     ctx.run.bUpdateRun = false;
     ClosePort(ctx);
     ctx.view.setEnabled(Control::Master, true);
@@ -114,13 +116,13 @@ bool HardwareMismatch(Context& ctx, const StationInfo& info) {
   }
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
-  const std::string version = Text(ctx, 1215, "  the hardware version");
+  const std::string version = Text(ctx, kMsgHardwareVersionWord, "  the hardware version");
   const std::string prompt =
-      Text(ctx, 1216, "The station has") + " " + version + " " + info.hardwareText + "\r\n" +
-      Text(ctx, 1217, "the loaded file is however for the version") + " " + fileHardware +
-      "!!\r\n\r\n" + Text(ctx, 1218, "The file will be changed to") + " " + version + " " +
-      info.hardwareText + "\r\n" + Text(ctx, 1219, " ");
-  if (StationBox(ctx, vbOKCancel | vbQuestion | vbDefaultButton2, prompt) == vbCancel) {
+      Text(ctx, kMsgHardwareDiffers, "The station has") + " " + version + " " + info.hardwareText + "\r\n" +
+      Text(ctx, kMsgFileIsForHardware, "the loaded file is however for the version") + " " + fileHardware +
+      "!!\r\n\r\n" + Text(ctx, kMsgFileWillChange, "The file will be changed to") + " " + version + " " +
+      info.hardwareText + "\r\n" + Text(ctx, kMsgFileWillChangeEnd, " ");
+  if (StationBox(ctx, kMsgHardwareDiffers, vbOKCancel | vbQuestion | vbDefaultButton2, prompt) == vbCancel) {
     ClosePort(ctx);
     return false;
   }
@@ -134,9 +136,9 @@ bool HardwareMismatch(Context& ctx, const StationInfo& info) {
 void BootCheck(Context& ctx, const StationInfo& info) {
   if (!ctx.run.bUpdateRun) return;
   if (info.bootValue != ctx.image.FileBoot) {
-    StationBox(ctx, vbCritical,
-               Text(ctx, 1195, "The station has boot version ") + info.bootText + "\r\n" +
-                   Text(ctx, 1193, "The loaded file is for version") +
+    StationBox(ctx, kMsgBootVersion, vbCritical,
+               Text(ctx, kMsgBootVersion, "The station has boot version ") + info.bootText + "\r\n" +
+                   Text(ctx, kMsgFileIsForVersion, "The loaded file is for version") +
                    LongToHex(static_cast<std::uint32_t>(ctx.image.FileBoot), 2) + "!!");
     ctx.run.bUpdateRun = false;
     ctx.view.setEnabled(Control::Master, true);
@@ -149,9 +151,26 @@ void BootCheck(Context& ctx, const StationInfo& info) {
   }
 }
 
+// The station read and nothing more: an incomplete reply is asked for again
+// by the watchdog.
+ReplyOutcome StationRead(Context& ctx) {
+  if (ctx.rx.RxBuffer[0] != kIdentificationLength || ctx.rx.RxBuffer[3] != 0)
+    return ReplyOutcome::Continue;
+  ctx.Timer2.setEnabled(false);
+  const StationInfo info = ReadStationInfo(ctx.rx.RxBuffer);
+  ctx.station.StationSerial = info.serial;
+  ctx.station.bUsbStation = info.bUsb;
+  ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
+  ctx.events.StationIdentified(info);
+  MarkRunOk(ctx, RunKind::Identify);
+  ClosePort(ctx);
+  return ReplyOutcome::EndEvent;
+}
+
 }  // namespace
 
 ReplyOutcome IdentificationReply(Context& ctx) {
+  if (ctx.report.active && ctx.report.kind == RunKind::Identify) return StationRead(ctx);
   ctx.timeSet.TimeReplyState = 0;
   ctx.Timer2.setEnabled(false);
   ctx.view.setText(Control::lblStationsInfo, "");
@@ -170,6 +189,7 @@ ReplyOutcome IdentificationReply(Context& ctx) {
   if (!ctx.run.bResumePending) ctx.station.RememberedSerial = info.serial;
   ctx.station.bUsbStation = info.bUsb;
   ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
+  ctx.events.StationIdentified(info);
   if (!BatteryAccepted(ctx, info)) return ReplyOutcome::Continue;
   if (!ctx.run.bResumePending && ctx.run.OperationMode == 9) {
     if (const auto ended = ChooseFile(ctx, info)) return *ended;

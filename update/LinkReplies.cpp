@@ -3,8 +3,10 @@
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "update/ClockCommand.h"
+#include "update/CommandRun.h"
 #include "update/ModeSwitching.h"
 #include "update/StationClock.h"
 #include "update/UpdateRun.h"
@@ -44,7 +46,9 @@ ReplyOutcome ModeReply(Context& ctx) {
   ctx.link.CurrentBaud = PortSpeed(ctx);
   if (ctx.link.StartBaud == 0) {
     ctx.link.StartBaud = ctx.link.CurrentBaud;
-    if (ctx.link.StartBaud != 38400) {
+    // A station only read keeps the speed it was found at.
+    const bool readOnly = ctx.report.active && ctx.report.kind == RunKind::Identify;
+    if (ctx.link.StartBaud != 38400 && !readOnly) {
       RaiseStationSpeed(ctx);
       return ReplyOutcome::EndEvent;
     }
@@ -122,8 +126,8 @@ ReplyOutcome ClockReply(Context& ctx) {
   const LocalDateTime pc = ctx.clock.now();
   const char separator = ctx.view.DecimalSeparator();
   const ClockCheck check = CheckStationClock(pc, ctx.rx.RxBuffer, separator);
-  const std::string pcTime = GetMlString(ctx, 1198, "PC time ");
-  const std::string stationWord = GetMlString(ctx, 1199, "Station");
+  const std::string pcTime = GetMlString(ctx, kMsgPcTime, "PC time ");
+  const std::string stationWord = GetMlString(ctx, kMsgStationWord, "Station");
   const bool commandModes = mode == 0 || mode == 1 || mode == 8;
   const std::string p = commandModes ? check.pcText : std::string();
   const std::string t =
@@ -135,11 +139,12 @@ ReplyOutcome ClockReply(Context& ctx) {
   if (mode == 1 && ctx.timeSet.TimeSetCount == 0) {
     std::string text = t + check.stationText + " " + stationWord + " ";
     if (check.agree) {
-      AppBox(ctx, vbInformation | vbOKOnly, text);
+      MarkRunOk(ctx, RunKind::Clock);
+      AppBox(ctx, kMsgPcTime, vbInformation | vbOKOnly, text);
       return ReplyOutcome::Continue;
     }
-    text += "\r\n\r\n" + GetMlString(ctx, 1208, "Set station time with PC time");
-    if (AppBox(ctx, vbQuestion | vbYesNo | vbDefaultButton2, text) == vbYes) {
+    text += "\r\n\r\n" + GetMlString(ctx, kMsgSetStationTime, "Set station time with PC time");
+    if (AppBox(ctx, kMsgSetStationTime, vbQuestion | vbYesNo | vbDefaultButton2, text) == vbYes) {
       SendClockCommand(ctx, 0);
       mode = 0;
     }
@@ -147,13 +152,14 @@ ReplyOutcome ClockReply(Context& ctx) {
   }
   if (mode != 8 && mode != 0 && ctx.timeSet.TimeSetCount < 1) {
     StationBox(
-        ctx, vbInformation | vbOKOnly,
+        ctx, kMsgPcTime, vbInformation | vbOKOnly,
         t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
     return ReplyOutcome::Continue;
   }
   mode = 0;
-  ctx.view.setText(Control::StatusPanel, GetMlString(ctx, 1126, "Status") + " " +
-                                             GetMlString(ctx, 1207, "Time set: ") + p);
+  MarkRunOk(ctx, RunKind::Clock);
+  ctx.view.setText(Control::StatusPanel, GetMlString(ctx, kMsgStatus, "Status") + " " +
+                                             GetMlString(ctx, kMsgTimeSet, "Time set: ") + p);
   if (ctx.timeSet.bVerifyAfterUpgrade || ctx.timeSet.TimeSetCount >= 1) {
     ctx.timeSet.TimeReplyState = 1;
     ctx.Timer2.setEnabled(true);

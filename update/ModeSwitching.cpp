@@ -6,7 +6,9 @@
 #include "core/Errors.h"
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "update/CommandRun.h"
 #include "update/UpdateRun.h"
 
 namespace qv {
@@ -54,6 +56,18 @@ void SelectMasterEntry(Context& ctx, int index) {
   ctx.link.MasterListIndex = static_cast<std::int16_t>(index == 0 ? 0 : 1);
   ctx.view.setText(Control::Master, index == 0 ? ctx.texts.DirectText : ctx.texts.RemoteText);
   Master_Click(ctx);
+}
+
+void RestoreStationLink(Context& ctx) {
+  EngineEvent event(ctx);
+  BeginRun(ctx, RunKind::RestoreLink);
+  if (ctx.link.StartBaud == 0 || PortSpeed(ctx) == ctx.link.StartBaud) {
+    MarkRunOk(ctx, RunKind::RestoreLink);  // nothing to put back
+    return;
+  }
+  ctx.window.bClosing = true;
+  EnsurePortOpen(ctx);
+  SelectMasterEntry(ctx, 0);
 }
 
 void WatchModeReply(Context& ctx) {
@@ -124,7 +138,7 @@ void btnSetBaud_Click(Context& ctx) {
   ctx.TimerEfi.setInterval(kBaudReplyTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
   if (!ctx.MSComm.PortOpen()) {
-    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, " Anschluß konnte nicht geöffnet werden"));
+    AppBox(ctx, kMsgPortNotOpened, vbCritical, GetMlString(ctx, kMsgPortNotOpened, " Anschluß konnte nicht geöffnet werden"));
     return;
   }
   if (ctx.settings.BaudList == "4800")
@@ -161,7 +175,7 @@ void Timer3_Timer(Context& ctx) {
     // (an unplugged adapter), and the operator must hear that nothing came.
     if (ctx.run.OperationMode == -1) {
       ctx.run.OperationMode = 0;
-      AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station not ready!"));
+      AppBox(ctx, kMsgStationNotReady, vbCritical, GetMlString(ctx, kMsgStationNotReady, "Station not ready!"));
     }
     return;
   }
@@ -171,7 +185,7 @@ void Timer3_Timer(Context& ctx) {
     SetCommPort(ctx);
   } catch (const PlatformError& e) {
     ctx.view.setEnabled(Control::Master, true);
-    AppBox(ctx, vbCritical, std::to_string(e.number()) + " " + e.description());
+    AppBox(ctx, 0, vbCritical, std::to_string(e.number()) + " " + e.description());
     return;
   }
   ApplyBaud(ctx, ctx.settings.BaudList);
@@ -184,7 +198,7 @@ void Timer3_Timer(Context& ctx) {
   }
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
-  AppBox(ctx, vbCritical, GetMlString(ctx, 1205, "Station nicht bereit!"));
+  AppBox(ctx, kMsgStationNotReady, vbCritical, GetMlString(ctx, kMsgStationNotReady, "Station nicht bereit!"));
   // A run that waited for this reply is over: the controls come back.
   ctx.run.bIdentifyAfterMode = false;
   if (ctx.run.bUpdateRun) StopUpdateRun(ctx);

@@ -30,6 +30,10 @@ void SetBaudList(Context& ctx, const std::string& baudText);
 void SelectMasterEntry(Context& ctx, int index);
 void Master_Click(Context& ctx);
 void SendMasterMode(Context& ctx);
+// Puts the station back to the speed it was found at, as closing the window
+// does, told as a run of its own that ends once the station is back.
+void RestoreStationLink(Context& ctx);
+
 // Arms the mode search for a mode frame about to go out: a lost reply is then
 // sent again (at both speeds) or ends in "Station not ready!", never in a run
 // that waits for good.

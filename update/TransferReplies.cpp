@@ -6,9 +6,13 @@
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "protocol/stdFunc.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
+#include "update/CommandRun.h"
+#include "update/Engine.h"
 #include "update/UpdateRun.h"
 
 namespace qv {
@@ -70,6 +74,9 @@ void ResendKey(Context& ctx) {
 }
 
 void Advance(Context& ctx) {
+  const auto size = static_cast<std::int64_t>(ctx.image.UpgradeData.size());
+  ctx.events.BlockAcknowledged(
+      std::min<std::int64_t>(ctx.run.TransferOffset + ctx.run.BlockSize, size), size);
   ctx.run.RetryCount = 0;
   ctx.run.bBlockAwaitingAck = false;
   ctx.view.ShowProgress(ctx.run.TransferOffset);
@@ -138,9 +145,9 @@ ReplyOutcome NakReceived(Context& ctx) {
     if (ctx.run.RetryCount > kRetryLimit) {
       ctx.TimerEfi.setEnabled(false);
       ctx.Timer2.setEnabled(false);
-      AppBox(ctx, vbInformation | vbOKOnly,
-             GetMlString(ctx, 1212, "Error setting time!") + "\r\n" +
-                 GetMlString(ctx, 1213, "Please retry the operation."));
+      AppBox(ctx, kMsgTimeError, vbInformation | vbOKOnly,
+             GetMlString(ctx, kMsgTimeError, "Error setting time!") + "\r\n" +
+                 GetMlString(ctx, kMsgRetry, "Please retry the operation."));
       return ReplyOutcome::Continue;
     }
     ++ctx.run.RetryCount;
@@ -154,11 +161,19 @@ ReplyOutcome NakReceived(Context& ctx) {
     // A clock record stands for the moment it is sent: the one made before
     // the pause would set the station a second late.
     const Bytes& last = ctx.frames.LastFrame;
-    const bool setTime = last.size() > 2 && last[2] == SET_TIME;
-    Senden(ctx, setTime ? CurrentSetTimeFrame(ctx) : last);
+    const std::uint8_t code = FrameCode(last);
+    Senden(ctx, code == SET_TIME ? CurrentSetTimeFrame(ctx) : last);
+    // A clock frame sent again is watched like the first, whatever became of
+    // the watchdog on the way; unwatched, a lost reply would leave the run
+    // waiting for ever.
+    if ((code == SET_TIME || code == GET_TIME) && !ctx.TimerEfi.Enabled()) {
+      ctx.TimerEfi.setInterval(kClockTimeoutMs);
+      ctx.TimerEfi.setEnabled(true);
+    }
     return ReplyOutcome::Continue;
   }
   if (ctx.run.bKeyWait) {
+    ctx.report.keySent = false;  // taken for damaged: nothing was installed
     ResendKey(ctx);
     return ReplyOutcome::EndEvent;
   }
@@ -169,8 +184,8 @@ ReplyOutcome NakReceived(Context& ctx) {
       return ReplyOutcome::EndEvent;
     }
     if (ctx.run.RetryCount > kRetryLimit) {
-      StationBox(ctx, vbInformation | vbOKOnly,
-                 GetMlString(ctx, 1187, "Error in data transmission (NAK received)!"));
+      StationBox(ctx, kMsgNakError, vbInformation | vbOKOnly,
+                 GetMlString(ctx, kMsgNakError, "Error in data transmission (NAK received)!"));
       StopUpdateRun(ctx);
       return ReplyOutcome::Continue;
     }
@@ -201,8 +216,9 @@ ReplyOutcome UpdateResult(Context& ctx) {
   // the firmware was loaded.
   ctx.run.bKeyWait = false;
   ctx.run.KeyResult = code;
+  ctx.report.keyRefused = true;
   ctx.TimerKeyWait.setEnabled(false);
-  StationBox(ctx, vbInformation | vbOKCancel, ResultText(ctx, code));
+  StationBox(ctx, ErrorTextId(code - 0x30), vbInformation | vbOKCancel, ResultText(ctx, code));
   ctx.Timer1.setEnabled(false);
   ctx.Timer2.setEnabled(false);
   ctx.Timer3.setEnabled(false);
@@ -221,19 +237,22 @@ void ConfirmUpgrade(Context& ctx) {
   const std::string running{static_cast<char>(rx[9]), static_cast<char>(rx[10]),
                             static_cast<char>(rx[11])};
   ClosePort(ctx);
+  ctx.report.firmwareReported = true;
+  ctx.events.FirmwareReported(running);
   if (running != ctx.image.FileFirmware) {
     // The station restarted with other firmware than the file's: the update
     // did not take, and the operator must hear it.
-    AppBox(ctx, vbCritical,
+    AppBox(ctx, 0, vbCritical,
            FillPlaceholders(NamedText(ctx, "update.firmwareMismatch"),
                             {running, ctx.image.FileFirmware}));
     return;
   }
+  MarkRunOk(ctx, RunKind::Update);
   ctx.view.setText(Control::Caption, ctx.view.text(Control::Caption) + " ok");
-  AppBox(ctx, vbInformation | vbOKOnly,
-         GetMlString(ctx, 1239,
+  AppBox(ctx, kMsgUpgradeComplete, vbInformation | vbOKOnly,
+         GetMlString(ctx, kMsgUpgradeComplete,
                      "The stations time has been set, the upgrade has successfully completed!") +
-             "\r\n\r\n" + GetMlString(ctx, 1240, "The station now has firmware: ") + " " +
+             "\r\n\r\n" + GetMlString(ctx, kMsgNowHasFirmware, "The station now has firmware: ") + " " +
              ctx.image.FileFirmware + ".");
 }
 

@@ -7,8 +7,11 @@
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "protocol/RunNotes.h"
 #include "update/ClockCommand.h"
+#include "update/CommandRun.h"
 #include "update/ModeSwitching.h"
 #include "update/Progress.h"
 #include "update/TransferReplies.h"
@@ -35,6 +38,7 @@ std::optional<PlatformError> OpenStationPort(Context& ctx) {
 }  // namespace
 
 void mnuCommandStartUpdate_Click(Context& ctx) {
+  EngineEvent event(ctx);
   ctx.timeSet.TimeSetCount = 0;
   ctx.timeSet.TimeReplyState = 0;
   ctx.timeSet.bVerifyAfterUpgrade = false;
@@ -48,9 +52,27 @@ void mnuCommandStartUpdate_Click(Context& ctx) {
     ctx.view.DropDown(Control::Master);
     return;
   }
+  BeginRun(ctx, RunKind::Update);
   EnsurePortOpen(ctx);
   ResetClockState(ctx);
   StartUpdateRun(ctx);
+}
+
+void ReadStation_Click(Context& ctx) {
+  EngineEvent event(ctx);
+  if (ctx.link.bNoPort) {
+    mnuCommandInitComm_Click(ctx);
+    return;
+  }
+  BeginRun(ctx, RunKind::Identify);
+  ResetClockState(ctx);
+  ctx.run.OperationMode = 0;
+  if (!EnsurePortOpen(ctx)) {
+    AppBox(ctx, kMsgPortNotOpened, vbCritical, GetMlString(ctx, kMsgPortNotOpened, "Could not open port"));
+    return;
+  }
+  ctx.run.bIdentifyAfterMode = true;
+  Master_Click(ctx);
 }
 
 void mnuCommandInitComm_Click(Context& ctx) {
@@ -62,6 +84,8 @@ void mnuCommandInitComm_Click(Context& ctx) {
 }
 
 void mnuCommandStop_Click(Context& ctx) {
+  EngineEvent event(ctx);
+  ctx.report.stopped = true;
   ctx.image.UpgradeFileBase.clear();
   ClosePort(ctx);
   ctx.Timer2.setEnabled(false);
@@ -92,7 +116,7 @@ void ContactStation(Context& ctx) {
     // Nothing goes out, so the no-reply watchdog would only add a second,
     // wrong message ("Station not ready!").
     ctx.TimerEfi.setEnabled(false);
-    AppBox(ctx, vbCritical, GetMlString(ctx, 1203, "Please select valid update file first"));
+    AppBox(ctx, kMsgSelectFile, vbCritical, GetMlString(ctx, kMsgSelectFile, "Please select valid update file first"));
     ctx.run.bUpdateRun = false;
     return;
   }
@@ -104,12 +128,12 @@ void ContactStation(Context& ctx) {
 void BeginTransfer(Context& ctx) {
   if (ctx.image.UpdateKey.size() < kMinKeyLength) {
     ctx.run.bUpdateRun = false;
-    StationBox(ctx, vbCritical,
-               GetMlString(ctx, 1196, "No valid update key. Must be at least 8 chars long."));
+    StationBox(ctx, kMsgNoValidKey, vbCritical,
+               GetMlString(ctx, kMsgNoValidKey, "No valid update key. Must be at least 8 chars long."));
     return;
   }
   if (!ctx.MSComm.PortOpen()) {
-    AppBox(ctx, vbCritical, GetMlString(ctx, 1164, "Could not open port"));
+    AppBox(ctx, kMsgPortNotOpened, vbCritical, GetMlString(ctx, kMsgPortNotOpened, "Could not open port"));
     return;
   }
   DiscardInput(ctx);
@@ -157,8 +181,8 @@ void FinishUpgrade(Context& ctx) {
   if (frame.empty()) {
     // A key no frame can carry is refused when the file is loaded; should one
     // get here, the station is told nothing rather than half a key.
-    StationBox(ctx, vbCritical,
-               GetMlString(ctx, 1196, "No valid update key. Must be at least 8 chars long."));
+    StationBox(ctx, kMsgNoValidKey, vbCritical,
+               GetMlString(ctx, kMsgNoValidKey, "No valid update key. Must be at least 8 chars long."));
     StopUpdateRun(ctx);
     return;
   }
@@ -197,13 +221,14 @@ void KeyWait_Timer(Context& ctx) {
   ClosePort(ctx);
   ctx.run.bUpdateRun = false;
   ctx.run.bLinkIdle = true;
+  EnterPhase(ctx, RunPhase::RestartWait);
   const std::string prompt =
-      GetMlString(ctx, 1226, "Firmware has been loaded to the station!") + "\r\r" +
-      GetMlString(ctx, 1227, "Please do NOT remove the station yet!") + "\r" +
-      GetMlString(ctx, 1228, "Click OK after station has beeped twice") + "\r" +
-      GetMlString(ctx, 1229, "to set date and time to the station!") + "\r" +
-      GetMlString(ctx, 1230, "After this the firmware upgrade is completed successfully!") + "\r";
-  if (StationBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
+      GetMlString(ctx, kMsgFirmwareLoaded, "Firmware has been loaded to the station!") + "\r\r" +
+      GetMlString(ctx, kMsgDoNotRemove, "Please do NOT remove the station yet!") + "\r" +
+      GetMlString(ctx, kMsgClickAfterBeeps, "Click OK after station has beeped twice") + "\r" +
+      GetMlString(ctx, kMsgToSetClock, "to set date and time to the station!") + "\r" +
+      GetMlString(ctx, kMsgThenComplete, "After this the firmware upgrade is completed successfully!") + "\r";
+  if (StationBox(ctx, kMsgFirmwareLoaded, vbOKCancel | vbQuestion, prompt) == vbCancel) {
     // The clock is not set; the stop command ends the run.
     set_ButtonsAktiv(ctx, false);
     ctx.view.setEnabled(Control::Master, true);
@@ -238,13 +263,16 @@ void PortReturn_Timer(Context& ctx) {
     return;
   }
   ctx.run.bPortReturnWait = false;
-  AppBox(ctx, vbCritical,
-         GetMlString(ctx, 1164, "Could not open port") + "\r" + failure->description());
+  AppBox(ctx, kMsgPortNotOpened, vbCritical,
+         GetMlString(ctx, kMsgPortNotOpened, "Could not open port") + "\r" + failure->description());
   set_ButtonsAktiv(ctx, true);
 }
 
 void SetClockAfterUpgrade(Context& ctx) {
   DiscardInput(ctx);
+  // A reply cut short before the restart must not be completed by the first
+  // byte after it.
+  ResetReceiveState(ctx);
   ctx.timeSet.TimeSetCount = 1;
   ctx.timeSet.bSettingTime = true;
   ctx.TimerEfi.setInterval(kClockTimeoutMs);
@@ -299,9 +327,9 @@ void ResetClockState(Context& ctx) {
 void AskAfterTooManyErrors(Context& ctx) {
   ctx.run.RetryCount = 0;
   ctx.Timer2.setEnabled(false);
-  const std::string prompt = GetMlString(ctx, 1186, "Problem writing to station.") + "\r" +
-                             GetMlString(ctx, 1224, "Continue?");
-  if (AppBox(ctx, vbOKCancel | vbQuestion, prompt) == vbCancel) {
+  const std::string prompt = GetMlString(ctx, kMsgWriteProblem, "Problem writing to station.") + "\r" +
+                             GetMlString(ctx, kMsgContinue, "Continue?");
+  if (AppBox(ctx, kMsgWriteProblem, vbOKCancel | vbQuestion, prompt) == vbCancel) {
     StopUpdateRun(ctx);
     return;
   }

@@ -24,6 +24,10 @@ inline constexpr std::size_t kMinKeyLength = 8;
 // The operator's commands (menu, button and toolbar).
 void mnuCommandStartUpdate_Click(Context& ctx);
 void mnuCommandInitComm_Click(Context& ctx);
+
+// Reads the station's identification and nothing more: its speed is found as
+// for any command and left as it is; the run ends with the identification.
+void ReadStation_Click(Context& ctx);
 void mnuCommandStop_Click(Context& ctx);
 
 void StartUpdateRun(Context& ctx);

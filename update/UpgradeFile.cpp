@@ -58,8 +58,8 @@ bool Refuse(Context& ctx) {
 
 bool FailLoad(Context& ctx, const std::string& path, const LoadError& error) {
   std::string title = std::string(kAppTitle) + " Fehler";
-  ctx.view.HookedMsgBox(path + " " + std::to_string(error.number) + " " + error.description,
-                        vbCritical, title);
+  ShowBox(ctx, 0, path + " " + std::to_string(error.number) + " " + error.description,
+          vbCritical, title);
   return Refuse(ctx);
 }
 
@@ -69,7 +69,7 @@ bool AcceptDespiteChecksum(Context& ctx) {
   std::string title = StationTitle(ctx);
   const std::string prompt = GetMlString(ctx, kMsgChecksumError, "CRC error!") + "\r\n" +
                              NamedText(ctx, "file.sendDespiteChecksum");
-  return ctx.view.HookedMsgBox(prompt, vbYesNo | vbQuestion | vbDefaultButton2, title) == vbYes;
+  return ShowBox(ctx, kMsgChecksumError, prompt, vbYesNo | vbQuestion | vbDefaultButton2, title) == vbYes;
 }
 
 void ShowStatusFolder(Context& ctx) {
@@ -114,7 +114,7 @@ bool FindUpgradeFile(Context& ctx, const std::string& hardwareText, const std::s
     const std::string text = folder + FileNotFoundText(ctx);
     ctx.view.setText(Control::StatusPanel, text);
     std::string title = StationTitle(ctx);
-    ctx.view.HookedMsgBox(text, vbCritical, title);
+    ShowBox(ctx, kMsgFileNotFound, text, vbCritical, title);
     return Refuse(ctx);
   }
   ctx.image.FoundFileName = folder + name;
@@ -129,7 +129,7 @@ bool OpenFile(Context& ctx) {
   const FileRead file = ReadWholeFileChecked(path, kMaxUpgradeFileSize);
   if (file.fault == ReadFault::NotFound) {
     std::string title = kAppTitle;
-    ctx.view.HookedMsgBox(path + FileNotFoundText(ctx), vbCritical, title);
+    ShowBox(ctx, kMsgFileNotFound, path + FileNotFoundText(ctx), vbCritical, title);
     return Refuse(ctx);
   }
   if (file.fault != ReadFault::None) {

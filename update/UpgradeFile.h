@@ -10,16 +10,13 @@
 #include <functional>
 #include <string>
 
+#include "texts/MessageIds.h"
+
 namespace qv {
 
 class Context;
 
 inline constexpr int kErrFileNotFound = 53;
-inline constexpr int kMsgChecksumError = 1202;
-inline constexpr int kMsgFileNotFound = 1206;
-inline constexpr int kMsgStatus = 1126;
-inline constexpr int kMsgFileLabel = 1209;
-inline constexpr int kMsgChooseFolder = 1238;
 
 // Looks in ctx.settings.UpgradeFolder + "/0x" + hardwareText for the image and
 // loads it. True only when a file was loaded and accepted. The boot text is

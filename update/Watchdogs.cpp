@@ -6,6 +6,7 @@
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "update/TransferReplies.h"
 #include "update/UpdateRun.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr std::int32_t kSilentBlockRetries = 3;
 
 std::string NotReady(const Context& ctx) {
-  return GetMlString(ctx, 1205, "Station not ready!");
+  return GetMlString(ctx, kMsgStationNotReady, "Station not ready!");
 }
 
 }  // namespace
@@ -32,7 +33,9 @@ void Timer2_Timer(Context& ctx) {
     return;
   }
   if (replyState >= 3) {
-    AppBox(ctx, vbCritical, NotReady(ctx));
+    // Given up: no reply is awaited any more.
+    ClosePort(ctx);
+    AppBox(ctx, kMsgStationNotReady, vbCritical, NotReady(ctx));
     return;
   }
   EnsurePortOpen(ctx);
@@ -51,7 +54,7 @@ void Timer2_Timer(Context& ctx) {
   if (ctx.timeSet.bVerifyAfterUpgrade) {
     if (ctx.run.RetryCount > kSilentBlockRetries) {
       ClosePort(ctx);
-      AppBox(ctx, vbCritical, NotReady(ctx));
+      AppBox(ctx, kMsgStationNotReady, vbCritical, NotReady(ctx));
     } else {
       ++ctx.run.RetryCount;
     }
@@ -61,7 +64,7 @@ void Timer2_Timer(Context& ctx) {
   // A station that never answered the identification must not be left
   // without a word.
   if (ctx.frames.LastFrame != ReadSysDataFrame(kFullIdentification)) return;
-  AppBox(ctx, vbCritical, NotReady(ctx));
+  AppBox(ctx, kMsgStationNotReady, vbCritical, NotReady(ctx));
   // A resume that got no identification is over: the controls come back and
   // the next Start sends the image again.
   ctx.run.bResumePending = false;
@@ -79,13 +82,14 @@ void TimerEfi_Timer(Context& ctx) {
   // not wait for it.
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
-  const std::string timeError = GetMlString(ctx, 1212, "Error setting time!");
+  const std::string timeError = GetMlString(ctx, kMsgTimeError, "Error setting time!");
   if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) && !ctx.run.bLinkIdle) {
-    AppBox(ctx, vbInformation,
-           timeError + "\r\n" + GetMlString(ctx, 1213, "Please retry the operation."));
+    AppBox(ctx, kMsgTimeError, vbInformation,
+           timeError + "\r\n" + GetMlString(ctx, kMsgRetry, "Please retry the operation."));
     return;
   }
-  AppBox(ctx, vbCritical, (ctx.run.bLinkIdle ? timeError + "\r\n" : std::string()) + NotReady(ctx));
+  AppBox(ctx, ctx.run.bLinkIdle ? kMsgTimeError : kMsgStationNotReady, vbCritical,
+         (ctx.run.bLinkIdle ? timeError + "\r\n" : std::string()) + NotReady(ctx));
 }
 
 }  // namespace qv

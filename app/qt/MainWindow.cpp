@@ -43,6 +43,7 @@
 #include "platform/QtSerialPorts.h"
 #include "platform/QtTimer.h"
 #include "protocol/QvBoot.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
@@ -364,14 +365,14 @@ void MainWindow::mnuExit_Click() {
 void MainWindow::mnuShowHelp_Click() {
   const std::string file = FindHelpFile(ini_, programFolder_);
   if (file.empty()) {
-    AppBox(*ctx_, vbInformation,
-           GetMlString(*ctx_, 1200,
+    AppBox(*ctx_, kMsgNoHelp, vbInformation,
+           GetMlString(*ctx_, kMsgNoHelp,
                        "Hilfeinhalt konnte nicht angezeigt werden. Dieser Anwendung ist keine "
                        "Hilfedatei zugeordnet."));
     return;
   }
   OpenDocument(this, file, [this, file] {
-    AppBox(*ctx_, vbInformation, FillPlaceholders(NamedText(*ctx_, "help.notOpened"), {file}));
+    AppBox(*ctx_, 0, vbInformation, FillPlaceholders(NamedText(*ctx_, "help.notOpened"), {file}));
   });
 }
 
@@ -591,7 +592,7 @@ char MainWindow::DecimalSeparator() const {
   return point.isEmpty() ? '.' : point.at(0).toLatin1();
 }
 
-int MainWindow::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
+int MainWindow::HookedMsgBox(int, const std::string& prompt, int style, std::string& title) {
   return boxes_->HookedMsgBox(prompt, style, title);
 }
 
@@ -653,11 +654,11 @@ void MainWindow::RefreshCaptions() {
   lblPort->setText(Ml(1152) + ":");
   lblMode->setText(Ml(1148) + ":");
   lblBaudText->setText(Ml(1159) + ":");
-  lblVersion->setText(Ml(1117) + "\nv" + Q(VersionNumber()) + " (" +
+  lblVersion->setText(Ml(kMsgWindowTitle) + "\nv" + Q(VersionNumber()) + " (" +
                       BuildDateText() + ")");
   StatusPanel->setText(Ml(1126));
-  ctx_->texts.RemoteText = GetMlString(*ctx_, 1109, "remote");
-  ctx_->texts.DirectText = GetMlString(*ctx_, 1108, "direkt");
+  ctx_->texts.RemoteText = GetMlString(*ctx_, kMsgRemote, "remote");
+  ctx_->texts.DirectText = GetMlString(*ctx_, kMsgDirect, "direkt");
   Master->setItemText(0, Q(ctx_->texts.DirectText));
   Master->setItemText(1, Q(ctx_->texts.RemoteText));
   CommandMenuCaptions();

@@ -88,7 +88,8 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   void setProgressMaximum(std::int32_t maximum) override;
   void ShowProgress(std::int32_t value) override;
   char DecimalSeparator() const override;
-  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
+  int HookedMsgBox(int messageId, const std::string& prompt, int style,
+                   std::string& title) override;
 
   // WindowShell
   bool CreateTaskbarProgress() override;

@@ -10,13 +10,16 @@
 
 int main(int argc, char** argv) {
   using namespace qv::sim;
-  // One cell in full: qvfaultreport CONVERSATION KIND FRAME (numbers from 0).
-  if (argc == 4) {
+  // One cell in full: qvfaultreport CONVERSATION KIND FRAME [KIND FRAME]
+  // (numbers from 0; a second pair for a cell of two faults).
+  if (argc == 4 || argc == 6) {
     const Conversation c = ReferenceConversations().at(std::stoul(argv[1]));
     const Reference reference = RecordReference(c);
+    std::vector<Fault> faults;
+    for (int at = 2; at + 1 < argc; at += 2)
+      faults.push_back({kFaultKinds[std::stoul(argv[at])], std::stoi(argv[at + 1])});
     std::string transcript;
-    const Cell cell = Explore(
-        c, reference, {{kFaultKinds[std::stoul(argv[2])], std::stoi(argv[3])}}, &transcript);
+    const Cell cell = Explore(c, reference, faults, &transcript);
     const char* result[] = {"recovered within the run", "ended with a message", "VIOLATION"};
     std::printf("%s%s %s\n", transcript.c_str(), result[static_cast<int>(cell.result)],
                 cell.why.c_str());

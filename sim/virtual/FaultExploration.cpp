@@ -21,6 +21,7 @@ constexpr VirtualMs kPortAwayMs = 3000;
 constexpr std::int64_t kClockOffsetMs = 90'000;
 
 void Begin(UpdateBench& b, const Conversation& c) {
+  b.p.runs.clear();
   if (c.clockOnly)
     mnuCommandSetTime_Click(b.ctx);
   else
@@ -192,7 +193,15 @@ std::string Transcript(const UpdateBench& b) {
 Cell Judge(UpdateBench& b, const Conversation& conversation) {
   b.run(kRunLimitMs);
   if (!AtRest(b)) return {CellResult::Violation, "still busy after 300 s"};
+  // What the engine told of the run must hold: one end, never a stall, and
+  // "ok" only for a station that is done.
+  if (b.p.runs.stalls > 0) return {CellResult::Violation, "rested awaiting an unwatched reply"};
+  if (b.p.runs.ends.size() != 1)
+    return {CellResult::Violation,
+            "the run was told ended " + std::to_string(b.p.runs.ends.size()) + " times"};
   const bool succeeded = Succeeded(b, conversation);
+  if (b.p.runs.lastOutcome() == RunOutcome::Ok && !succeeded)
+    return {CellResult::Violation, "told ok, but the station is not done: " + b.boxLog()};
   const bool saidOk = b.boxesWith(1239) > 0 || b.p.view.text(Control::Caption).ends_with(" ok");
   if (saidOk && !b.confirmed())
     return {CellResult::Violation, "said ok, but the station does not hold the new firmware"};

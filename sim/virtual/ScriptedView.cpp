@@ -30,8 +30,9 @@ std::string ScriptedView::BrowseForFolder(const std::string& prompt) {
   return folder;
 }
 
-int ScriptedView::HookedMsgBox(const std::string& prompt, int style, std::string& title) {
-  boxes_.push_back({prompt, style, title});
+int ScriptedView::HookedMsgBox(int messageId, const std::string& prompt, int style,
+                               std::string& title) {
+  boxes_.push_back({prompt, style, title, messageId});
   if (title.empty()) title = kAppTitle;
   if (scheduler_ && openFor_) {
     if (*openFor_ > 0)

@@ -24,6 +24,7 @@ class ScriptedView : public View {
     std::string prompt;
     int style;
     std::string title;  // as the caller passed it
+    int messageId = 0;
   };
 
   explicit ScriptedView(VirtualScheduler* scheduler = nullptr) : scheduler_(scheduler) {}
@@ -34,7 +35,8 @@ class ScriptedView : public View {
   std::string text(Control control) const override;
   void setVisible(Control control, bool visible) override { visible_[control] = visible; }
   bool isVisible(Control control) const;
-  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override;
+  int HookedMsgBox(int messageId, const std::string& prompt, int style,
+                   std::string& title) override;
   void setToolTip(Control control, const std::string& text) override { toolTips_[control] = text; }
   void DropDown(Control control) override { droppedDown_.push_back(control); }
   bool ShowPortDialog() override { return ++portDialogs_, portDialogAnswer_; }

@@ -50,6 +50,7 @@ UpdateBench::UpdateBench(StationOptions station, BenchSetup setup) {
 }
 
 void UpdateBench::start(VirtualMs ms) {
+  p.runs.clear();
   mnuCommandStartUpdate_Click(ctx);
   run(ms);
 }
@@ -75,7 +76,8 @@ std::string UpdateBench::boxLog() const {
 
 bool UpdateBench::confirmed() const {
   return station().image() == image && station().summary().updated && boxesWith(1239) == 1 &&
-         p.view.text(Control::Caption).ends_with(" ok");
+         p.view.text(Control::Caption).ends_with(" ok") &&
+         p.runs.lastOutcome() == RunOutcome::Ok && p.runs.ends.size() == 1;
 }
 
 }  // namespace qv::sim

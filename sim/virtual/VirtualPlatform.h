@@ -4,6 +4,7 @@
 // the window's timers do before the engine starts (StartEngine gives each its
 // interval).
 #include "core/Context.h"
+#include "sim/virtual/RunLog.h"
 #include "sim/virtual/ScriptedView.h"
 #include "sim/virtual/VirtualClock.h"
 #include "sim/virtual/VirtualScheduler.h"
@@ -23,12 +24,13 @@ struct VirtualPlatform {
   VirtualTimer timerKeyWait{scheduler, 4000, false};
   VirtualClock clock{scheduler};
   ScriptedView view{&scheduler};
+  RunLog runs;
   Context ctx;
 
   // The program's reply handlers unless a test brings its own table.
   explicit VirtualPlatform(const ReplyTable& replies = StationReplies())
       : ctx(Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view,
-                     &replies}) {}
+                     &replies, &runs}) {}
   VirtualPlatform(const VirtualPlatform&) = delete;
   VirtualPlatform& operator=(const VirtualPlatform&) = delete;
 };

@@ -6,6 +6,7 @@
 
 #include "cli/CliView.h"
 #include "cli/Questions.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 
 namespace qv::cli {
@@ -81,20 +82,6 @@ TEST(CliOptions, AWholeUpdateLineIsTakenApart) {
   EXPECT_EQ(Parse("ports --json").options->command, Command::Ports);
 }
 
-TEST(CliQuestions, EachQuestionIsKnownByItsTextInEveryLanguage) {
-  for (const std::int32_t lang : {0, 1000, 2000}) {
-    for (const Question& q : Questions()) {
-      // As the engine builds it: the question's text with more around it.
-      const std::string prompt = "x " + GetMlString(lang, q.id, q.fallback) + " 600\r\n?";
-      EXPECT_EQ(QuestionOf(prompt, vbOKCancel | vbQuestion, lang), q.id) << q.id << " " << lang;
-    }
-  }
-  // The boot refusal starts like the hardware question but asks nothing.
-  const std::string boot = GetMlString(1000, 1195, "") + "0102\r\n";
-  EXPECT_EQ(QuestionOf(boot, vbCritical, 1000), 0);
-  EXPECT_EQ(QuestionOf("Error INIT_UPDATE 5", vbInformation | vbOKCancel, 1000), 0);
-}
-
 TEST(CliQuestions, DefaultsSendNothingMoreExceptAfterTheKey) {
   // clang-format off
   const struct { int id; int style; std::set<int> flipped; int answer; } cases[] = {
@@ -110,19 +97,24 @@ TEST(CliQuestions, DefaultsSendNothingMoreExceptAfterTheKey) {
   for (const auto& c : cases) EXPECT_EQ(AnswerFor(c.id, c.style, c.flipped), c.answer) << c.id;
 }
 
-TEST(CliView, EveryBoxIsAnsweredAndRecorded) {
-  CliView view(1000, {1231}, ',');
-  std::vector<int> seen;
-  view.onBox = [&](const BoxRecord& box) { seen.push_back(box.question); };
+TEST(CliView, AnswersEachBoxByTheIdOfItsTextWhateverItSays) {
+  CliView view({kMsgSameFirmware}, ',');
   std::string title;
-  const std::string same = GetMlString(1000, 1231, "") + " 600, " + GetMlString(1000, 1232, "");
-  EXPECT_EQ(view.HookedMsgBox(same, vbQuestion | vbOKCancel | vbDefaultButton2, title), vbOK);
+  // Words no table holds: the id alone says which question this is.
+  EXPECT_EQ(view.HookedMsgBox(kMsgSameFirmware, "Reworded: flash it once more?",
+                              vbQuestion | vbOKCancel | vbDefaultButton2, title),
+            vbOK);
   EXPECT_EQ(title, kAppTitle);
-  EXPECT_EQ(view.HookedMsgBox("Station not ready!", vbCritical, title), vbOK);
-  ASSERT_EQ(view.boxes().size(), 2u);
-  EXPECT_EQ(view.boxes()[0].question, 1231);
+  // The question's own words under no id ask nothing: the box's default.
+  const std::string same = GetMlString(1000, kMsgSameFirmware, "");
+  EXPECT_EQ(view.HookedMsgBox(0, same, vbQuestion | vbOKCancel | vbDefaultButton2, title),
+            vbCancel);
+  EXPECT_EQ(view.HookedMsgBox(kMsgStationNotReady, "x", vbCritical, title), vbOK);
+  ASSERT_EQ(view.boxes().size(), 3u);
+  EXPECT_EQ(view.boxes()[0].question, kMsgSameFirmware);
   EXPECT_EQ(view.boxes()[1].question, 0);
-  EXPECT_EQ(seen, (std::vector<int>{1231, 0}));
+  EXPECT_EQ(view.boxes()[2].messageId, kMsgStationNotReady);
+  EXPECT_EQ(view.boxes()[2].question, 0);
   view.setText(Control::Master, "remote");
   EXPECT_EQ(view.text(Control::Master), "remote");
   EXPECT_TRUE(view.isEnabled(Control::btnStart));

@@ -8,39 +8,18 @@
 #include <QJsonObject>
 
 #include "cli/Reasons.h"
-#include "cli/TracingComm.h"
 #include "core/View.h"
-#include "protocol/Commands.h"
-#include "sim/virtual/VirtualSerialPort.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 
 namespace qv::cli {
 namespace {
 
 BoxRecord Asked(int id, int answer) {
-  return {"?", vbOKCancel, id, answer};
+  return {"?", vbOKCancel, id, id, answer};
 }
 
-TEST(CliResult, OutcomeAndExitCode) {
-  // clang-format off
-  const struct { bool completed; bool wrote; bool keyPending; std::vector<BoxRecord> boxes; Outcome outcome; } cases[] = {
-      {true, true, false, {Asked(1226, vbOK)}, Outcome::Ok},
-      {false, false, false, {Asked(1231, vbCancel)}, Outcome::Declined},    // same firmware, default
-      {false, false, false, {Asked(1208, vbNo)}, Outcome::Declined},        // clock left alone
-      {false, false, false, {Asked(1231, vbOK)}, Outcome::Failed},          // answered yes, then failed
-      {false, true, false, {Asked(1186, vbCancel)}, Outcome::Failed},       // a transfer ended on a default
-      {false, true, false, {Asked(1222, vbCancel)}, Outcome::Failed},
-      {false, false, false, {{"Station not ready!", vbCritical, 0, vbOK}}, Outcome::Failed},
-      {false, false, false, {}, Outcome::Failed},
-      // The key out, then an interrupt, or the clock left alone (--yes 1226): not known.
-      {false, true, true, {}, Outcome::Unconfirmed},
-      {false, true, true, {Asked(1226, vbCancel)}, Outcome::Unconfirmed},
-  };
-  // clang-format on
-  for (const auto& c : cases) {
-    EXPECT_EQ(Classify(c.completed, c.wrote, c.keyPending, c.boxes), c.outcome)
-        << (c.boxes.empty() ? 0 : c.boxes[0].question);
-  }
+TEST(CliResult, ExitCode) {
   const auto results = [](std::initializer_list<Outcome> outcomes) {
     std::vector<StationResult> list;
     for (const Outcome o : outcomes) list.emplace_back().outcome = o;
@@ -69,7 +48,7 @@ StationResult Updated() {
   r.seconds = 2.0;
   r.outcome = Outcome::Ok;
   r.message = "The station now has firmware:  600.";
-  r.boxes = {Asked(1226, vbOK), {"done", vbInformation, 0, vbOK}};
+  r.boxes = {Asked(1226, vbOK), {"done", vbInformation, 0, 0, vbOK}};
   return r;
 }
 
@@ -141,18 +120,18 @@ TEST(CliReport, LiveLineAndTable) {
 // raised last: never its question, never advice for the window.
 TEST(CliReason, SaysWhatHappenedAndWhatToDo) {
   const RunFacts facts{"COM3", "8115", "/up"};
-  const BoxRecord notReady{"Station not ready!", vbCritical, 0, vbOK};
+  const BoxRecord notReady{"Station not ready!", vbCritical, kMsgStationNotReady, 0, vbOK};
   // clang-format off
   const struct { std::vector<BoxRecord> boxes; std::int32_t lang; std::string_view says; } cases[] = {
       {{notReady}, 1000, "The station did not answer. Check the cable"},
-      {{{GetMlString(0, 1205, ""), vbCritical, 0, vbOK}}, 0, "Die Station hat nicht geantwortet."},
+      {{{GetMlString(0, 1205, ""), vbCritical, kMsgStationNotReady, 0, vbOK}}, 0, "Die Station hat nicht geantwortet."},
       {{Asked(1226, vbOK), notReady}, 1000, "The station did not answer."},
-      {{{"Please select valid update file first", vbCritical, 0, vbOK}}, 1000,
+      {{{"Please select valid update file first", vbCritical, kMsgSelectFile, 0, vbOK}}, 1000,
        "No usable upgrade file for hardware 8115 in /up: it needs a subfolder 0x8115"},
-      {{{"Problem writing to station.\r\nContinue?", vbOKCancel | vbQuestion, 1186, vbCancel}}, 1000,
+      {{{"Problem writing to station.\r\nContinue?", vbOKCancel | vbQuestion, 1186, 1186, vbCancel}}, 1000,
        "Stopped at question 1186 (too many errors on one block: go on (through a new "
        "identification) or stop), answered Cancel. For the other answer, run again with --yes 1186."},
-      {{{"Odd\r\nthing", vbCritical, 0, vbOK}}, 2000, "sur le message « Odd / thing ». Relancez"},
+      {{{"Odd\r\nthing", vbCritical, 0, 0, vbOK}}, 2000, "sur le message « Odd / thing ». Relancez"},
       {{}, 1000, "The run ended without a result from the station."},
   };
   // clang-format on
@@ -176,32 +155,6 @@ TEST(CliPort, ADevicePathIsNamedByItsPathAndAnOwnerOnlyDeviceIsToldApart) {
   // clang-format on
   for (const auto& d : devices)
     EXPECT_EQ(OnlyOwnerOpens(d.mode, d.group), d.ownerOnly) << std::oct << d.mode << " " << d.group;
-}
-
-TEST(CliTrace, FramesSentOnAnOpenPortAreToldOfAndPassedOn) {
-  sim::VirtualScheduler scheduler;
-  sim::VirtualSerialPort port(scheduler);
-  TracingComm traced(port);
-  std::vector<std::string> told;
-  traced.onSent = [&](std::uint8_t code, const Bytes&) { told.push_back(CodeName(code)); };
-  int events = 0;
-  traced.OnComm = [&] { ++events; };
-  traced.setCommPort(5);
-  traced.Output(SetModeFrame(false));  // closed: nothing goes, nothing is told
-  traced.setSettings("4800,n,8,1");
-  traced.setPortOpen(true);
-  EXPECT_EQ(port.Settings(), "4800,n,8,1");
-  traced.Output(SetModeFrame(false));
-  traced.Output(WriteBlockFrame(Bytes(10, 1), 0, 10));
-  EXPECT_EQ(told, (std::vector<std::string>{"SET_MODE", "WRITE_BLOCK"}));
-  ASSERT_EQ(port.sent().size(), 2u);
-  EXPECT_EQ(port.sent()[0].bytes, SetModeFrame(false));
-  port.sendToLoader(Bytes{kNak}, 0);
-  scheduler.advanceBy(50);
-  EXPECT_GT(events, 0);
-  EXPECT_EQ(traced.Input(), Bytes{kNak});
-  EXPECT_EQ(CodeName(0x42), "0x42");
-  EXPECT_EQ(SentCode(Bytes{0x15}), 0);
 }
 
 }  // namespace

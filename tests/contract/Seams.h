@@ -73,7 +73,7 @@ struct VirtualRig : private sim::SerialPeer {
   VirtualRig() { port.setCommPort(5); port.attachPeer(this); }
   ~VirtualRig() override { port.attachPeer(nullptr); }
 
-  int ShowBox(const std::string& prompt, int style) { return view.HookedMsgBox(prompt, style, title); }
+  int ShowBox(const std::string& prompt, int style) { return view.HookedMsgBox(0, prompt, style, title); }
   void AnswerNextBoxAfter(int ms) { view.openFor(ms); view.answer(vbOK); }
 
   void RunFor(int ms) { scheduler.advanceBy(ms); }

@@ -5,6 +5,7 @@
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
 #include "protocol/stdFunc.h"
+#include "texts/MessageIds.h"
 #include "update/ClockCommand.h"
 #include "update/UpgradeFile.h"
 
@@ -77,6 +78,8 @@ TEST(Checks, AStationSilentAfterTheClockIsAskedThreeTimesThenReported) {
   EXPECT_EQ(shortRequests, 3) << b.boxLog();
   EXPECT_EQ(b.boxesWith(1205), 1) << b.boxLog();
   EXPECT_EQ(b.boxesWith(1239), 0) << b.boxLog();
+  // The station took the key; its firmware was never read back.
+  EXPECT_EQ(b.p.runs.lastOutcome(), RunOutcome::Unconfirmed);
 }
 
 TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
@@ -84,6 +87,7 @@ TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
                                                           {"TorwartFeldLinse", vbNo, 1192, false},
                                                           {"TorwartFeldLinse", vbYes, 1192, true}};
   for (const auto& [override, answer, message, written] : rows) {
+    SCOPED_TRACE(override);
     Bench b(StationOptions{});
     // A file already loaded, for other hardware: no automatic choice.
     ASSERT_TRUE(FindUpgradeFile(b.ctx, "8115", ""));
@@ -91,8 +95,12 @@ TEST(Checks, AFileForOtherHardwareIsChangedOrLoadedOnlyWithTheOverride) {
     b.ctx.settings.HwOverride = override;
     b.p.view.answer(answer);
     b.start();
-    EXPECT_EQ(b.boxesWith(message), 1) << override << ": " << b.boxLog();
-    EXPECT_EQ(b.station().image() == b.image, written) << override;
+    EXPECT_EQ(b.boxesWith(message), 1) << b.boxLog();
+    EXPECT_EQ(b.station().image() == b.image, written);
+    // A file loaded by hand is not read back after the restart: the run
+    // cannot know the station's new firmware.
+    EXPECT_EQ(b.p.runs.lastOutcome(), written ? RunOutcome::Unconfirmed : RunOutcome::Declined)
+        << b.boxLog();
   }
 }
 
@@ -110,6 +118,10 @@ TEST(Checks, TheClockCommandComparesAndSetsOnlyWhenAsked) {
     ASSERT_EQ(b.p.view.boxes().size(), 1u) << b.boxLog();
     EXPECT_EQ(b.boxesWith(1208), offsetMs != 0 ? 1 : 0) << b.boxLog();
     EXPECT_EQ(b.framesSent(SET_TIME), clockSets) << offsetMs;
+    // Told as the box is answered, and ended once: a clock left alone was declined.
+    ASSERT_EQ(b.p.runs.ends.size(), 1u);
+    EXPECT_EQ(b.p.runs.ends[0].outcome, answer == vbNo ? RunOutcome::Declined : RunOutcome::Ok);
+    EXPECT_EQ(b.p.runs.boxes[0].answer, answer);
     const auto apart = MsSince2000(b.station().stationTime()) - MsSince2000(b.p.clock.now());
     EXPECT_EQ(std::llabs(apart) < 1000, offsetMs == 0 || clockSets > 0) << apart;
   }
@@ -131,6 +143,15 @@ TEST(Checks, SilenceEndsInAMessageAndAUsableWindow) {
     }
     b.start(60'000);
     EXPECT_EQ(b.boxesWith(message), 1) << int{silent} << ": " << b.boxLog();
+    // A speed switch left unanswered leaves the mode list empty: Start then
+    // only drops it down, and no run begins.
+    ASSERT_EQ(b.p.runs.ends.size(), silent == SET_BAUD ? 0u : 1u) << int{silent};
+    if (silent != SET_BAUD) {
+      // A clock not set after the key leaves the update unconfirmed.
+      EXPECT_EQ(b.p.runs.ends[0].outcome,
+                silent == SET_TIME ? RunOutcome::Unconfirmed : RunOutcome::Failed);
+      EXPECT_EQ(b.p.runs.ends[0].messageId, message);
+    }
     EXPECT_FALSE(b.p.port.PortOpen()) << int{silent};
     EXPECT_FALSE(b.ctx.run.bUpdateRun) << int{silent};
     EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart)) << int{silent};

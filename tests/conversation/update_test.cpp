@@ -3,7 +3,10 @@
 #include "core/Calendar.h"
 #include "core/TextRules.h"
 #include "protocol/stdFunc.h"
+#include "texts/MessageIds.h"
 #include "texts/NamedTexts.h"
+#include "update/CommandRun.h"
+#include "protocol/Commands.h"
 
 namespace qv::test {
 namespace {
@@ -108,6 +111,7 @@ TEST(Update, AKeyRefusedEveryTimeEndsInTheQuestionNeverInTheLoadedPrompt) {
   EXPECT_EQ(b.boxesWith(1186), 1) << b.boxLog();
   EXPECT_EQ(b.boxesWith(1226), 0) << b.boxLog();
   EXPECT_FALSE(b.confirmed());
+  EXPECT_EQ(b.p.runs.lastOutcome(), RunOutcome::Failed);
   EXPECT_FALSE(b.station().summary().updated);
   EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart));
 }
@@ -229,6 +233,7 @@ TEST(Update, AFailedUpdateIsSaidAndNeverConfirmed) {
     EXPECT_EQ(b.boxesWith(1226), row.prompts) << row.message;
     EXPECT_FALSE(b.p.view.text(Control::Caption).ends_with(" ok")) << row.message;
     EXPECT_FALSE(b.ctx.run.bUpdateRun) << row.message;
+    EXPECT_EQ(b.p.runs.lastOutcome(), RunOutcome::Failed) << row.message;
   }
 }
 
@@ -319,6 +324,68 @@ TEST(Update, StopEndsTheRunAtOnceAlsoInThePauseAfterTheKey) {
     EXPECT_TRUE(b.p.view.isEnabled(Control::btnStart)) << afterKey;
     EXPECT_TRUE(b.p.view.boxes().empty()) << b.boxLog();  // no prompt after a stop
   }
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(RunEvents, AnUpdateIsToldPhaseByPhaseAndEndsOnce) {
+  Bench b(sim::StationAt(4800), {.imageSize = 700});
+  b.start();
+  ASSERT_TRUE(b.confirmed()) << b.boxLog();
+  const sim::RunLog& runs = b.p.runs;
+  using P = RunPhase;
+  EXPECT_EQ(runs.phases, (std::vector<P>{P::Contact, P::Identify, P::Transfer, P::Key,
+                                         P::RestartWait, P::Clock, P::Confirm}));
+  ASSERT_EQ(runs.stations.size(), 1u);
+  EXPECT_EQ(runs.stations[0].serial, b.ctx.station.StationSerial);
+  EXPECT_EQ(runs.acknowledged, 700);
+  EXPECT_EQ(runs.total, 700);
+  EXPECT_EQ(runs.firmwareReported(), "600");
+  ASSERT_EQ(runs.boxes.size(), 2u);
+  EXPECT_EQ(runs.boxes[0].messageId, kMsgFirmwareLoaded);
+  EXPECT_TRUE(runs.boxes[0].defaultAnswer);
+  EXPECT_EQ(runs.ends[0].messageId, kMsgUpgradeComplete);
+  EXPECT_EQ(runs.stalls, 0);
+}
+
+TEST(RunEvents, ReadingAStationWritesNothingAndLeavesItsSpeed) {
+  for (const std::uint32_t baud : {4800u, 38400u}) {
+    SCOPED_TRACE(baud);
+    Bench b(sim::StationAt(baud));
+    b.run(5000);  // the window's first mode exchange, and its speed switch
+    const std::uint32_t found = b.station().baud();
+    b.p.port.clearSent();
+    ReadStation_Click(b.ctx);
+    b.run(20'000);
+    const sim::RunLog& runs = b.p.runs;
+    ASSERT_EQ(runs.ends.size(), 1u) << b.boxLog();
+    EXPECT_EQ(runs.ends[0].outcome, RunOutcome::Ok);
+    ASSERT_EQ(runs.stations.size(), 1u);
+    EXPECT_EQ(runs.stations[0].firmware, b.station().firmware());
+    EXPECT_EQ(runs.phases, (std::vector<RunPhase>{RunPhase::Contact, RunPhase::Identify}));
+    EXPECT_EQ(b.framesSent(SET_BAUD) + b.framesSent(WRITE_BLOCK), 0);
+    EXPECT_EQ(b.station().baud(), found);
+    EXPECT_TRUE(b.p.view.boxes().empty()) << b.boxLog();
+  }
+}
+
+TEST(RunEvents, ARunAtRestAwaitingAnUnwatchedReplyIsAStallNotAnEnd) {
+  Bench b(sim::StationAt(4800), {.withStation = false});
+  b.run(15'000);  // the window's mode search gives up
+  {
+    EngineEvent event(b.ctx);
+    BeginRun(b.ctx, RunKind::Identify);
+    Senden(b.ctx, SetModeFrame(false));  // no watchdog armed for it
+  }
+  EXPECT_EQ(b.p.runs.stalls, 1);
+  EXPECT_TRUE(b.p.runs.ends.empty());
+  mnuCommandStop_Click(b.ctx);
+  ASSERT_EQ(b.p.runs.ends.size(), 1u);
+  EXPECT_EQ(b.p.runs.ends[0].outcome, RunOutcome::Declined);  // stopped before anything was written
 }
 
 }  // namespace

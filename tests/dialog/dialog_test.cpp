@@ -163,7 +163,7 @@ TEST_F(PortDialogTest, CancelRestoresThePortNumberOfTheShowingAndLeavesThePortCl
 // A view whose boxes are the program's real ones.
 struct BoxView : sim::ScriptedView {
   explicit BoxView(MessageBoxHost& host) : host_(host) {}
-  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
+  int HookedMsgBox(int, const std::string& prompt, int style, std::string& title) override {
     return host_.HookedMsgBox(prompt, style, title);
   }
   MessageBoxHost& host_;

@@ -39,7 +39,7 @@ class ReceiveTest : public ::testing::Test {
       codes.push_back(code);
       stored.emplace_back(c.rx.RxBuffer.begin(), c.rx.RxBuffer.begin() + c.rx.RxCount);
       std::string title;
-      if (boxStyle) c.view.HookedMsgBox("?", boxStyle, title);
+      if (boxStyle) c.view.HookedMsgBox(0, "?", boxStyle, title);
       return outcome;
     };
   }

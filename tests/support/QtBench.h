@@ -26,8 +26,9 @@ namespace qv::test {
 // of real time, as a person takes to read it.
 class QtScriptedView : public sim::ScriptedView {
  public:
-  int HookedMsgBox(const std::string& prompt, int style, std::string& title) override {
-    const int answer = ScriptedView::HookedMsgBox(prompt, style, title);
+  int HookedMsgBox(int messageId, const std::string& prompt, int style,
+                   std::string& title) override {
+    const int answer = ScriptedView::HookedMsgBox(messageId, prompt, style, title);
     QTest::qWait(kOpenMs);
     return answer;
   }
