@@ -8,9 +8,9 @@
 #include <numeric>
 #include <vector>
 
-#include "config/TempFolder.h"
 #include "sim/station/UpgradeImage.h"
 #include "sim/virtual/VirtualPlatform.h"
+#include "support/TempFolder.h"
 #include "update/UpgradeFile.h"
 #include "update/UpgradeFormat.h"
 
