@@ -171,7 +171,7 @@ ReplyOutcome IdentificationReply(Context& ctx) {
   ctx.station.bUsbStation = info.bUsb;
   ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
   if (!BatteryAccepted(ctx, info)) return ReplyOutcome::Continue;
-  if (!ctx.run.bResumePending && ctx.run.OperationMode == 9) {
+  if (!ctx.run.bResumePending && ctx.run.OperationMode == kModeChooseFile) {
     if (const auto ended = ChooseFile(ctx, info)) return *ended;
   }
   ctx.view.setText(Control::Caption,

@@ -37,7 +37,7 @@ ReplyOutcome ModeReply(Context& ctx) {
     ctx.TimerEfi.setEnabled(true);
     return ReplyOutcome::Continue;
   }
-  if (ctx.run.OperationMode == -1) {
+  if (ctx.run.OperationMode == kModeClockAwaitsMode) {
     SendClockCommand(ctx, 2);
     return ReplyOutcome::Continue;
   }
@@ -110,11 +110,11 @@ ReplyOutcome ClockReply(Context& ctx) {
   auto& mode = ctx.run.OperationMode;
   if (ctx.rx.RxCommand == SET_TIME) {
     ClosePort(ctx);
-    ctx.timeSet.bVerifyAfterUpgrade = mode == 8;
+    ctx.timeSet.bVerifyAfterUpgrade = mode == kModeFileChosen;
   } else {
-    if (mode == -1) mode = 0;
+    if (mode == kModeClockAwaitsMode) mode = kModeNone;
     ClosePort(ctx);
-    if (ctx.settings.BaudList == "38400" && mode == 8 && PortSpeed(ctx) == 4800)
+    if (ctx.settings.BaudList == "38400" && mode == kModeFileChosen && PortSpeed(ctx) == 4800)
       ApplyBaud(ctx, "38400");
   }
   ctx.TimerEfi.setEnabled(false);
@@ -124,7 +124,7 @@ ReplyOutcome ClockReply(Context& ctx) {
   const ClockCheck check = CheckStationClock(pc, ctx.rx.RxBuffer, separator);
   const std::string pcTime = GetMlString(ctx, 1198, "PC time ");
   const std::string stationWord = GetMlString(ctx, 1199, "Station");
-  const bool commandModes = mode == 0 || mode == 1 || mode == 8;
+  const bool commandModes = mode == kModeNone || mode == kModeClockRead || mode == kModeFileChosen;
   const std::string p = commandModes ? check.pcText : std::string();
   const std::string t =
       commandModes ? p + " " + pcTime + "\r\n"
@@ -132,7 +132,7 @@ ReplyOutcome ClockReply(Context& ctx) {
                          PlainFractionText(pc.millisecond, separator) + "\r\n" + stationWord +
                          std::to_string(ReadStationTime(ctx.rx.RxBuffer).codeNumber) + " ";
 
-  if (mode == 1 && ctx.timeSet.TimeSetCount == 0) {
+  if (mode == kModeClockRead && ctx.timeSet.TimeSetCount == 0) {
     std::string text = t + check.stationText + " " + stationWord + " ";
     if (check.agree) {
       AppBox(ctx, vbInformation | vbOKOnly, text);
@@ -141,17 +141,17 @@ ReplyOutcome ClockReply(Context& ctx) {
     text += "\r\n\r\n" + GetMlString(ctx, 1208, "Set station time with PC time");
     if (AppBox(ctx, vbQuestion | vbYesNo | vbDefaultButton2, text) == vbYes) {
       SendClockCommand(ctx, 0);
-      mode = 0;
+      mode = kModeNone;
     }
     return ReplyOutcome::Continue;
   }
-  if (mode != 8 && mode != 0 && ctx.timeSet.TimeSetCount < 1) {
+  if (mode != kModeFileChosen && mode != kModeNone && ctx.timeSet.TimeSetCount < 1) {
     StationBox(
         ctx, vbInformation | vbOKOnly,
         t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
     return ReplyOutcome::Continue;
   }
-  mode = 0;
+  mode = kModeNone;
   ctx.view.setText(Control::StatusPanel, GetMlString(ctx, 1126, "Status") + " " +
                                              GetMlString(ctx, 1207, "Time set: ") + p);
   if (ctx.timeSet.bVerifyAfterUpgrade || ctx.timeSet.TimeSetCount >= 1) {

@@ -80,7 +80,7 @@ void TimerEfi_Timer(Context& ctx) {
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
   const std::string timeError = GetMlString(ctx, 1212, "Error setting time!");
-  if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) && !ctx.run.bLinkIdle) {
+  if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == kModeClockRead) && !ctx.run.bLinkIdle) {
     AppBox(ctx, vbInformation,
            timeError + "\r\n" + GetMlString(ctx, 1213, "Please retry the operation."));
     return;
