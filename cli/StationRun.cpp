@@ -146,25 +146,24 @@ bool StationRun::MakePlatform() {
   };
   replies_ = RecordingReplies();
   stage_ = &StationReplies();
-  ctx_ = std::make_unique<Context>(Platform{comm_.get(), timers_[0].get(), timers_[1].get(),
-                                            timers_[2].get(), timers_[3].get(), timers_[4].get(),
-                                            clock_.get(), view_.get(), &replies_});
+  ctx_ = std::make_unique<Context>(Platform{.MSComm = comm_.get(),
+                                            .Timer1 = timers_[0].get(),
+                                            .Timer2 = timers_[1].get(),
+                                            .Timer3 = timers_[2].get(),
+                                            .TimerEfi = timers_[3].get(),
+                                            .TimerKeyWait = timers_[4].get(),
+                                            .clock = clock_.get(),
+                                            .view = view_.get(),
+                                            .replies = &replies_});
   Context& ctx = *ctx_;
   ctx.settings.InitLang = lang;
-  WireEngine(ctx);
-  StartEngine(ctx);
-  ctx.settings.PortList = "COM" + std::to_string(job_.comNumber);
   ctx.settings.UpgradeFolder = job_.folder;
-  SetBaudList(ctx, "4800");
   try {
-    ctx.MSComm.setCommPort(job_.comNumber);
-    ApplyBaud(ctx, ctx.settings.BaudList);
-    ctx.MSComm.setPortOpen(true);
+    SetUpEngine(ctx, {.comNumber = job_.comNumber, .baud = "4800", .open = true});
   } catch (const PlatformError& e) {
     Finish(e.description());
     return false;
   }
-  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
   ctx.link.MasterListIndex = job_.remote ? 1 : 0;
   ctx.view.setText(Control::Master, job_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
   return true;

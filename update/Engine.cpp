@@ -58,6 +58,17 @@ void WireEngine(Context& ctx) {
   ctx.TimerKeyWait.OnTick = [&ctx] { KeyWait_Timer(ctx); };
 }
 
+void SetUpEngine(Context& ctx, const EngineLine& line) {
+  WireEngine(ctx);
+  StartEngine(ctx);
+  ctx.settings.PortList = "COM" + std::to_string(line.comNumber);
+  SetBaudList(ctx, line.baud);
+  ctx.MSComm.setCommPort(line.comNumber);
+  ApplyBaud(ctx, ctx.settings.BaudList);
+  if (line.open) ctx.MSComm.setPortOpen(true);
+  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
+}
+
 void StartEngine(Context& ctx) {
   ctx.run.BlockSize = kFullBlock;
   ctx.rx.bEscapeNext = false;
