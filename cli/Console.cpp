@@ -6,11 +6,11 @@
 #include <QJsonDocument>
 #include <cmath>
 
+#include "cli/CliTexts.h"
 #include "cli/TracingComm.h"
 #include "core/TextRules.h"
 #include "core/View.h"
 #include "protocol/stdFunc.h"
-#include "texts/NamedTexts.h"
 
 namespace qv::cli {
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/CliTexts.h"
 #include "cli/CliView.h"
 #include "cli/Questions.h"
 #include "cli/Reasons.h"
@@ -21,7 +22,6 @@
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
 #include "texts/MlStringModule.h"
-#include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
 #include "update/Engine.h"
 #include "update/ModeSwitching.h"
