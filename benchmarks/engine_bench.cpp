@@ -33,9 +33,7 @@ qv::Bytes Acknowledgement(std::int32_t offset) {
 void BM_EngineBlock(benchmark::State& state) {
   qv::sim::VirtualPlatform p;
   qv::Context& ctx = p.ctx;
-  qv::WireEngine(ctx);
-  qv::StartEngine(ctx);
-  p.port.setPortOpen(true);
+  qv::SetUpEngine(ctx, {.comNumber = 1, .baud = "38400", .open = true});
   ctx.image.UpgradeData = qv::sim::MakeSyntheticImage(kImageSize, "600");
   const auto blocks = static_cast<std::int32_t>(kImageSize / 128);
   std::vector<qv::Bytes> acks;
@@ -82,13 +80,8 @@ void BM_Update256KiBVirtual(benchmark::State& state) {
     qv::sim::VirtualPlatform p;
     qv::Context& ctx = p.ctx;
     p.clock.setNow({2026, 12, 7, 9, 30, 0, 0, 0});
-    qv::WireEngine(ctx);
-    qv::StartEngine(ctx);
     ctx.settings.UpgradeFolder = root;
-    qv::SetBaudList(ctx, "38400");
-    p.port.setCommPort(1);
-    qv::ApplyBaud(ctx, "38400");
-    p.port.setPortOpen(true);
+    qv::SetUpEngine(ctx, {.comNumber = 1, .baud = "38400", .open = true});
     qv::sim::StationOptions options;
     options.baud = 38400;
     options.timing.blockProgramUs = 0;

@@ -6,10 +6,10 @@
 #include <QJsonDocument>
 #include <cmath>
 
+#include "cli/CliTexts.h"
 #include "core/TextRules.h"
 #include "core/View.h"
 #include "protocol/stdFunc.h"
-#include "texts/NamedTexts.h"
 
 namespace qv::cli {
 

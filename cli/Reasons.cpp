@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/CliTexts.h"
 #include "cli/Console.h"
 #include "cli/Questions.h"
 #include "core/TextRules.h"
 #include "texts/MessageIds.h"
-#include "texts/NamedTexts.h"
 
 namespace qv::cli {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "cli/CliTexts.h"
 #include "cli/Questions.h"
-#include "texts/NamedTexts.h"
 
 namespace qv::cli {
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/CliTexts.h"
 #include "cli/CliView.h"
 #include "cli/Questions.h"
 #include "cli/Reasons.h"
@@ -19,7 +20,6 @@
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
 #include "protocol/stdFunc.h"
-#include "texts/NamedTexts.h"
 #include "update/ClockCommand.h"
 #include "update/Engine.h"
 #include "update/ModeSwitching.h"
@@ -137,27 +137,26 @@ bool StationRun::MakePlatform() {
   clock_ = std::make_unique<QtClock>();
   view_ = std::make_unique<CliView>(job_.yes, SystemDecimalSeparator());
   view_->onProgress = [this](std::int32_t value) { Progress(value); };
-  ctx_ = std::make_unique<Context>(Platform{serial_.get(), timers_[0].get(), timers_[1].get(),
-                                            timers_[2].get(), timers_[3].get(), timers_[4].get(),
-                                            clock_.get(), view_.get(), &StationReplies(), this});
+  ctx_ = std::make_unique<Context>(Platform{.MSComm = serial_.get(),
+                                            .Timer1 = timers_[0].get(),
+                                            .Timer2 = timers_[1].get(),
+                                            .Timer3 = timers_[2].get(),
+                                            .TimerEfi = timers_[3].get(),
+                                            .TimerKeyWait = timers_[4].get(),
+                                            .clock = clock_.get(),
+                                            .view = view_.get(),
+                                            .replies = &StationReplies(),
+                                            .events = this});
   Context& ctx = *ctx_;
   ctx.settings.InitLang = lang;
-  WireEngine(ctx);
-  StartEngine(ctx);
-  ctx.settings.PortList = "COM" + std::to_string(job_.comNumber);
   ctx.settings.UpgradeFolder = job_.folder;
-  SetBaudList(ctx, "4800");
   try {
-    ctx.MSComm.setCommPort(job_.comNumber);
-    ApplyBaud(ctx, ctx.settings.BaudList);
-    ctx.MSComm.setPortOpen(true);
+    SetUpEngine(ctx, {.comNumber = job_.comNumber, .baud = "4800", .open = true,
+                      .relayed = job_.remote});
   } catch (const PlatformError& e) {
     Finish(e.description());
     return false;
   }
-  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
-  ctx.link.MasterListIndex = job_.remote ? 1 : 0;
-  ctx.view.setText(Control::Master, job_.remote ? ctx.texts.RemoteText : ctx.texts.DirectText);
   return true;
 }
 

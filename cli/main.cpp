@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "cli/CliTexts.h"
 #include "cli/Console.h"
 #include "cli/Questions.h"
 #include "cli/StationRun.h"
@@ -21,13 +22,13 @@
 #include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
 #include "texts/MlStringModule.h"
-#include "texts/NamedTexts.h"
 #include "update/UpgradeFile.h"
 
 namespace {
 
 using namespace qv;
 using namespace qv::cli;
+using qv::cli::NamedText;  // the command line's words first, also beside qv::NamedText
 namespace fs = std::filesystem;
 
 QString Q(const std::string& text) {

@@ -66,6 +66,17 @@ struct ReceiveState {
   bool bOverlongTaken = false;
 };
 
+// What an update run or a clock command has pending (TransferState::OperationMode).
+inline constexpr std::int16_t kModeNone = 0;
+// Choose the upgrade file at the next identification.
+inline constexpr std::int16_t kModeChooseFile = 9;
+// The upgrade file was chosen automatically.
+inline constexpr std::int16_t kModeFileChosen = 8;
+// The station's clock was read and is compared with the PC's.
+inline constexpr std::int16_t kModeClockRead = 1;
+// The clock command waits for the mode reply.
+inline constexpr std::int16_t kModeClockAwaitsMode = -1;
+
 // The update run and its data transfer.
 struct TransferState {
   bool bUpdateRun = false;
@@ -77,10 +88,8 @@ struct TransferState {
   std::int32_t BlockSize = 128;
   std::int32_t RetryCount = 0;
   std::int32_t LastErrorOffset = 0;
-  // 0 nothing pending, 9 choose the file at the next identification, 8 file
-  // chosen automatically, 1 clock read and compared, -1 clock command waiting
-  // for the mode reply.
-  std::int16_t OperationMode = 0;
+  // One of the kMode constants above.
+  std::int16_t OperationMode = kModeNone;
   // A data block is on its way and not yet acknowledged: a mode reply then
   // sends no block of its own, so there is never a second one in flight.
   bool bBlockAwaitingAck = false;

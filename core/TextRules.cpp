@@ -115,12 +115,6 @@ std::optional<double> DecimalNumber(std::string_view text) {
   return negative ? -value : value;
 }
 
-std::size_t CountCharacters(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t at = 0; at < text.size(); at += CharacterLength(text, at)) ++count;
-  return count;
-}
-
 std::string_view CutCharacters(std::string_view text, std::size_t limit) {
   std::size_t at = 0;
   for (std::size_t count = 0; at < text.size() && count < limit; ++count) {

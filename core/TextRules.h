@@ -36,11 +36,10 @@ std::optional<int> LeadingInteger(std::string_view text);
 // optional exponent. No "inf", "nan" or hex digits.
 std::optional<double> DecimalNumber(std::string_view text);
 
-// Characters of UTF-8 text: a lead byte with up to three continuation bytes
-// is one character; any other byte (a stray continuation byte, invalid UTF-8)
-// counts as a character of its own.
-std::size_t CountCharacters(std::string_view text);
-// The first `limit` characters of the text, never ending inside a character.
+// The first `limit` characters of UTF-8 text, never ending inside a
+// character: a lead byte with up to three continuation bytes is one
+// character; any other byte (a stray continuation byte, invalid UTF-8) counts
+// as a character of its own.
 std::string_view CutCharacters(std::string_view text, std::size_t limit);
 
 // The text with %1 .. %9 replaced by the arguments; a placeholder without an

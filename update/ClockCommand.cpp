@@ -22,7 +22,7 @@ void mnuCommandSetTime_Click(Context& ctx) {
   if (ctx.view.text(Control::Master).empty()) return;
   BeginRun(ctx, RunKind::Clock);
   ResetClockState(ctx);
-  ctx.run.OperationMode = -1;
+  ctx.run.OperationMode = kModeClockAwaitsMode;
   Master_Click(ctx);
 }
 
@@ -41,7 +41,7 @@ void SendClockCommand(Context& ctx, std::int16_t mode) {
   }
   Bytes frame = mode != 0 ? GetTimeFrame() : CurrentSetTimeFrame(ctx);
   DiscardInput(ctx);
-  if (mode == 2) ctx.run.OperationMode = 1;
+  if (mode == 2) ctx.run.OperationMode = kModeClockRead;
   ctx.TimerEfi.setInterval(kClockTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
   ctx.timeSet.bClockFrameOut = true;

@@ -14,7 +14,7 @@ class Context;
 void mnuCommandSetTime_Click(Context& ctx);
 
 // mode 0 sets the clock; any other value reads it, and 2 marks the clock
-// command as read (OperationMode 1).
+// command as read (kModeClockRead).
 void SendClockCommand(Context& ctx, std::int16_t mode);
 
 // SET_TIME with the PC clock of this moment.

@@ -76,6 +76,20 @@ int ErrorTextId(int index) {
   return 0;
 }
 
+void SetUpEngine(Context& ctx, const EngineLine& line) {
+  WireEngine(ctx);
+  StartEngine(ctx);
+  ctx.settings.PortList = "COM" + std::to_string(line.comNumber);
+  SetBaudList(ctx, line.baud);
+  ctx.MSComm.setCommPort(line.comNumber);
+  ApplyBaud(ctx, ctx.settings.BaudList);
+  if (line.open) ctx.MSComm.setPortOpen(true);
+  ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
+  if (!line.relayed) return;
+  ctx.link.MasterListIndex = *line.relayed ? 1 : 0;
+  ctx.view.setText(Control::Master, *line.relayed ? ctx.texts.RemoteText : ctx.texts.DirectText);
+}
+
 void StartEngine(Context& ctx) {
   ctx.run.BlockSize = kFullBlock;
   ctx.rx.bEscapeNext = false;

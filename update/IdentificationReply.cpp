@@ -191,7 +191,7 @@ ReplyOutcome IdentificationReply(Context& ctx) {
   ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
   ctx.events.StationIdentified(info);
   if (!BatteryAccepted(ctx, info)) return ReplyOutcome::Continue;
-  if (!ctx.run.bResumePending && ctx.run.OperationMode == 9) {
+  if (!ctx.run.bResumePending && ctx.run.OperationMode == kModeChooseFile) {
     if (const auto ended = ChooseFile(ctx, info)) return *ended;
   }
   ctx.view.setText(Control::Caption,

@@ -39,7 +39,7 @@ ReplyOutcome ModeReply(Context& ctx) {
     ctx.TimerEfi.setEnabled(true);
     return ReplyOutcome::Continue;
   }
-  if (ctx.run.OperationMode == -1) {
+  if (ctx.run.OperationMode == kModeClockAwaitsMode) {
     SendClockCommand(ctx, 2);
     return ReplyOutcome::Continue;
   }
@@ -114,11 +114,11 @@ ReplyOutcome ClockReply(Context& ctx) {
   auto& mode = ctx.run.OperationMode;
   if (ctx.rx.RxCommand == SET_TIME) {
     ClosePort(ctx);
-    ctx.timeSet.bVerifyAfterUpgrade = mode == 8;
+    ctx.timeSet.bVerifyAfterUpgrade = mode == kModeFileChosen;
   } else {
-    if (mode == -1) mode = 0;
+    if (mode == kModeClockAwaitsMode) mode = kModeNone;
     ClosePort(ctx);
-    if (ctx.settings.BaudList == "38400" && mode == 8 && PortSpeed(ctx) == 4800)
+    if (ctx.settings.BaudList == "38400" && mode == kModeFileChosen && PortSpeed(ctx) == 4800)
       ApplyBaud(ctx, "38400");
   }
   ctx.TimerEfi.setEnabled(false);
@@ -128,7 +128,7 @@ ReplyOutcome ClockReply(Context& ctx) {
   const ClockCheck check = CheckStationClock(pc, ctx.rx.RxBuffer, separator);
   const std::string pcTime = GetMlString(ctx, kMsgPcTime, "PC time ");
   const std::string stationWord = GetMlString(ctx, kMsgStationWord, "Station");
-  const bool commandModes = mode == 0 || mode == 1 || mode == 8;
+  const bool commandModes = mode == kModeNone || mode == kModeClockRead || mode == kModeFileChosen;
   const std::string p = commandModes ? check.pcText : std::string();
   const std::string t =
       commandModes ? p + " " + pcTime + "\r\n"
@@ -136,7 +136,7 @@ ReplyOutcome ClockReply(Context& ctx) {
                          PlainFractionText(pc.millisecond, separator) + "\r\n" + stationWord +
                          std::to_string(ReadStationTime(ctx.rx.RxBuffer).codeNumber) + " ";
 
-  if (mode == 1 && ctx.timeSet.TimeSetCount == 0) {
+  if (mode == kModeClockRead && ctx.timeSet.TimeSetCount == 0) {
     std::string text = t + check.stationText + " " + stationWord + " ";
     if (check.agree) {
       MarkRunOk(ctx, RunKind::Clock);
@@ -146,17 +146,17 @@ ReplyOutcome ClockReply(Context& ctx) {
     text += "\r\n\r\n" + GetMlString(ctx, kMsgSetStationTime, "Set station time with PC time");
     if (AppBox(ctx, kMsgSetStationTime, vbQuestion | vbYesNo | vbDefaultButton2, text) == vbYes) {
       SendClockCommand(ctx, 0);
-      mode = 0;
+      mode = kModeNone;
     }
     return ReplyOutcome::Continue;
   }
-  if (mode != 8 && mode != 0 && ctx.timeSet.TimeSetCount < 1) {
+  if (mode != kModeFileChosen && mode != kModeNone && ctx.timeSet.TimeSetCount < 1) {
     StationBox(
         ctx, kMsgPcTime, vbInformation | vbOKOnly,
         t + "  " + FractionText(ReadStationTime(ctx.rx.RxBuffer).fraction, separator) + "\r\n");
     return ReplyOutcome::Continue;
   }
-  mode = 0;
+  mode = kModeNone;
   MarkRunOk(ctx, RunKind::Clock);
   ctx.view.setText(Control::StatusPanel, GetMlString(ctx, kMsgStatus, "Status") + " " +
                                              GetMlString(ctx, kMsgTimeSet, "Time set: ") + p);

@@ -107,7 +107,7 @@ void SendMasterMode(Context& ctx) {
   // until the reply, and a repeated frame must not turn a direct link into a
   // relayed one.
   const bool relayed = ctx.link.MasterListIndex != 0;
-  if (ctx.run.OperationMode != -1) ctx.view.setText(Control::Master, "");
+  if (ctx.run.OperationMode != kModeClockAwaitsMode) ctx.view.setText(Control::Master, "");
   Bytes frame = SetModeFrame(relayed);
   ctx.frames.LastFrame = frame;
   Senden(ctx, std::move(frame));
@@ -173,8 +173,8 @@ void Timer3_Timer(Context& ctx) {
     ctx.view.setEnabled(Control::Master, true);
     // The clock command waited for this reply: the port went away under it
     // (an unplugged adapter), and the operator must hear that nothing came.
-    if (ctx.run.OperationMode == -1) {
-      ctx.run.OperationMode = 0;
+    if (ctx.run.OperationMode == kModeClockAwaitsMode) {
+      ctx.run.OperationMode = kModeNone;
       AppBox(ctx, kMsgStationNotReady, vbCritical, GetMlString(ctx, kMsgStationNotReady, "Station not ready!"));
     }
     return;

@@ -2,10 +2,6 @@
 
 namespace qv {
 
-std::int64_t UpperIndexOf(std::size_t size) {
-  return size == 0 ? 1 : static_cast<std::int64_t>(size) - 1;
-}
-
 std::string ProgressText(std::int64_t transferOffset, std::int64_t upperIndex,
                          char decimalSeparator) {
   const std::int64_t divisor = upperIndex < 1 ? 1 : upperIndex;

@@ -1,14 +1,9 @@
 #pragma once
 // The progress label of a running transfer.
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace qv {
-
-// The upper index of an upgrade image of `size` bytes; 1 for an empty one,
-// so that the percentage never divides by zero.
-std::int64_t UpperIndexOf(std::size_t size);
 
 // transferOffset × 100 / upperIndex with one decimal, a half to the even
 // digit, and "%": "0.0%", "5.2%" (5.25), "100.0%" (99.95). An upper index

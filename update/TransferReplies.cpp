@@ -141,7 +141,7 @@ ReplyOutcome BlockAcknowledged(Context& ctx) {
 }
 
 ReplyOutcome NakReceived(Context& ctx) {
-  if (ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) {
+  if (ctx.timeSet.bSettingTime || ctx.run.OperationMode == kModeClockRead) {
     if (ctx.run.RetryCount > kRetryLimit) {
       ctx.TimerEfi.setEnabled(false);
       ctx.Timer2.setEnabled(false);

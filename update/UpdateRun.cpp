@@ -66,7 +66,7 @@ void ReadStation_Click(Context& ctx) {
   }
   BeginRun(ctx, RunKind::Identify);
   ResetClockState(ctx);
-  ctx.run.OperationMode = 0;
+  ctx.run.OperationMode = kModeNone;
   if (!EnsurePortOpen(ctx)) {
     AppBox(ctx, kMsgPortNotOpened, vbCritical, GetMlString(ctx, kMsgPortNotOpened, "Could not open port"));
     return;
@@ -103,7 +103,7 @@ void StartUpdateRun(Context& ctx) {
   ctx.run.RewindPage = -1;
   ctx.run.RewindCount = 0;
   ClearTransferState(ctx);
-  ctx.run.OperationMode = ctx.image.UpgradeFileBase.empty() ? 9 : 0;
+  ctx.run.OperationMode = ctx.image.UpgradeFileBase.empty() ? kModeChooseFile : kModeNone;
   ctx.TimerEfi.setInterval(kStartTimeoutMs);
   ctx.TimerEfi.setEnabled(true);
   ContactStation(ctx);
@@ -112,7 +112,7 @@ void StartUpdateRun(Context& ctx) {
 void ContactStation(Context& ctx) {
   const bool fileLoaded =
       ctx.image.UpdateKey.size() >= kMinKeyLength && ctx.image.FileHardware != 0;
-  if (!fileLoaded && ctx.run.OperationMode != 9) {
+  if (!fileLoaded && ctx.run.OperationMode != kModeChooseFile) {
     // Nothing goes out, so the no-reply watchdog would only add a second,
     // wrong message ("Station not ready!").
     ctx.TimerEfi.setEnabled(false);

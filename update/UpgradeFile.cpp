@@ -123,7 +123,7 @@ bool FindUpgradeFile(Context& ctx, const std::string& hardwareText, const std::s
 
 bool OpenFile(Context& ctx) {
   ctx.image.UpgradeFileBase.clear();
-  ctx.run.OperationMode = 8;
+  ctx.run.OperationMode = kModeFileChosen;
   const std::string path = ctx.image.FoundFileName;
 
   const FileRead file = ReadWholeFileChecked(path, kMaxUpgradeFileSize);

@@ -83,7 +83,7 @@ void TimerEfi_Timer(Context& ctx) {
   ctx.run.bUpdateRun = false;
   ctx.view.setEnabled(Control::Master, true);
   const std::string timeError = GetMlString(ctx, kMsgTimeError, "Error setting time!");
-  if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == 1) && !ctx.run.bLinkIdle) {
+  if ((ctx.timeSet.bSettingTime || ctx.run.OperationMode == kModeClockRead) && !ctx.run.bLinkIdle) {
     AppBox(ctx, kMsgTimeError, vbInformation,
            timeError + "\r\n" + GetMlString(ctx, kMsgRetry, "Please retry the operation."));
     return;

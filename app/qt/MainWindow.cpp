@@ -156,9 +156,15 @@ MainWindow::MainWindow(MainWindowOptions options)
       options.ports ? *options.ports : SystemPortMap(),
       [this](std::string_view name) { return NamedText(*ctx_, name); });
   boxes_ = std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); });
-  ctx_ = std::make_unique<Context>(Platform{serial_.get(), Timer1.get(), Timer2.get(), Timer3.get(),
-                                            TimerEfi.get(), TimerKeyWait.get(), clock_.get(), this,
-                                            &StationReplies()});
+  ctx_ = std::make_unique<Context>(Platform{.MSComm = serial_.get(),
+                                            .Timer1 = Timer1.get(),
+                                            .Timer2 = Timer2.get(),
+                                            .Timer3 = Timer3.get(),
+                                            .TimerEfi = TimerEfi.get(),
+                                            .TimerKeyWait = TimerKeyWait.get(),
+                                            .clock = clock_.get(),
+                                            .view = this,
+                                            .replies = &StationReplies()});
   ctx_->link.bNoSerialPort = options.bNoSerialPort;
   WireEngine(*ctx_);
 

@@ -33,15 +33,8 @@ UpdateBench::UpdateBench(StationOptions station, BenchSetup setup) {
     station.newFirmware = setup.imageFirmware;  // images too small for a header
 
   p.clock.setNow({2026, 12, 7, 9, 30, 0, 0, 0});
-  WireEngine(ctx);
-  StartEngine(ctx);
   ctx.settings.UpgradeFolder = root.path;
-  ctx.settings.PortList = "COM1";
-  SetBaudList(ctx, std::to_string(setup.pcBaud));
-  p.port.setCommPort(1);
-  ApplyBaud(ctx, ctx.settings.BaudList);
-  p.port.setPortOpen(true);
-  p.view.setText(Control::lblCOM, "COM1");
+  SetUpEngine(ctx, {.comNumber = 1, .baud = std::to_string(setup.pcBaud), .open = true});
   if (setup.withStation) peer.emplace(p.port, p.scheduler, p.clock, station);
   // The operator's boxes stay open a while, as a person takes time to read.
   p.view.openFor(2000);

@@ -13,11 +13,11 @@
 #include <sstream>
 #include <thread>
 
-#include "config/TempFolder.h"
 #include "core/Bytes.h"
 #include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/Shell.h"
+#include "support/TempFolder.h"
 
 namespace qv::test {
 namespace {

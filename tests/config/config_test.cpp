@@ -9,9 +9,9 @@
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 #include "config/Settings.h"
-#include "config/TempFolder.h"
 #include "core/Context.h"
 #include "sim/virtual/ScriptedView.h"
+#include "support/TempFolder.h"
 
 namespace qv {
 namespace {

@@ -184,8 +184,15 @@ TEST(DlgInitComOnPty, EachBoxOncePerShowing) {
   MessageBoxHost host(&window, [&] { return port.CommPort(); });
   BoxView view(host);
   const ReplyTable replies;
-  Context ctx(
-      Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &keyWait, &clock, &view, &replies});
+  Context ctx(Platform{.MSComm = &port,
+                       .Timer1 = &timer1,
+                       .Timer2 = &timer2,
+                       .Timer3 = &timer3,
+                       .TimerEfi = &timerEfi,
+                       .TimerKeyWait = &keyWait,
+                       .clock = &clock,
+                       .view = &view,
+                       .replies = &replies});
   ctx.settings.PortList = "COM5";
   DlgInitCom dialog(ctx, &window);
   QComboBox& ports = List(dialog, "Port");

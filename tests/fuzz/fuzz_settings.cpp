@@ -12,7 +12,7 @@
 #include "config/Settings.h"
 #include "core/TextRules.h"
 #include "sim/virtual/VirtualPlatform.h"
-#include "tests/config/TempFolder.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

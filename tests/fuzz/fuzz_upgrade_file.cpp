@@ -13,7 +13,7 @@
 #include <string>
 
 #include "sim/virtual/VirtualPlatform.h"
-#include "tests/config/TempFolder.h"
+#include "tests/support/TempFolder.h"
 #include "update/UpgradeFile.h"
 #include "update/UpgradeFormat.h"
 

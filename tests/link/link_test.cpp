@@ -10,11 +10,11 @@
 #include <map>
 #include <vector>
 
-#include "config/TempFolder.h"
 #include "protocol/stdFunc.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/PtyLine.h"
 #include "support/QtBench.h"
+#include "support/TempFolder.h"
 #include "texts/MlStringModule.h"
 #include "update/UpdateRun.h"
 

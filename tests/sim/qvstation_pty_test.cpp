@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "StationTestSupport.h"
-#include "config/TempFolder.h"
 #include "sim/station/StationImage.h"
 #include "sim/station/UpgradeImage.h"
 #include "support/HexBytes.h"
 #include "support/Shell.h"
+#include "support/TempFolder.h"
 
 namespace qv::test {
 namespace {

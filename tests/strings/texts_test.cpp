@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "app/qt/LanguageTexts.h"
+#include "cli/CliTexts.h"
 #include "core/Errors.h"
 #include "platform/QtSerialComm.h"
 #include "support/PlatformFailure.h"
@@ -125,8 +126,8 @@ TEST(TextIdFields, IntegerOfWholeFieldAndNumberOfItsStart) {
   }
 }
 
-// Every named text in three languages with the same placeholders; French puts
-// a space before ! ? : ; and German addresses the operator as "Sie".
+// Every named text, the program's and the command line's, in three languages with the same
+// placeholders; French puts a space before ! ? : ; and German addresses the operator as "Sie".
 TEST(NamedTexts, EveryRowInThreeLanguagesWrittenAsEachLanguageWrites) {
   static const std::regex placeholder("%[1-9]");
   // French wants a blank or a no-break space (C2 A0) before each of them.
@@ -136,23 +137,30 @@ TEST(NamedTexts, EveryRowInThreeLanguagesWrittenAsEachLanguageWrites) {
     return std::multiset<std::string>(
         std::sregex_token_iterator(text.begin(), text.end(), placeholder), {});
   };
-  const auto names = NamedTextNames();
-  EXPECT_TRUE(std::ranges::adjacent_find(names, std::greater_equal{}) == names.end())
-      << "sorted, each once";
-  for (const std::string_view name : names) {
-    for (const std::int32_t lang : {kGerman, kEnglish, kFrench}) {
-      const std::string text = NamedText(lang, name);
-      EXPECT_FALSE(text.empty() || text == name) << name << " " << lang;
-      EXPECT_EQ(placeholders(text), placeholders(NamedText(kEnglish, name))) << name << " " << lang;
+  const struct {
+    std::vector<std::string_view> names;
+    std::string (*text)(std::int32_t, std::string_view);
+  } tables[] = {{NamedTextNames(), &NamedText}, {cli::CliTextNames(), &cli::NamedText}};
+  for (const auto& [names, text] : tables) {
+    EXPECT_TRUE(std::ranges::adjacent_find(names, std::greater_equal{}) == names.end())
+        << "sorted, each once";
+    for (const std::string_view name : names) {
+      for (const std::int32_t lang : {kGerman, kEnglish, kFrench}) {
+        const std::string shown = text(lang, name);
+        EXPECT_FALSE(shown.empty() || shown == name) << name << " " << lang;
+        EXPECT_EQ(placeholders(shown), placeholders(text(kEnglish, name))) << name << " " << lang;
+      }
+      EXPECT_FALSE(std::regex_search(text(kFrench, name), unspaced)) << text(kFrench, name);
+      EXPECT_FALSE(std::regex_search(text(kGerman, name), informal)) << name;
     }
-    EXPECT_FALSE(std::regex_search(NamedText(kFrench, name), unspaced)) << NamedText(kFrench, name);
-    EXPECT_FALSE(std::regex_search(NamedText(kGerman, name), informal)) << name;
   }
   EXPECT_EQ(NamedText(kGerman, "serial.noDevice"), "kein serielles Gerät gefunden");
   EXPECT_EQ(NamedText(kFrench, "serial.noDevice"), "aucun appareil série trouvé");
   for (const std::int32_t other : {1000, 1, -1, 3000})
     EXPECT_EQ(NamedText(other, "serial.noDevice"), "no serial device found") << other;
   EXPECT_EQ(NamedText(kGerman, "serial.noSuchRow"), "serial.noSuchRow");
+  // The command line reaches the program's texts through its own lookup.
+  EXPECT_EQ(cli::NamedText(kFrench, "serial.noDevice"), "aucun appareil série trouvé");
 }
 
 // The serial layer gets its texts from whoever builds it; the error numbers

@@ -47,13 +47,7 @@ class QtBench {
  public:
   // The port `number` of `ports`, closed, the PC at `pcBaud`.
   QtBench(PortMap ports, int number, int pcBaud) : port(std::move(ports)) {
-    WireEngine(ctx);
-    StartEngine(ctx);
-    ctx.settings.PortList = "COM" + std::to_string(number);
-    port.setCommPort(number);
-    SetBaudList(ctx, std::to_string(pcBaud));
-    ApplyBaud(ctx, ctx.settings.BaudList);
-    view.setText(Control::lblCOM, ctx.settings.PortList);
+    SetUpEngine(ctx, {.comNumber = number, .baud = std::to_string(pcBaud)});
   }
   ~QtBench() { port.setPortOpen(false); }
 
@@ -62,8 +56,15 @@ class QtBench {
   QtTimer timer1, timer2, timer3, timerEfi, timerKeyWait;
   QtClock clock;
   QtScriptedView view;
-  Context ctx{Platform{&port, &timer1, &timer2, &timer3, &timerEfi, &timerKeyWait, &clock, &view,
-                       &StationReplies()}};
+  Context ctx{Platform{.MSComm = &port,
+                       .Timer1 = &timer1,
+                       .Timer2 = &timer2,
+                       .Timer3 = &timer3,
+                       .TimerEfi = &timerEfi,
+                       .TimerKeyWait = &timerKeyWait,
+                       .clock = &clock,
+                       .view = &view,
+                       .replies = &StationReplies()}};
 };
 
 // qvstation beside the bench, serving once `link` leads to its terminal.

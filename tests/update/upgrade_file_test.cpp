@@ -8,9 +8,9 @@
 #include <numeric>
 #include <vector>
 
-#include "config/TempFolder.h"
 #include "sim/station/UpgradeImage.h"
 #include "sim/virtual/VirtualPlatform.h"
+#include "support/TempFolder.h"
 #include "update/UpgradeFile.h"
 #include "update/UpgradeFormat.h"
 
@@ -145,7 +145,7 @@ TEST(UpgradeLoad, EachCaseLoadsOrLeavesNothingBehind) {
     EXPECT_EQ(std::pair(image.FileBoot, image.FileHardware),
               row.file.empty() ? std::pair(0, 0) : std::pair(0x0102, 0x8115))
         << trace;
-    EXPECT_TRUE(!loaded || ctx.run.OperationMode == 8) << trace;
+    EXPECT_TRUE(!loaded || ctx.run.OperationMode == kModeFileChosen) << trace;
     const std::string shown = row.file.empty() ? "File:" : base + "upd";
     EXPECT_EQ(link.view.text(Control::LabelFileLoad), shown) << trace;
     EXPECT_EQ(link.view.toolTip(Control::LabelFileLoad), row.file.empty() ? "" : shown) << trace;

@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "app/qt/MainWindow.h"
-#include "config/TempFolder.h"
 #include "support/PtyLine.h"
 #include "support/QtApp.h"
+#include "support/TempFolder.h"
 
 namespace qv::test {
 
