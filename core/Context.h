@@ -53,6 +53,23 @@ struct Platform {
   RunEvents* events = nullptr;
 };
 
+// The platform of an owner whose members carry the platform's names (port,
+// timer1, timer2, timer3, timerEfi, timerKeyWait, clock, view), as the test
+// benches hold theirs.
+template <typename Parts>
+Platform PlatformOf(Parts& parts, const ReplyTable& replies, RunEvents* events = nullptr) {
+  return Platform{.MSComm = &parts.port,
+                  .Timer1 = &parts.timer1,
+                  .Timer2 = &parts.timer2,
+                  .Timer3 = &parts.timer3,
+                  .TimerEfi = &parts.timerEfi,
+                  .TimerKeyWait = &parts.timerKeyWait,
+                  .clock = &parts.clock,
+                  .view = &parts.view,
+                  .replies = &replies,
+                  .events = events};
+}
+
 // Assembly of the station's replies.
 struct ReceiveState {
   bool bExpectCommand = false;

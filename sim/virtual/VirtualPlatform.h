@@ -29,16 +29,7 @@ struct VirtualPlatform {
 
   // The program's reply handlers unless a test brings its own table.
   explicit VirtualPlatform(const ReplyTable& replies = StationReplies())
-      : ctx(Platform{.MSComm = &port,
-                     .Timer1 = &timer1,
-                     .Timer2 = &timer2,
-                     .Timer3 = &timer3,
-                     .TimerEfi = &timerEfi,
-                     .TimerKeyWait = &timerKeyWait,
-                     .clock = &clock,
-                     .view = &view,
-                     .replies = &replies,
-                     .events = &runs}) {}
+      : ctx(PlatformOf(*this, replies, &runs)) {}
   VirtualPlatform(const VirtualPlatform&) = delete;
   VirtualPlatform& operator=(const VirtualPlatform&) = delete;
 };

@@ -56,15 +56,7 @@ class QtBench {
   QtTimer timer1, timer2, timer3, timerEfi, timerKeyWait;
   QtClock clock;
   QtScriptedView view;
-  Context ctx{Platform{.MSComm = &port,
-                       .Timer1 = &timer1,
-                       .Timer2 = &timer2,
-                       .Timer3 = &timer3,
-                       .TimerEfi = &timerEfi,
-                       .TimerKeyWait = &timerKeyWait,
-                       .clock = &clock,
-                       .view = &view,
-                       .replies = &StationReplies()}};
+  Context ctx{PlatformOf(*this, StationReplies())};
 };
 
 // qvstation beside the bench, serving once `link` leads to its terminal.
