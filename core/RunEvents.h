@@ -18,6 +18,7 @@ enum class RunKind {
   Clock,        // Set time: read the clock, set it when it differs and the operator wants
   Identify,     // read the station's identification, nothing written
   RestoreLink,  // put the station back to the speed it was found at
+  Poll,         // ask quietly whether a station is on the line (a series between stations)
 };
 
 enum class RunPhase { Contact, Identify, Transfer, Key, RestartWait, Clock, Confirm };
@@ -45,6 +46,8 @@ class RunEvents {
   virtual void PhaseEntered(RunPhase) {}
   // A full identification, before the update's checks.
   virtual void StationIdentified(const StationInfo&) {}
+  // A station answered a poll with its short identification.
+  virtual void StationAnswered(double /*serial*/) {}
   // The firmware the station reports after its restart.
   virtual void FirmwareReported(const std::string&) {}
   virtual void BlockAcknowledged(std::int64_t /*bytes*/, std::int64_t /*total*/) {}

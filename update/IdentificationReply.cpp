@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "protocol/Commands.h"
 #include "protocol/Identification.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
@@ -167,10 +168,23 @@ ReplyOutcome StationRead(Context& ctx) {
   return ReplyOutcome::EndEvent;
 }
 
+
+// A poll's short identification: whether a station is there, and which.
+ReplyOutcome StationAnswered(Context& ctx) {
+  if (ctx.rx.RxBuffer[0] < kShortIdentification + 3 || ctx.rx.RxBuffer[3] != 0)
+    return ReplyOutcome::Continue;  // the watchdog ends the poll
+  ctx.Timer2.setEnabled(false);
+  ctx.events.StationAnswered(ReadStationInfo(ctx.rx.RxBuffer).serial);
+  MarkRunOk(ctx, RunKind::Poll);
+  ClosePort(ctx);
+  return ReplyOutcome::EndEvent;
+}
+
 }  // namespace
 
 ReplyOutcome IdentificationReply(Context& ctx) {
   if (ctx.report.active && ctx.report.kind == RunKind::Identify) return StationRead(ctx);
+  if (ctx.report.active && ctx.report.kind == RunKind::Poll) return StationAnswered(ctx);
   ctx.timeSet.TimeReplyState = 0;
   ctx.Timer2.setEnabled(false);
   ctx.view.setText(Control::lblStationsInfo, "");

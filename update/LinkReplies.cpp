@@ -47,7 +47,8 @@ ReplyOutcome ModeReply(Context& ctx) {
   if (ctx.link.StartBaud == 0) {
     ctx.link.StartBaud = ctx.link.CurrentBaud;
     // A station only read keeps the speed it was found at.
-    const bool readOnly = ctx.report.active && ctx.report.kind == RunKind::Identify;
+    const bool readOnly = ctx.report.active &&
+                          (ctx.report.kind == RunKind::Identify || ctx.report.kind == RunKind::Poll);
     if (ctx.link.StartBaud != 38400 && !readOnly) {
       RaiseStationSpeed(ctx);
       return ReplyOutcome::EndEvent;

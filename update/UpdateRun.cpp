@@ -83,6 +83,31 @@ void mnuCommandInitComm_Click(Context& ctx) {
   ctx.view.setText(Control::lblCOM, ctx.settings.PortList);
 }
 
+void PollStation(Context& ctx, PollWay way) {
+  EngineEvent event(ctx);
+  BeginRun(ctx, RunKind::Poll);
+  ResetClockState(ctx);
+  ctx.run.OperationMode = kModeNone;
+  ctx.timeSet.TimeReplyState = 0;
+  ctx.timeSet.bVerifyAfterUpgrade = false;
+  if (way == PollWay::OtherSpeed) {
+    // A station placed after another may talk at the other speed.
+    ClosePort(ctx);
+    SetBaudList(ctx, ctx.settings.BaudList != "4800" ? "4800" : "38400");
+    ApplyBaud(ctx, ctx.settings.BaudList);
+  }
+  if (!EnsurePortOpen(ctx)) return;  // nothing on the line: the poll ends quietly
+  const bool setMode = way == PollWay::SetMode;
+  if (setMode) {
+    // The mode frame alone: a relaying master then passes the question on.
+    Master_Click(ctx);
+    return;
+  }
+  DiscardInput(ctx);
+  ResetReceiveState(ctx);
+  RequestSystemData(ctx, kShortIdentification);
+}
+
 void mnuCommandStop_Click(Context& ctx) {
   EngineEvent event(ctx);
   ctx.report.stopped = true;

@@ -28,6 +28,15 @@ void mnuCommandInitComm_Click(Context& ctx);
 // Reads the station's identification and nothing more: its speed is found as
 // for any command and left as it is; the run ends with the identification.
 void ReadStation_Click(Context& ctx);
+
+// A quiet question to whatever is on the line, for a series between
+// stations: the short identification (at the PC's speed, or first switched to
+// the other one), or the mode frame alone (a relaying master then passes the
+// questions on). No change of the station's speed, no box when nothing
+// answers; the run ends ok when a station answered
+// (RunEvents::StationAnswered).
+enum class PollWay { SetMode, SameSpeed, OtherSpeed };
+void PollStation(Context& ctx, PollWay way);
 void mnuCommandStop_Click(Context& ctx);
 
 void StartUpdateRun(Context& ctx);

@@ -1,0 +1,91 @@
+// Station after station on one line: each placed, updated or refused, taken
+// away, the next one.
+#include "Bench.h"
+#include "protocol/stdFunc.h"
+#include "sim/virtual/VirtualTimer.h"
+#include "texts/MessageIds.h"
+#include "update/Engine.h"
+#include "update/Series.h"
+
+namespace qv::test {
+namespace {
+
+// The bench's station taken away, and another placed in its stead.
+class SeriesBench : public Bench {
+ public:
+  SeriesBench() : Bench(sim::StationAt(4800), {.withStation = false}) {
+    p.port.setPortOpen(false);
+    SetUpEngine(line, {.comNumber = 1, .baud = "4800", .open = true, .relayed = false});
+    line.settings.UpgradeFolder = root.path;
+    series.Attach(line);
+  }
+
+  void Place(std::uint32_t serial, const std::function<void(sim::StationOptions&)>& adjust = {}) {
+    sim::StationOptions o = sim::StationAt(4800);
+    o.identity.serial = serial;
+    o.expectedImage = image;
+    o.expectedKey = key;
+    o.newFirmware = "600";
+    if (adjust) adjust(o);
+    peer.reset();
+    peer.emplace(p.port, p.scheduler, p.clock, o);
+  }
+  bool RunUntilEnds(std::size_t ends) {
+    return p.scheduler.runUntil([&] { return p.runs.ends.size() >= ends; }, 200'000);
+  }
+
+  sim::VirtualTimer pollTimer{p.scheduler, 1, false};
+  Series series{pollTimer, p.runs};
+  // The series' own context: its events go through the series.
+  Context line{PlatformOf(p, StationReplies(), &series)};
+};
+
+TEST(Series, StationAfterStationEachOnceWithItsOutcome) {
+  SeriesBench b;
+  b.p.view.openFor(0);
+  // Low battery and the same firmware are refused at their questions;
+  // everything else takes its default.
+  for (const int answer : {vbOK, vbOK, vbCancel, vbCancel}) b.p.view.answer(answer);
+  b.Place(1);
+  b.series.Start();
+  ASSERT_TRUE(b.RunUntilEnds(1)) << b.boxLog();
+  // Left in place, it is not updated a second time.
+  b.run(10'000);
+  EXPECT_EQ(b.framesSent(INIT_UPDATE), 1);
+  b.Place(2, [](auto& o) { o.identity.battery = 38'000; });  // 2.9 V
+  ASSERT_TRUE(b.RunUntilEnds(2)) << b.boxLog();
+  b.Place(3, [](auto& o) { o.identity.firmware = "600"; });
+  ASSERT_TRUE(b.RunUntilEnds(3)) << b.boxLog();
+  b.Place(4, [](auto& o) { o.expectedKey = "ANOTHER-KEY-123"; });  // refuses the key
+  ASSERT_TRUE(b.RunUntilEnds(4)) << b.boxLog();
+  b.Place(5);
+  ASSERT_TRUE(b.RunUntilEnds(5)) << b.boxLog();
+  EXPECT_TRUE(b.station().summary().updated);
+  using O = RunOutcome;
+  std::vector<O> outcomes;
+  for (const auto& end : b.p.runs.ends) outcomes.push_back(end.outcome);
+  EXPECT_EQ(outcomes, (std::vector<O>{O::Ok, O::Declined, O::Declined, O::Failed, O::Ok}));
+  EXPECT_EQ(b.p.runs.ends[1].messageId, kMsgLowVoltage);
+  EXPECT_EQ(b.p.runs.ends[2].messageId, kMsgSameFirmware);
+  EXPECT_EQ(b.series.tally().updated, 2);
+  EXPECT_EQ(b.series.tally().refused, 2);
+  EXPECT_EQ(b.series.tally().failed, 1);
+  EXPECT_EQ(b.p.runs.stalls, 0);
+
+  // Stop during a transfer: the run ends and nothing more is asked.
+  b.Place(6);
+  const int blocks = b.framesSent(WRITE_BLOCK);
+  ASSERT_TRUE(
+      b.p.scheduler.runUntil([&] { return b.framesSent(WRITE_BLOCK) > blocks + 2; }, 60'000));
+  b.series.Stop();
+  b.run(1000);
+  ASSERT_EQ(b.p.runs.ends.size(), 6u);
+  EXPECT_EQ(b.p.runs.ends[5].outcome, RunOutcome::Failed);
+  const auto sent = b.p.port.sent().size();
+  b.run(20'000);
+  EXPECT_EQ(b.p.port.sent().size(), sent);
+  EXPECT_FALSE(b.series.running());
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,132 @@
+#include "update/Series.h"
+
+#include "core/Context.h"
+#include "update/UpdateRun.h"
+
+namespace qv {
+
+Series::Series(Timer& poll, RunEvents& front) : poll_(poll), front_(front) {
+  poll_.OnTick = [this] { Tick(); };
+}
+
+void Series::Attach(Context& ctx) {
+  ctx_ = &ctx;
+}
+
+void Series::Start() {
+  running_ = true;
+  finished_ = 0;
+  tally_ = {};
+  // The mode first, so that a relaying master passes the polls on instead of
+  // answering them itself.
+  Next(Step::SetMode, 0);
+}
+
+void Series::Stop() {
+  running_ = false;
+  poll_.setEnabled(false);
+  if (StationsRun() && ctx_->report.active) mnuCommandStop_Click(*ctx_);
+}
+
+void Series::Next(Step step, int afterMs) {
+  next_ = step;
+  poll_.setEnabled(false);
+  poll_.setInterval(afterMs > 0 ? afterMs : 1);  // a timer at 0 would fire without end
+  poll_.setEnabled(true);
+}
+
+// Each step starts from the series' own timer, never from inside the event
+// that ended the run before it.
+void Series::Tick() {
+  poll_.setEnabled(false);
+  if (!running_) return;
+  step_ = next_;
+  switch (step_) {
+    case Step::SetMode:
+      lineAnswered_ = false;
+      PollStation(*ctx_, PollWay::SetMode);
+      break;
+    case Step::Poll:
+      answered_ = 0;
+      // Unanswered, the next question goes at the other speed: a station
+      // may be placed at either.
+      PollStation(*ctx_, silent_ ? PollWay::OtherSpeed : PollWay::SameSpeed);
+      break;
+    case Step::Update:
+      mnuCommandStartUpdate_Click(*ctx_);
+      break;
+  }
+}
+
+void Series::RunEnded(RunOutcome outcome, int messageId) {
+  switch (step_) {
+    case Step::SetMode:
+      // Nothing answered the mode frame, not even a master station: the box
+      // said so, and there is no line to poll.
+      if (!lineAnswered_) {
+        running_ = false;
+        return;
+      }
+      break;
+    case Step::Poll:
+      silent_ = outcome != RunOutcome::Ok;
+      if (outcome == RunOutcome::Ok && answered_ != finished_) {
+        if (running_) Next(Step::Update, 0);
+        return;
+      }
+      break;
+    case Step::Update:
+      finished_ = answered_;
+      if (outcome == RunOutcome::Ok)
+        ++tally_.updated;
+      else if (outcome == RunOutcome::Declined)
+        ++tally_.refused;
+      else
+        ++tally_.failed;
+      front_.RunEnded(outcome, messageId);
+      break;
+  }
+  if (running_) Next(Step::Poll, kSeriesPollMs);
+}
+
+void Series::StationAnswered(double serial) {
+  answered_ = serial;
+  front_.StationAnswered(serial);
+}
+
+void Series::ReplyReceived(std::uint8_t code, const Bytes& data) {
+  lineAnswered_ = true;
+  front_.ReplyReceived(code, data);
+}
+
+void Series::PhaseEntered(RunPhase phase) {
+  if (StationsRun()) front_.PhaseEntered(phase);
+}
+
+void Series::StationIdentified(const StationInfo& info) {
+  if (!StationsRun()) return;
+  answered_ = info.serial;  // the station the run met, should it have been swapped
+  front_.StationIdentified(info);
+}
+
+void Series::FirmwareReported(const std::string& firmware) {
+  front_.FirmwareReported(firmware);
+}
+
+void Series::BlockAcknowledged(std::int64_t bytes, std::int64_t total) {
+  front_.BlockAcknowledged(bytes, total);
+}
+
+void Series::BoxShown(const BoxEvent& box) {
+  front_.BoxShown(box);
+}
+
+void Series::FrameSent(const Bytes& frame) {
+  front_.FrameSent(frame);
+}
+
+void Series::RunStalled() {
+  front_.RunStalled();
+}
+
+}  // namespace qv

@@ -1,0 +1,68 @@
+#pragma once
+// Station after station on one link, as an operator places them on a relaying
+// master station or plugs them in: while no station's run is going, the line
+// is asked quietly every kSeriesPollMs for a station's short identification;
+// one that answers and is not the station just finished gets the ordinary
+// update, with all its checks and questions; after its run the series waits
+// for a station with another serial number. Stop ends the series at once.
+#include <cstdint>
+
+#include "core/RunEvents.h"
+
+namespace qv {
+
+class Context;
+class Timer;
+
+inline constexpr int kSeriesPollMs = 1500;
+
+class Series : public RunEvents {
+ public:
+  struct Tally {
+    int updated = 0;
+    int refused = 0;  // declined: low battery, the same firmware, a question answered no
+    int failed = 0;   // failed or unconfirmed: the station needs another look
+  };
+
+  // `poll` is a timer of the series' own. `front` hears everything of the
+  // stations' runs, the boxes and stalls of the polls, and never a poll's end.
+  Series(Timer& poll, RunEvents& front);
+  // The context whose Platform.events is this series; once, before Start.
+  void Attach(Context& ctx);
+
+  void Start();
+  void Stop();
+  bool running() const { return running_; }
+  const Tally& tally() const { return tally_; }
+
+  void PhaseEntered(RunPhase phase) override;
+  void StationIdentified(const StationInfo& info) override;
+  void StationAnswered(double serial) override;
+  void FirmwareReported(const std::string& firmware) override;
+  void BlockAcknowledged(std::int64_t bytes, std::int64_t total) override;
+  void BoxShown(const BoxEvent& box) override;
+  void FrameSent(const Bytes& frame) override;
+  void ReplyReceived(std::uint8_t code, const Bytes& data) override;
+  void RunEnded(RunOutcome outcome, int messageId) override;
+  void RunStalled() override;
+
+ private:
+  enum class Step { SetMode, Poll, Update };
+  void Next(Step step, int afterMs);
+  void Tick();
+  bool StationsRun() const { return step_ == Step::Update; }
+
+  Timer& poll_;
+  RunEvents& front_;
+  Context* ctx_ = nullptr;
+  bool running_ = false;
+  Step step_ = Step::SetMode;
+  Step next_ = Step::SetMode;
+  bool lineAnswered_ = false;
+  bool silent_ = false;  // the last poll went unanswered
+  double answered_ = 0;  // the serial number the last poll heard
+  double finished_ = 0;  // the station whose run ended last
+  Tally tally_;
+};
+
+}  // namespace qv
