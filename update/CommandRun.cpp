@@ -2,6 +2,7 @@
 
 #include "core/Context.h"
 #include "update/ModeSwitching.h"
+#include "update/UpdateRun.h"
 
 namespace qv {
 
@@ -35,6 +36,8 @@ void BeginRun(Context& ctx, RunKind kind) {
   ctx.report.depth = depth;
   ctx.report.active = true;
   ctx.report.kind = kind;
+  // Only a poll waits less for its reply than a block does.
+  ctx.Timer2.setInterval(kind == RunKind::Poll ? kPollReplyMs : kBlockTimeoutMs);
   ctx.events.PhaseEntered(RunPhase::Contact);
 }
 

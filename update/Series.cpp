@@ -16,6 +16,7 @@ void Series::Attach(Context& ctx) {
 void Series::Start() {
   running_ = true;
   finished_ = 0;
+  silentPolls_ = 0;
   tally_ = {};
   // The mode first, so that a relaying master passes the polls on instead of
   // answering them itself.
@@ -48,9 +49,9 @@ void Series::Tick() {
       break;
     case Step::Poll:
       answered_ = 0;
-      // Unanswered, the next question goes at the other speed: a station
-      // may be placed at either.
-      PollStation(*ctx_, silent_ ? PollWay::OtherSpeed : PollWay::SameSpeed);
+      // Every third question goes at the other speed: a station may be placed
+      // at either, though mostly at the speed the last one was left at.
+      PollStation(*ctx_, silentPolls_ % 3 == 2 ? PollWay::OtherSpeed : PollWay::SameSpeed);
       break;
     case Step::Update:
       mnuCommandStartUpdate_Click(*ctx_);
@@ -69,7 +70,7 @@ void Series::RunEnded(RunOutcome outcome, int messageId) {
       }
       break;
     case Step::Poll:
-      silent_ = outcome != RunOutcome::Ok;
+      silentPolls_ = outcome == RunOutcome::Ok ? 0 : silentPolls_ + 1;
       if (outcome == RunOutcome::Ok && answered_ != finished_) {
         if (running_) Next(Step::Update, 0);
         return;

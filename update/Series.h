@@ -14,7 +14,7 @@ namespace qv {
 class Context;
 class Timer;
 
-inline constexpr int kSeriesPollMs = 1500;
+inline constexpr int kSeriesPollMs = 1000;
 
 class Series : public RunEvents {
  public:
@@ -59,7 +59,7 @@ class Series : public RunEvents {
   Step step_ = Step::SetMode;
   Step next_ = Step::SetMode;
   bool lineAnswered_ = false;
-  bool silent_ = false;  // the last poll went unanswered
+  int silentPolls_ = 0;  // unanswered in a row
   double answered_ = 0;  // the serial number the last poll heard
   double finished_ = 0;  // the station whose run ended last
   Tally tally_;

@@ -14,6 +14,9 @@ inline constexpr std::int32_t kStationBase = 0x100;
 inline constexpr int kStartTimeoutMs = 2000;
 inline constexpr int kClockTimeoutMs = 5000;
 inline constexpr int kBlockTimeoutMs = 2500;
+// A poll's short identification comes within a few dozen milliseconds, relayed
+// or not; a line that stays silent this long has no station.
+inline constexpr int kPollReplyMs = 500;
 inline constexpr int kKeyWaitMs = 4000;
 // How long a restarting station's port is awaited after the operator's OK,
 // and how often it is tried meanwhile.

@@ -2,46 +2,14 @@
 // away, the next one.
 #include "Bench.h"
 #include "protocol/stdFunc.h"
-#include "sim/virtual/VirtualTimer.h"
+#include "sim/virtual/SeriesBench.h"
 #include "texts/MessageIds.h"
-#include "update/Engine.h"
-#include "update/Series.h"
 
 namespace qv::test {
 namespace {
 
-// The bench's station taken away, and another placed in its stead.
-class SeriesBench : public Bench {
- public:
-  SeriesBench() : Bench(sim::StationAt(4800), {.withStation = false}) {
-    p.port.setPortOpen(false);
-    SetUpEngine(line, {.comNumber = 1, .baud = "4800", .open = true, .relayed = false});
-    line.settings.UpgradeFolder = root.path;
-    series.Attach(line);
-  }
-
-  void Place(std::uint32_t serial, const std::function<void(sim::StationOptions&)>& adjust = {}) {
-    sim::StationOptions o = sim::StationAt(4800);
-    o.identity.serial = serial;
-    o.expectedImage = image;
-    o.expectedKey = key;
-    o.newFirmware = "600";
-    if (adjust) adjust(o);
-    peer.reset();
-    peer.emplace(p.port, p.scheduler, p.clock, o);
-  }
-  bool RunUntilEnds(std::size_t ends) {
-    return p.scheduler.runUntil([&] { return p.runs.ends.size() >= ends; }, 200'000);
-  }
-
-  sim::VirtualTimer pollTimer{p.scheduler, 1, false};
-  Series series{pollTimer, p.runs};
-  // The series' own context: its events go through the series.
-  Context line{PlatformOf(p, StationReplies(), &series)};
-};
-
 TEST(Series, StationAfterStationEachOnceWithItsOutcome) {
-  SeriesBench b;
+  sim::SeriesBench b;
   b.p.view.openFor(0);
   // Low battery and the same firmware are refused at their questions;
   // everything else takes its default.
@@ -85,6 +53,7 @@ TEST(Series, StationAfterStationEachOnceWithItsOutcome) {
   b.run(20'000);
   EXPECT_EQ(b.p.port.sent().size(), sent);
   EXPECT_FALSE(b.series.running());
+  EXPECT_TRUE(b.station().breaches().empty());
 }
 
 }  // namespace
