@@ -18,6 +18,7 @@
 #include "cli/StationRun.h"
 #include "config/IniAccess.h"
 #include "config/Settings.h"
+#include "config/StationRecord.h"
 #include "core/TextRules.h"
 #include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
@@ -153,13 +154,30 @@ void PrintStation(const StationResult& r, std::int32_t lang) {
   for (const auto& [label, value] : rows) std::printf("%s: %s\n", label.c_str(), value.c_str());
 }
 
-void AppendLog(const std::string& path, const std::vector<StationResult>& results) {
+void AppendLog(const std::string& path, const std::vector<StationResult>& results,
+               const std::string& now) {
   std::error_code ignored;
   const bool fresh = !fs::exists(path, ignored) || fs::file_size(path, ignored) == 0;
   std::ofstream log(path, std::ios::app);
   if (fresh) log << CsvHeader();
-  const std::string now = UtcNow();
   for (const StationResult& r : results) log << CsvRow(r, now);
+}
+
+// Every station into the station record beside the settings file. A record
+// that cannot be written changes no result: it is said once, and the run
+// goes on.
+void AppendStationRecords(const std::vector<StationResult>& results, const std::string& now,
+                          Console& console, std::int32_t lang) {
+  IniAccess ini;
+  LocateSettingsFile(ini);
+  const std::string path = StationRecordPath(ini);
+  for (const StationResult& r : results) {
+    if (const std::string failure = AppendStationRecord(path, RecordRow(r, now));
+        !failure.empty()) {
+      console.Say(FillPlaceholders(NamedText(lang, "cli.recordNotWritten"), {path, failure}));
+      return;
+    }
+  }
 }
 
 const char* CommandName(Command command) {
@@ -293,7 +311,9 @@ int RunCommand(Options options, std::int32_t lang) {
   const std::vector<StationResult> results = RunStations(jobs, console);
   console.EndLive();
   if (trace) std::fclose(trace);
-  if (!options.log.empty()) AppendLog(options.log, results);
+  const std::string now = UtcNow();
+  if (!options.log.empty()) AppendLog(options.log, results, now);
+  AppendStationRecords(results, now, console, lang);
   const int exitCode = ExitCode(results);
   if (options.command == Command::Identify && !options.json && results.front().identified)
     PrintStation(results.front(), lang);
