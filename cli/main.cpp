@@ -23,6 +23,7 @@
 #include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
 #include "texts/MlStringModule.h"
+#include "update/UpgradeDisk.h"
 #include "update/UpgradeFile.h"
 
 namespace {
@@ -239,30 +240,8 @@ std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& conso
   return results;
 }
 
-bool EndsWithNoCase(const std::string& text, std::string_view end) {
-  return text.size() >= end.size() &&
-         std::equal(end.rbegin(), end.rend(), text.rbegin(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
-bool HoldsUpgradeFile(const fs::path& folder) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    if (entry.is_regular_file(error) && EndsWithNoCase(entry.path().filename().string(), ".pupd"))
-      return true;
-  return false;
-}
-
-// A "0xHHHH" subfolder with an upgrade file in it.
-bool HoldsHardwareFolders(const fs::path& folder) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.is_directory(error) && name.size() == 6 && (name[1] == 'x' || name[1] == 'X') &&
-        name[0] == '0' && HoldsUpgradeFile(entry.path()))
-      return true;
-  }
-  return false;
+bool HoldsUpgradeFile(const std::string& folder) {
+  return !FirstFileEndingIn(folder, ".pupd").empty();
 }
 
 // The folder that holds the hardware subfolders, found as the window finds
@@ -273,14 +252,12 @@ std::optional<UsageError> ResolveFolder(std::string& folder) {
   std::error_code error;
   if (fs::is_regular_file(folder, error)) {
     const std::string parent = fs::path(folder).parent_path().string();
-    return UsageError{"cli.usage.folderIsFile",
-                      {folder, WalkUpFromUpgradeFiles(parent.empty() ? "." : parent,
-                                                      [](const std::string& f) {
-                                                        return HoldsUpgradeFile(f);
-                                                      })}};
+    return UsageError{
+        "cli.usage.folderIsFile",
+        {folder, WalkUpFromUpgradeFiles(parent.empty() ? "." : parent, HoldsUpgradeFile)}};
   }
-  folder = WalkUpFromUpgradeFiles(folder, [](const std::string& f) { return HoldsUpgradeFile(f); });
-  if (!HoldsHardwareFolders(folder)) return UsageError{"cli.usage.emptyFolder", {folder}};
+  folder = WalkUpFromUpgradeFiles(folder, HoldsUpgradeFile);
+  if (UpgradeImagesIn(folder).empty()) return UsageError{"cli.usage.emptyFolder", {folder}};
   return std::nullopt;
 }
 
