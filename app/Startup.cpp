@@ -13,6 +13,7 @@
 #include "update/Engine.h"
 #include "update/ModeSwitching.h"
 #include "update/UpdateRun.h"
+#include "update/UpgradeFile.h"
 
 // The build passes the version and the installation's data folder.
 #ifndef QV_VERSION_TEXT
@@ -120,8 +121,7 @@ std::string LoadMainWindow(Context& ctx, IniAccess& ini, WindowShell& window,
   // After the walk, so the button offers the switch the stored speed allows.
   SetBaudList(ctx, ctx.settings.BaudList);
   window.CommandMenuCaptions();
-  ctx.view.setText(Control::StatusPanel,
-                   GetMlString(ctx, kMsgStatus, "Status") + " " + ctx.settings.UpgradeFolder);
+  ShowFolderStatus(ctx);
 
   if (ctx.link.bNoSerialPort) window.PlainBox(kNoPortText, kNoPortStyle, kAppTitle);
   if (!OpenStoredPort(ctx)) OfferAnotherPort(ctx, window);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <sstream>
 
 #include "cli/CliTexts.h"
 #include "cli/Questions.h"
@@ -66,20 +65,6 @@ int ExitCode(const std::vector<StationResult>& results) {
   if (has(Outcome::Unconfirmed)) return kExitUnconfirmed;
   if (has(Outcome::Declined)) return 2;
   return 0;
-}
-
-const char* OutcomeName(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Ok:
-      return "ok";
-    case Outcome::Declined:
-      return "declined";
-    case Outcome::Unconfirmed:
-      return "unconfirmed";
-    case Outcome::Failed:
-      break;
-  }
-  return "failed";
 }
 
 double BytesPerSecond(const StationResult& result) {
@@ -190,26 +175,20 @@ std::string JsonLine(const QJsonObject& object) {
 }
 
 std::string CsvHeader() {
-  return "time,port,serial,hardware,boot,firmware_before,firmware_after,file,file_checksum,"
-         "bytes,seconds,result,message\n";
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+  return CsvLine({kStationRecordColumns.begin(), kStationRecordColumns.begin() + kRunLogColumns});
 }
 
 std::string CsvRow(const StationResult& r, const std::string& time) {
-  std::ostringstream row;
-  for (const std::string& field : {time, r.port, r.serial, r.hardware, r.boot, r.firmwareBefore,
-                                   r.firmwareAfter, r.file, r.fileChecksum}) {
-    row << CsvField(field) << ',';
-  }
-  row << r.bytes << ',' << Fixed(r.seconds, 3) << ',' << OutcomeName(r.outcome) << ','
-      << CsvField(r.message) << '\n';
-  return row.str();
+  std::vector<std::string> fields = RecordFields(RecordRow(r, time));
+  fields.resize(kRunLogColumns);
+  return CsvLine(fields);
+}
+
+StationRecordRow RecordRow(const StationResult& r, const std::string& time) {
+  return {time,           r.port,           r.serial,        r.hardware,
+          r.boot,         r.firmwareBefore, r.firmwareAfter, r.file,
+          r.fileChecksum, r.bytes,          r.seconds,       r.outcome,
+          r.message,      r.battery,        r.messageId};
 }
 
 std::string UtcNow() {

@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "config/StationRecord.h"
+#include "core/RunEvents.h"
+
 namespace qv::cli {
 
-// Unconfirmed: the key went out, then the run ended (an interrupt, a
-// station that did not come back) before the station named its firmware.
-enum class Outcome { Ok, Failed, Declined, Unconfirmed };
+// The engine's outcome, except that a run the program itself ended (a
+// missing port, Ctrl-C before the key, its time limit) is failed.
+using Outcome = RunOutcome;
 
 // One message box the engine raised, and the answer it got.
 struct BoxRecord {
@@ -39,6 +42,7 @@ struct StationResult {
   std::int64_t bytes = 0;    // data bytes the station acknowledged
   double seconds = 0;        // from the first block to the last acknowledgement
   Outcome outcome = Outcome::Failed;
+  int messageId = 0;    // the box the engine named at the run's end; 0 for none
   std::string message;  // the last message shown, on one line
   std::vector<BoxRecord> boxes;
 };
@@ -49,7 +53,6 @@ int ExitCode(const std::vector<StationResult>& results);
 inline constexpr int kExitUsage = 3;
 inline constexpr int kExitUnconfirmed = 4;
 
-const char* OutcomeName(Outcome outcome);  // "ok", "failed", "declined", "unconfirmed"
 double BytesPerSecond(const StationResult& result);
 
 // The table printed at the end, headings and words in the language given.
@@ -73,10 +76,12 @@ QJsonObject ResultJson(const StationResult& result);
 QJsonObject EventJson(const std::string& event, const std::string& port);
 std::string JsonLine(const QJsonObject& object);
 
-// The CSV record: a header for a new file, then one row per station and attempt.
+// The CSV record (--log): a header for a new file, then one row per station
+// and attempt; the station record's first columns.
 std::string CsvHeader();
 std::string CsvRow(const StationResult& result, const std::string& time);
-std::string CsvField(const std::string& text);
+// The station record's row, `time` when the run ended.
+StationRecordRow RecordRow(const StationResult& result, const std::string& time);
 
 // "2026-12-07T09:30:00.123Z"
 std::string UtcNow();

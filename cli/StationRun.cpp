@@ -82,20 +82,6 @@ const char* PhaseName(RunPhase phase) {
   return "confirm";
 }
 
-Outcome ResultOf(RunOutcome outcome) {
-  switch (outcome) {
-    case RunOutcome::Ok:
-      return Outcome::Ok;
-    case RunOutcome::Declined:
-      return Outcome::Declined;
-    case RunOutcome::Unconfirmed:
-      return Outcome::Unconfirmed;
-    case RunOutcome::Failed:
-      break;
-  }
-  return Outcome::Failed;
-}
-
 }  // namespace
 
 void InterruptStations() {
@@ -302,7 +288,7 @@ void StationRun::ReplyReceived(std::uint8_t code, const Bytes& data) {
   sink_.Frame(job_.port, false, code, reply);
 }
 
-void StationRun::RunEnded(RunOutcome outcome, int) {
+void StationRun::RunEnded(RunOutcome outcome, int messageId) {
   stall_->stop();
   runEnded_ = true;
   // The next step runs once the engine's event has returned.
@@ -313,9 +299,11 @@ void StationRun::RunEnded(RunOutcome outcome, int) {
         return;
       }
       outcome_ = outcome;
+      messageId_ = messageId;
       break;
     case Stage::Command:
       outcome_ = outcome;
+      messageId_ = messageId;
       break;
     case Stage::Restore:
       QTimer::singleShot(0, this, [this] { Finish(); });
@@ -413,7 +401,8 @@ void StationRun::Finish(const std::string& reason) {
     ClosePort(*ctx_);
     result_.boxes = view_->boxes();
   }
-  result_.outcome = reason.empty() ? ResultOf(outcome_) : Outcome::Failed;
+  result_.outcome = reason.empty() ? outcome_ : Outcome::Failed;
+  result_.messageId = messageId_;
   // Ctrl-C is no answer to a question: a run it ends before the key is failed.
   if (interrupted_ && result_.outcome != Outcome::Unconfirmed) result_.outcome = Outcome::Failed;
   const RunFacts facts{job_.port, result_.hardware, job_.folder};

@@ -121,6 +121,7 @@ class StationRun : public QObject, private RunEvents {
   bool runBegun_ = false;
   bool runEnded_ = false;
   RunOutcome outcome_ = RunOutcome::Failed;
+  int messageId_ = 0;  // the box the engine named with that outcome
   double startedAt_ = 0;
   double firstBlockAt_ = -1;
   double restoreUntil_ = -1;

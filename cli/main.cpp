@@ -18,10 +18,12 @@
 #include "cli/StationRun.h"
 #include "config/IniAccess.h"
 #include "config/Settings.h"
+#include "config/StationRecord.h"
 #include "core/TextRules.h"
 #include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
 #include "texts/MlStringModule.h"
+#include "update/UpgradeDisk.h"
 #include "update/UpgradeFile.h"
 
 namespace {
@@ -153,13 +155,30 @@ void PrintStation(const StationResult& r, std::int32_t lang) {
   for (const auto& [label, value] : rows) std::printf("%s: %s\n", label.c_str(), value.c_str());
 }
 
-void AppendLog(const std::string& path, const std::vector<StationResult>& results) {
+void AppendLog(const std::string& path, const std::vector<StationResult>& results,
+               const std::string& now) {
   std::error_code ignored;
   const bool fresh = !fs::exists(path, ignored) || fs::file_size(path, ignored) == 0;
   std::ofstream log(path, std::ios::app);
   if (fresh) log << CsvHeader();
-  const std::string now = UtcNow();
   for (const StationResult& r : results) log << CsvRow(r, now);
+}
+
+// Every station into the station record beside the settings file. A record
+// that cannot be written changes no result: it is said once, and the run
+// goes on.
+void AppendStationRecords(const std::vector<StationResult>& results, const std::string& now,
+                          Console& console, std::int32_t lang) {
+  IniAccess ini;
+  LocateSettingsFile(ini);
+  const std::string path = StationRecordPath(ini);
+  for (const StationResult& r : results) {
+    if (const std::string failure = AppendStationRecord(path, RecordRow(r, now));
+        !failure.empty()) {
+      console.Say(FillPlaceholders(NamedText(lang, "cli.recordNotWritten"), {path, failure}));
+      return;
+    }
+  }
 }
 
 const char* CommandName(Command command) {
@@ -221,30 +240,8 @@ std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& conso
   return results;
 }
 
-bool EndsWithNoCase(const std::string& text, std::string_view end) {
-  return text.size() >= end.size() &&
-         std::equal(end.rbegin(), end.rend(), text.rbegin(),
-                    [](char a, char b) { return std::tolower(a) == std::tolower(b); });
-}
-
-bool HoldsUpgradeFile(const fs::path& folder) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error))
-    if (entry.is_regular_file(error) && EndsWithNoCase(entry.path().filename().string(), ".pupd"))
-      return true;
-  return false;
-}
-
-// A "0xHHHH" subfolder with an upgrade file in it.
-bool HoldsHardwareFolders(const fs::path& folder) {
-  std::error_code error;
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.is_directory(error) && name.size() == 6 && (name[1] == 'x' || name[1] == 'X') &&
-        name[0] == '0' && HoldsUpgradeFile(entry.path()))
-      return true;
-  }
-  return false;
+bool HoldsUpgradeFile(const std::string& folder) {
+  return !FirstFileEndingIn(folder, ".pupd").empty();
 }
 
 // The folder that holds the hardware subfolders, found as the window finds
@@ -255,14 +252,12 @@ std::optional<UsageError> ResolveFolder(std::string& folder) {
   std::error_code error;
   if (fs::is_regular_file(folder, error)) {
     const std::string parent = fs::path(folder).parent_path().string();
-    return UsageError{"cli.usage.folderIsFile",
-                      {folder, WalkUpFromUpgradeFiles(parent.empty() ? "." : parent,
-                                                      [](const std::string& f) {
-                                                        return HoldsUpgradeFile(f);
-                                                      })}};
+    return UsageError{
+        "cli.usage.folderIsFile",
+        {folder, WalkUpFromUpgradeFiles(parent.empty() ? "." : parent, HoldsUpgradeFile)}};
   }
-  folder = WalkUpFromUpgradeFiles(folder, [](const std::string& f) { return HoldsUpgradeFile(f); });
-  if (!HoldsHardwareFolders(folder)) return UsageError{"cli.usage.emptyFolder", {folder}};
+  folder = WalkUpFromUpgradeFiles(folder, HoldsUpgradeFile);
+  if (UpgradeImagesIn(folder).empty()) return UsageError{"cli.usage.emptyFolder", {folder}};
   return std::nullopt;
 }
 
@@ -293,7 +288,9 @@ int RunCommand(Options options, std::int32_t lang) {
   const std::vector<StationResult> results = RunStations(jobs, console);
   console.EndLive();
   if (trace) std::fclose(trace);
-  if (!options.log.empty()) AppendLog(options.log, results);
+  const std::string now = UtcNow();
+  if (!options.log.empty()) AppendLog(options.log, results, now);
+  AppendStationRecords(results, now, console, lang);
   const int exitCode = ExitCode(results);
   if (options.command == Command::Identify && !options.json && results.front().identified)
     PrintStation(results.front(), lang);

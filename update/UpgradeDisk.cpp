@@ -1,6 +1,7 @@
 #include "update/UpgradeDisk.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -101,6 +102,22 @@ std::string FindKeyFile(const std::string& upgradePath) {
     }
   }
   return keyPath;
+}
+
+std::vector<FolderImage> UpgradeImagesIn(const std::string& folder) {
+  std::vector<FolderImage> images;
+  for (const std::string& name : SortedNames(folder)) {
+    const bool hardwareName = name.size() == 6 && EqualNoCase(name.substr(0, 2), "0x") &&
+                              std::all_of(name.begin() + 2, name.end(), [](char c) {
+                                return std::isxdigit(static_cast<unsigned char>(c));
+                              });
+    if (!hardwareName || !IsFolder(SlashJoin(folder, name))) continue;
+    const std::string file = FirstFileEndingIn(SlashJoin(folder, name), ".pupd");
+    if (file.empty()) continue;
+    const auto fileName = ParseUpgradeFileName(file);
+    images.push_back({name.substr(2), fileName ? fileName->firmware : std::string()});
+  }
+  return images;
 }
 
 }  // namespace qv

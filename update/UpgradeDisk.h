@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/Bytes.h"
 
@@ -44,5 +45,17 @@ std::string FirstFileEndingIn(const std::string& folder, const std::string& suff
 // The key file beside the upgrade file at `upgradePath`: its path with the last
 // three characters replaced by "key", the extension in any case.
 std::string FindKeyFile(const std::string& upgradePath);
+
+// A hardware subfolder of an upgrade folder and the image a station of that
+// hardware would get from it.
+struct FolderImage {
+  std::string hardware;  // "8115", as the subfolder's name has it
+  std::string firmware;  // from the file's name; empty when the name has none
+};
+
+// The subfolders "0x" and four hexadecimal digits of `folder` (any case) that
+// hold a ".pupd" file, in byte order, each with the firmware of its first such
+// file: the one the search for a station's image takes.
+std::vector<FolderImage> UpgradeImagesIn(const std::string& folder);
 
 }  // namespace qv

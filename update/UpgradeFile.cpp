@@ -2,9 +2,11 @@
 
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/Context.h"
 #include "core/Errors.h"
+#include "core/TextRules.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
 #include "texts/MlStringModule.h"
@@ -82,6 +84,17 @@ void ShowLoadedFile(Context& ctx) {
   ctx.view.setText(Control::LabelFileLoad, ctx.view.CompactPath(Control::LabelFileLoad, shown));
   ctx.view.setToolTip(Control::LabelFileLoad, shown);
   ShowStatusFolder(ctx);
+}
+
+// "Folder: 8115 fw 600, 8117 fw 560", or that it holds no image.
+std::string FolderContentsText(const Context& ctx, const std::vector<FolderImage>& images) {
+  if (images.empty()) return NamedText(ctx, "folder.none");
+  std::string list;
+  for (const FolderImage& image : images) {
+    list += (list.empty() ? "" : ", ") + image.hardware;
+    if (!image.firmware.empty()) list += " fw " + image.firmware;
+  }
+  return FillPlaceholders(NamedText(ctx, "folder.contents"), {list});
 }
 
 bool HoldsUpgradeFiles(const std::string& folder) {
@@ -169,6 +182,14 @@ bool OpenFile(Context& ctx) {
   return true;
 }
 
+void ShowFolderStatus(Context& ctx) {
+  // The folder stays first: the contents alone would not say which folder it is.
+  ctx.view.setText(Control::StatusPanel,
+                   GetMlString(ctx, kMsgStatus, "Status") + " " + ctx.settings.UpgradeFolder +
+                       " - " +
+                       FolderContentsText(ctx, UpgradeImagesIn(ctx.settings.UpgradeFolder)));
+}
+
 std::string WalkUpFromUpgradeFiles(
     std::string folder, const std::function<bool(const std::string&)>& holdsUpgradeFiles) {
   while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
@@ -187,7 +208,7 @@ void mnuFileOpen_Click(Context& ctx) {
   ctx.settings.UpgradeFolder = WalkUpFromUpgradeFiles(chosen, HoldsUpgradeFiles);
   ctx.settings.InitDir = ctx.settings.UpgradeFolder;
   ctx.view.setText(Control::LabelFileLoad, GetMlString(ctx, kMsgFileLabel, "File:"));
-  ShowStatusFolder(ctx);
+  ShowFolderStatus(ctx);
 }
 
 }  // namespace qv

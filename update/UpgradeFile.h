@@ -35,6 +35,10 @@ void ClearLoadResults(Context& ctx);
 // subfolders (or one of them, or a file folder inside one).
 void mnuFileOpen_Click(Context& ctx);
 
+// The status bar after a folder was chosen and at start-up: the upgrade
+// folder and the hardware versions it has images for, with their firmware.
+void ShowFolderStatus(Context& ctx);
+
 // The folder choice's walk up: from `folder`, the first folder upwards for
 // which `holdsUpgradeFiles` is false. Stops at the root ("/") or at a
 // relative path's first part, whatever they hold.

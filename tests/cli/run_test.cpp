@@ -79,8 +79,8 @@ class Rack {
 
   // Runs the loader; its exit code, standard output in out, standard error in err.
   int Cli(const std::string& args) {
-    const std::string command = env + QV_BINARY_DIR "/qvboot-cli " + args + " --lang en >" +
-                                (folder / "out") + " 2>" + (folder / "err");
+    const std::string command = Data() + env + QV_BINARY_DIR "/qvboot-cli " + args +
+                                " --lang en >" + (folder / "out") + " 2>" + (folder / "err");
     const int code = RunShell(command);
     out = ReadFile(folder / "out");
     err = ReadFile(folder / "err");
@@ -92,13 +92,19 @@ class Rack {
   int CliInterruptedAt(const std::string& args, const std::string& phase) {
     const std::string json = folder / "out";
     const std::string command =
-        QV_BINARY_DIR "/qvboot-cli " + args + " --json --lang en >" + json + " 2>" +
+        Data() + QV_BINARY_DIR "/qvboot-cli " + args + " --json --lang en >" + json + " 2>" +
         (folder / "err") + " & cli=$!; until grep -q '\"phase\":\"" + phase + "\"' " + json +
         " || ! kill -0 $cli 2>/dev/null; do sleep 0.02; done; kill -INT $cli; wait $cli";
     const int code = RunShell(command);
     out = ReadFile(json);
     err = ReadFile(folder / "err");
     return code;
+  }
+
+  // The loader's settings and station record live here, never in the operator's data folder.
+  std::string Data() const { return "XDG_DATA_HOME=" + (folder / "data") + " "; }
+  std::string Record() const {
+    return ReadFile(folder / "data/Quorvex/QV-Boot/QV-Boot-stations.csv");
   }
 
   TempFolder folder;
@@ -185,6 +191,11 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_NE(rows[3].find("," + c + ",,,,,,,,0,"), std::string::npos) << rows[3];
   EXPECT_NE(rows[3].find(",failed,"), std::string::npos) << rows[3];
   EXPECT_NE(rows[1].find(",ok,"), std::string::npos) << rows[1];
+  // The station record beside the settings has the same rows, with the battery and outcome code.
+  const auto record = Lines(rack.Record());
+  ASSERT_EQ(record.size(), 7u) << rack.Record();
+  EXPECT_EQ(record[1], rows[1] + ",3.60,ok");
+  EXPECT_EQ(record[3], rows[3] + ",,failed:1205");
 
   // The trace: time, port, direction, name, hex; 8 blocks to each good station.
   std::map<std::string, int> blocks;

@@ -9,6 +9,7 @@
 #include "config/ProfileFile.h"
 #include "config/ProfileText.h"
 #include "config/Settings.h"
+#include "config/StationRecord.h"
 #include "core/Context.h"
 #include "sim/virtual/ScriptedView.h"
 #include "support/TempFolder.h"
@@ -328,8 +329,43 @@ TEST_F(SettingsTest, SettingsFileLocation) {
   WriteFile(dataHome + "/Quorvex", "a file in the way");
   EXPECT_EQ(LocateSettingsFile(ini), dataHome + "/QV-Boot.ini");
   EXPECT_EQ(ini.IniFile(), dataHome + "/QV-Boot.ini");
+  // The station record goes beside it.
+  EXPECT_EQ(StationRecordPath(ini), dataHome + "/QV-Boot-stations.csv");
   ASSERT_EQ(view.boxes().size(), 1u);
   EXPECT_EQ(view.boxes()[0].prompt.rfind("#75\r\n", 0), 0u);
+}
+
+// One whole row per run, each outcome with its code; a row torn by a crash
+// (no line break, or one inside quotes) is cut back before the next row.
+TEST(StationRecord, AppendsWholeRowsAndReadsThemBack) {
+  TempFolder folder;
+  const std::string path = folder / kStationRecordName;
+  // clang-format off
+  StationRecordRow row{"T", "COM3", "1001", "8115", "0102", "550", "600", "/up/QV_600.pupd", "6065", 4000, 2.0, RunOutcome::Ok, "", "3.60", 0};
+  const std::string fields = "T,COM3,1001,8115,0102,550,600,/up/QV_600.pupd,6065,4000,2.000,";
+  const std::tuple<RunOutcome, int, std::string, std::string, std::string> cases[] = {
+      {RunOutcome::Ok, 1226, "done", "ok,done,3.60,ok\n", ""},
+      {RunOutcome::Failed, 1205, "not ready", "failed,not ready,3.60,failed:1205\n", "2026-12-07T09:31,COM4,\"a\nb"},
+      {RunOutcome::Failed, 0, "say \"no\", then\nstop", "failed,\"say \"\"no\"\", then\nstop\",3.60,failed\n", "2026-12-07T09:32,CO"},
+      {RunOutcome::Declined, 1231, "kept", "declined,kept,3.60,declined:1231\n", ""},
+      {RunOutcome::Unconfirmed, 1226, "key out", "unconfirmed,key out,3.60,unconfirmed\n", ""}};
+  // clang-format on
+  std::string expected =
+      "time,port,serial,hardware,boot,firmware_before,firmware_after,file,file_checksum,bytes,"
+      "seconds,result,message,battery,outcome_code\n";
+  for (const auto& [outcome, id, message, tail, torn] : cases) {
+    std::tie(row.outcome, row.messageId, row.message) = std::tie(outcome, id, message);
+    WriteFile(path, (fs::exists(path) ? ReadFile(path) : "") + torn);
+    ASSERT_EQ(AppendStationRecord(path, row), "") << message;
+    expected += fields + tail;
+    EXPECT_EQ(ReadFile(path), expected) << message;
+  }
+  const auto rows = ReadStationRecord(path);
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0].back(), "unconfirmed");  // newest first
+  EXPECT_EQ(rows[2].size(), kStationRecordColumns.size());
+  EXPECT_EQ(rows[2][12], "say \"no\", then\nstop");
+  EXPECT_EQ(AppendStationRecord(folder / "gone/" + kStationRecordName, row), std::strerror(ENOENT));
 }
 
 }  // namespace

@@ -175,6 +175,8 @@ TEST(UpgradeFolderChoice, LandsOnTheFolderAboveTheImages) {
   tree.file("images/0x8115/X_560.PUPD", std::string("x"));
   tree.file("images/0x8115/old/Y_500pupd", std::string("y"));
   tree.folder("images/0x8116/Z.pupd");  // a folder, not an image
+  tree.file("images/0X811a/B_570.pupd", std::string("b"));
+  tree.file("images/0xZZZZ/C_580.pupd", std::string("c"));  // no hardware version
   // clang-format off
   const std::pair<const char*, const char*> rows[] = {{"images/0x8115", "images"}, {"images/0x8115/", "images"},
       {"images/0x8115/old", "images"}, {"images", "images"}, {"images/0x8116", "images/0x8116"}, {nullptr, nullptr}};
@@ -188,7 +190,13 @@ TEST(UpgradeFolderChoice, LandsOnTheFolderAboveTheImages) {
     EXPECT_EQ(link.ctx.settings.UpgradeFolder, expected) << chosen;
     EXPECT_EQ(link.view.folderPrompts(),
               std::vector<std::string>{"Please select a folder containing the firmware images:"});
-    EXPECT_EQ(link.view.text(Control::StatusPanel), folder ? "Status " + expected : "");
+    // The status bar names the folder and what it holds: images for two hardware versions, or none.
+    const std::string holds =
+        folder && folder == std::string_view("images")
+            ? "Folder: 811a fw 570, 8115 fw 560"
+            : "No upgrade image in this folder (it needs subfolders 0xHHHH with a .pupd file)";
+    EXPECT_EQ(link.view.text(Control::StatusPanel),
+              folder ? "Status " + expected + " - " + holds : "");
     EXPECT_EQ(link.view.text(Control::LabelFileLoad), folder ? "File:" : "");
   }
 }

@@ -15,6 +15,7 @@
 #include "WindowBench.h"
 #include "protocol/Commands.h"
 #include "texts/MlStringModule.h"
+#include "texts/NamedTexts.h"
 
 namespace qv::test {
 namespace {
@@ -42,8 +43,9 @@ TEST(Startup, LanguageFromTheSettingsFile) {
               "QV-Boot v2.14.0 --- " + GetMlString(row.initLang, 1117, ""));
     for (const char* item : {"mnuGerman", "mnuEnglish", "mnuFrench"})
       EXPECT_EQ(Item(window, item)->isChecked(), std::string(item) == row.ticked) << item;
-    EXPECT_EQ(window.text(Control::StatusPanel),
-              GetMlString(row.initLang, 1126, "") + " " + bench.program.path + "/KVX7_public");
+    EXPECT_EQ(window.text(Control::StatusPanel), GetMlString(row.initLang, 1126, "") + " " +
+                                                     bench.program.path + "/KVX7_public - " +
+                                                     NamedText(row.initLang, "folder.none"));
   }
 }
 
