@@ -35,6 +35,7 @@ void BeginRun(Context& ctx, RunKind kind) {
   ctx.report.depth = depth;
   ctx.report.active = true;
   ctx.report.kind = kind;
+  ctx.events.RunBegun(kind);
   ctx.events.PhaseEntered(RunPhase::Contact);
 }
 
