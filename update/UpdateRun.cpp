@@ -304,13 +304,15 @@ void StopUpdateRun(Context& ctx) {
 
 void set_ButtonsAktiv(Context& ctx, bool bSet) {
   for (const Control c :
-       {Control::tbExit, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
+       {Control::tbExit, Control::tbStart, Control::tbSelectPort, Control::tbSetTime,
+        Control::tbReadStation}) {
     if (ctx.view.isEnabled(c) != bSet) ctx.view.setEnabled(c, bSet);
   }
   if (ctx.view.isEnabled(Control::tbCancel) != !bSet) ctx.view.setEnabled(Control::tbCancel, !bSet);
   for (const Control c :
        {Control::Master, Control::btnSelectPort, Control::btnStart, Control::mnuCommandInitComm,
-        Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuGerman,
+        Control::mnuCommandSetTime, Control::mnuCommandStartUpdate,
+        Control::mnuCommandReadStation, Control::mnuGerman,
         Control::mnuEnglish, Control::mnuFileOpen, Control::mnuFrench, Control::btnSetBaud}) {
     ctx.view.setEnabled(c, bSet);
   }
