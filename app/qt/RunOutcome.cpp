@@ -31,6 +31,8 @@ constexpr ReasonRow kReasons[] = {
     {kMsgTimeError, "window.outcome.reason.noAnswer"},
 };
 
+constexpr std::int64_t kClockToleranceMs = 300;
+
 std::string TwoDigits(int value) {
   return (value < 10 ? "0" : "") + std::to_string(value);
 }
@@ -111,9 +113,13 @@ std::string RunOutcomeEvents::Text(std::int32_t initLang, char decimalSeparator)
   const std::string serial = PlainNumber(station.serial);
   if (run.kind == RunKind::Identify) {
     const std::int64_t ms = *run.clockMs;
+    // Within the tolerance Set time allows, the clock needs no setting.
+    const std::string_view clockName = std::llabs(ms) < kClockToleranceMs
+                                           ? "window.outcome.clockOnTime"
+                                       : ms < 0 ? "window.outcome.clockBehind"
+                                                : "window.outcome.clockAhead";
     const std::string clock =
-        FillPlaceholders(text(ms < 0 ? "window.outcome.clockBehind" : "window.outcome.clockAhead"),
-                         {SecondsText(std::llabs(ms), decimalSeparator)});
+        FillPlaceholders(text(clockName), {SecondsText(std::llabs(ms), decimalSeparator)});
     const LocalDateTime& made = station.productionDate;
     return FillPlaceholders(
         text("window.outcome.read"),

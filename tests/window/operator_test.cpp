@@ -2,6 +2,7 @@
 // pseudo-terminal, Start pressed through the real button, every box answered.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -94,6 +95,10 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
                                            "Station 100001 not updated: it already has this "
                                            "firmware."}));
     EXPECT_EQ(window.windowTitle(), "QV-Boot (100001) fw560") << "no caption of a finished update";
+    window.findChild<QAction*>("mnuCommandReadStation")->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() == 5; }, 15000));
+    EXPECT_TRUE(shown.back().startsWith("Station 100001: hardware 8115, boot 0102, firmware 560"))
+        << shown.back().toStdString();
     window.close();
     EXPECT_EQ(boxes.unexpected, 0);
     ASSERT_EQ(boxes.seen.size(), 3u) << "the double beep, the end of the update, same firmware";
