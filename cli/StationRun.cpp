@@ -161,7 +161,7 @@ void StationRun::Start() {
   // one. Without settings to go by, the station is read first, which finds
   // its speed.
   if (job_.command == Command::Update)
-    Begin(Stage::Probe, ReadStation_Click);
+    Begin(Stage::Probe, IdentifyStation);
   else
     StartCommand();
 }

@@ -101,6 +101,8 @@ struct TransferState {
   bool bResumePending = false;
   bool bLinkIdle = false;
   bool bIdentifyAfterMode = false;
+  // A Read station run reads the station's clock after its identification.
+  bool bReadClock = false;
   std::int32_t TransferOffset = 0;
   std::int32_t BlockSize = 128;
   std::int32_t RetryCount = 0;

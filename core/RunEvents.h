@@ -43,6 +43,8 @@ struct BoxEvent {
 class RunEvents {
  public:
   virtual ~RunEvents() = default;
+  // A command's run begins; its phases and events follow.
+  virtual void RunBegun(RunKind) {}
   virtual void PhaseEntered(RunPhase) {}
   // A full identification, before the update's checks.
   virtual void StationIdentified(const StationInfo&) {}
@@ -50,6 +52,9 @@ class RunEvents {
   virtual void StationAnswered(double /*serial*/) {}
   // The firmware the station reports after its restart.
   virtual void FirmwareReported(const std::string&) {}
+  // A station read: its clock minus the PC's, in milliseconds, when the
+  // reply came.
+  virtual void StationClockRead(std::int64_t /*stationMinusPcMs*/) {}
   virtual void BlockAcknowledged(std::int64_t /*bytes*/, std::int64_t /*total*/) {}
   virtual void BoxShown(const BoxEvent&) {}
   // A frame went out; a complete reply (code and data) or a NAK (code 0x15,

@@ -17,6 +17,7 @@ enum class Control {
   mnuCommandSetTime,
   mnuCommandStartUpdate,
   mnuCommandStop,
+  mnuCommandReadStation,
   mnuFileOpen,
   mnuGerman,
   mnuEnglish,
@@ -35,6 +36,7 @@ enum class Control {
   tbStart,
   tbSelectPort,
   tbSetTime,
+  tbReadStation,
   tbCancel,
 };
 

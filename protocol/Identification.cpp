@@ -97,8 +97,9 @@ std::string StationLabel(const StationInfo& station) {
 
 std::string StationCaption(const StationInfo& station, const std::string& fileTitle,
                            const std::string& fileFirmware) {
-  return std::string(kAppTitle) + " " + fileTitle + "(" + SerialText(station.serial) + ") fw" +
-         station.firmware + " -> fw" + fileFirmware;
+  const std::string caption = std::string(kAppTitle) + " " + fileTitle + "(" +
+                              SerialText(station.serial) + ") fw" + station.firmware;
+  return fileFirmware.empty() ? caption : caption + " -> fw" + fileFirmware;
 }
 
 std::string VoltageText(float voltage, char decimalSeparator) {

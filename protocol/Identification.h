@@ -34,7 +34,8 @@ bool FirmwareBelow560(const std::string& fileFirmware);
 // "CodeNo: 5 Board: 4321 USB Hardware: 81-15 Boot: 261" for lblStationsInfo.
 std::string StationLabel(const StationInfo& station);
 
-// "QV-Boot <title>(<serial>) fw<station> -> fw<file>".
+// "QV-Boot <title>(<serial>) fw<station> -> fw<file>"; without a file's
+// firmware (no file chosen yet) "QV-Boot (<serial>) fw<station>".
 std::string StationCaption(const StationInfo& station, const std::string& fileTitle,
                            const std::string& fileFirmware);
 

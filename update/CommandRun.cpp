@@ -38,6 +38,7 @@ void BeginRun(Context& ctx, RunKind kind) {
   ctx.report.kind = kind;
   // Only a poll waits less for its reply than a block does.
   ctx.Timer2.setInterval(kind == RunKind::Poll ? kPollReplyMs : kBlockTimeoutMs);
+  ctx.events.RunBegun(kind);
   ctx.events.PhaseEntered(RunPhase::Contact);
 }
 

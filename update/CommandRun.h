@@ -9,7 +9,7 @@ namespace qv {
 
 class Context;
 
-// Starts telling a command's run; tells the Contact phase.
+// Starts telling a command's run: tells its kind and the Contact phase.
 void BeginRun(Context& ctx, RunKind kind);
 
 // The run of `kind` did what it was for (a run of another kind is untouched:

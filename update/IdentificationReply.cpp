@@ -9,6 +9,7 @@
 #include "protocol/stdFunc.h"
 #include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
+#include "update/ClockCommand.h"
 #include "update/CommandRun.h"
 #include "update/LinkReplies.h"
 #include "update/ModeSwitching.h"
@@ -152,22 +153,31 @@ void BootCheck(Context& ctx, const StationInfo& info) {
   }
 }
 
-// The station read and nothing more: an incomplete reply is asked for again
-// by the watchdog.
+// A station that answers is shown at once, the caption included: nothing
+// said of the station before it stays in view, whatever this run comes to.
+void ShowStation(Context& ctx, const StationInfo& info) {
+  ctx.station.StationSerial = info.serial;
+  ctx.station.bUsbStation = info.bUsb;
+  ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
+  ctx.view.setText(Control::Caption, StationCaption(info, "", ""));
+  ctx.events.StationIdentified(info);
+}
+
+// The station read, then its clock (ClockReply ends the run); nothing is
+// written. An incomplete reply is asked for again by the watchdog.
 ReplyOutcome StationRead(Context& ctx) {
   if (ctx.rx.RxBuffer[0] != kIdentificationLength || ctx.rx.RxBuffer[3] != 0)
     return ReplyOutcome::Continue;
   ctx.Timer2.setEnabled(false);
-  const StationInfo info = ReadStationInfo(ctx.rx.RxBuffer);
-  ctx.station.StationSerial = info.serial;
-  ctx.station.bUsbStation = info.bUsb;
-  ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
-  ctx.events.StationIdentified(info);
-  MarkRunOk(ctx, RunKind::Identify);
-  ClosePort(ctx);
+  ShowStation(ctx, ReadStationInfo(ctx.rx.RxBuffer));
+  if (ctx.run.bReadClock) {
+    SendClockCommand(ctx, 1);
+  } else {
+    MarkRunOk(ctx, RunKind::Identify);
+    ClosePort(ctx);
+  }
   return ReplyOutcome::EndEvent;
 }
-
 
 // A poll's short identification: whether a station is there, and which.
 ReplyOutcome StationAnswered(Context& ctx) {
@@ -199,11 +209,8 @@ ReplyOutcome IdentificationReply(Context& ctx) {
     return ReplyOutcome::Continue;
   }
   const StationInfo info = ReadStationInfo(ctx.rx.RxBuffer);
-  ctx.station.StationSerial = info.serial;
   if (!ctx.run.bResumePending) ctx.station.RememberedSerial = info.serial;
-  ctx.station.bUsbStation = info.bUsb;
-  ctx.view.setText(Control::lblStationsInfo, StationLabel(info));
-  ctx.events.StationIdentified(info);
+  ShowStation(ctx, info);
   if (!BatteryAccepted(ctx, info)) return ReplyOutcome::Continue;
   if (!ctx.run.bResumePending && ctx.run.OperationMode == kModeChooseFile) {
     if (const auto ended = ChooseFile(ctx, info)) return *ended;

@@ -112,6 +112,15 @@ ReplyOutcome ClockReply(Context& ctx) {
   if (ctx.rx.RxBuffer[0] < 9) return ReplyOutcome::Continue;
   if (!ctx.timeSet.bClockFrameOut) return ReplyOutcome::Continue;  // a doubled reply
   ctx.timeSet.bClockFrameOut = false;
+  if (ctx.report.active && ctx.report.kind == RunKind::Identify) {
+    // A station read ends with its clock's difference, told and not shown.
+    ctx.TimerEfi.setEnabled(false);
+    ClosePort(ctx);
+    ctx.events.StationClockRead(
+        StationMinusPcMs(ctx.clock.now(), ReadStationTime(ctx.rx.RxBuffer)));
+    MarkRunOk(ctx, RunKind::Identify);
+    return ReplyOutcome::Continue;
+  }
   auto& mode = ctx.run.OperationMode;
   if (ctx.rx.RxCommand == SET_TIME) {
     ClosePort(ctx);

@@ -100,6 +100,14 @@ void Series::ReplyReceived(std::uint8_t code, const Bytes& data) {
   front_.ReplyReceived(code, data);
 }
 
+void Series::RunBegun(RunKind kind) {
+  if (kind != RunKind::Poll) front_.RunBegun(kind);
+}
+
+void Series::StationClockRead(std::int64_t stationMinusPcMs) {
+  front_.StationClockRead(stationMinusPcMs);
+}
+
 void Series::PhaseEntered(RunPhase phase) {
   if (StationsRun()) front_.PhaseEntered(phase);
 }

@@ -35,10 +35,12 @@ class Series : public RunEvents {
   bool running() const { return running_; }
   const Tally& tally() const { return tally_; }
 
+  void RunBegun(RunKind kind) override;
   void PhaseEntered(RunPhase phase) override;
   void StationIdentified(const StationInfo& info) override;
   void StationAnswered(double serial) override;
   void FirmwareReported(const std::string& firmware) override;
+  void StationClockRead(std::int64_t stationMinusPcMs) override;
   void BlockAcknowledged(std::int64_t bytes, std::int64_t total) override;
   void BoxShown(const BoxEvent& box) override;
   void FrameSent(const Bytes& frame) override;

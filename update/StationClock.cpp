@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "core/Calendar.h"
+
 namespace qv {
 
 namespace {
@@ -111,6 +113,16 @@ bool ClocksAgree(const LocalDateTime& pc, const StationTime& station) {
   if (pc.hour != stationSeconds / 3600 || pc.minute != stationSeconds % 3600 / 60) return false;
   const double pcSecond = pc.second + pc.millisecond / 1000.0;
   return std::fabs(pcSecond - (stationSeconds % 60 + station.fraction)) < 0.3;
+}
+
+std::int64_t StationMinusPcMs(const LocalDateTime& pc, const StationTime& station) {
+  LocalDateTime clock;
+  clock.year = pc.year - pc.year % 100 + station.year;
+  clock.month = station.month;
+  clock.day = station.day;
+  clock.second = station.secondsSinceMidnight;
+  clock.millisecond = static_cast<int>(std::lround(station.fraction * 1000.0));
+  return MsSince2000(clock) - MsSince2000(pc);
 }
 
 ClockCheck CheckStationClock(const LocalDateTime& pc, const std::array<std::uint8_t, 257>& rx,

@@ -57,6 +57,10 @@ std::string PlainFractionText(int millisecond, char decimalSeparator);
 // A minute boundary between the two separates them however close they are.
 bool ClocksAgree(const LocalDateTime& pc, const StationTime& station);
 
+// The station's clock minus the PC's, in milliseconds; the station's
+// two-digit year is taken in the PC's century.
+std::int64_t StationMinusPcMs(const LocalDateTime& pc, const StationTime& station);
+
 // What the clock-check message is built from: P, S with its fraction, and
 // whether the two agree.
 struct ClockCheck {

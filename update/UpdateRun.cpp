@@ -58,8 +58,11 @@ void mnuCommandStartUpdate_Click(Context& ctx) {
   StartUpdateRun(ctx);
 }
 
-void ReadStation_Click(Context& ctx) {
+namespace {
+
+void ReadStation(Context& ctx, bool withClock) {
   EngineEvent event(ctx);
+  ctx.run.bReadClock = withClock;
   if (ctx.link.bNoPort) {
     mnuCommandInitComm_Click(ctx);
     return;
@@ -73,6 +76,16 @@ void ReadStation_Click(Context& ctx) {
   }
   ctx.run.bIdentifyAfterMode = true;
   Master_Click(ctx);
+}
+
+}  // namespace
+
+void ReadStation_Click(Context& ctx) {
+  ReadStation(ctx, true);
+}
+
+void IdentifyStation(Context& ctx) {
+  ReadStation(ctx, false);
 }
 
 void mnuCommandInitComm_Click(Context& ctx) {
@@ -329,13 +342,15 @@ void StopUpdateRun(Context& ctx) {
 
 void set_ButtonsAktiv(Context& ctx, bool bSet) {
   for (const Control c :
-       {Control::tbExit, Control::tbStart, Control::tbSelectPort, Control::tbSetTime}) {
+       {Control::tbExit, Control::tbStart, Control::tbSelectPort, Control::tbSetTime,
+        Control::tbReadStation}) {
     if (ctx.view.isEnabled(c) != bSet) ctx.view.setEnabled(c, bSet);
   }
   if (ctx.view.isEnabled(Control::tbCancel) != !bSet) ctx.view.setEnabled(Control::tbCancel, !bSet);
   for (const Control c :
        {Control::Master, Control::btnSelectPort, Control::btnStart, Control::mnuCommandInitComm,
-        Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuGerman,
+        Control::mnuCommandSetTime, Control::mnuCommandStartUpdate,
+        Control::mnuCommandReadStation, Control::mnuGerman,
         Control::mnuEnglish, Control::mnuFileOpen, Control::mnuFrench, Control::btnSetBaud}) {
     ctx.view.setEnabled(c, bSet);
   }

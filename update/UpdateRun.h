@@ -31,6 +31,9 @@ void mnuCommandInitComm_Click(Context& ctx);
 // Reads the station's identification and nothing more: its speed is found as
 // for any command and left as it is; the run ends with the identification.
 void ReadStation_Click(Context& ctx);
+// The identification alone: qvboot-cli's look at the station before an
+// update, which a clock it cannot read must not keep from starting.
+void IdentifyStation(Context& ctx);
 
 // A quiet question to whatever is on the line, for a series between
 // stations: the short identification (at the PC's speed, or first switched to

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDialog>
+#include <QFont>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,6 +32,7 @@
 #include "app/qt/DlgInitCom.h"
 #include "app/qt/FolderBrowse.h"
 #include "app/qt/LanguageTexts.h"
+#include "app/qt/RunOutcome.h"
 #include "app/qt/SignalClose.h"
 #include "app/qt/TaskbarProgress.h"
 #include "app/qt/TwipsGeometry.h"
@@ -81,6 +83,7 @@ constexpr ToolbarRoute kToolbarRoutes[] = {
     {"InitComm", mnuCommandInitComm_Click},
     {"StartBoot", mnuCommandStartUpdate_Click},
     {"Time", mnuCommandSetTime_Click},
+    {"ReadStation", ReadStation_Click},
     {"btnCancelUpdate", mnuCommandStop_Click},
     {"Exit", nullptr},
 };
@@ -101,6 +104,8 @@ constexpr ReaderName kProgressTextName{"Fortschritt in Prozent", "Progress in pe
                                        "Progression en pour cent"};
 constexpr ReaderName kStationName{"Angeschlossene Station", "Connected station",
                                   "Station connectée"};
+constexpr ReaderName kOutcomeName{"Ergebnis der letzten Station", "Outcome of the last station",
+                                  "Résultat de la dernière station"};
 
 // The build date in the short format of the locale, with the year in four
 // digits whatever that format's year is ("24.02.2014", not "24.02.14").
@@ -164,7 +169,9 @@ MainWindow::MainWindow(MainWindowOptions options)
                                             .TimerKeyWait = TimerKeyWait.get(),
                                             .clock = clock_.get(),
                                             .view = this,
-                                            .replies = &StationReplies()});
+                                            .replies = &StationReplies(),
+                                            .events = &outcome_});
+  outcome_.changed = [this] { ShowOutcome(); };
   ctx_->link.bNoSerialPort = options.bNoSerialPort;
   WireEngine(*ctx_);
 
@@ -208,6 +215,7 @@ void MainWindow::BuildMenus() {
   mnuCommands->addSeparator()->setObjectName("mnuTZ");
   mnuCommandStartUpdate = AddItem(mnuCommands, "mnuCommandStartUpdate", "&Start");
   mnuCommandSetTime = AddItem(mnuCommands, "mnuCommandSetTime", "&Set time");
+  mnuCommandReadStation = AddItem(mnuCommands, "mnuCommandReadStation", "&Read station");
   mnuCommandStop = AddItem(mnuCommands, "mnuCommandStop", "&Cancel");
 
   mnuLanguage = AddMenu(bar, "mnuLanguage", "&Language", 1013);
@@ -229,13 +237,15 @@ void MainWindow::BuildToolbar() {
   const auto add = [this](const char* key, const char* tag, QStyle::StandardPixmap picture) {
     QAction* button = tbGross->addAction(style()->standardIcon(picture), QString());
     button->setObjectName(key);
-    button->setProperty(kTag, tag);
+    if (tag) button->setProperty(kTag, tag);
     return button;
   };
   tbInitComm = add("InitComm", "1101", QStyle::SP_ComputerIcon);
   tbGross->addSeparator();
   tbStartBoot = add("StartBoot", "1100", QStyle::SP_MediaPlay);
   tbTime = add("Time", "1102", QStyle::SP_BrowserReload);
+  // Its tooltip is a named text (RefreshCaptions): no tag.
+  tbReadStation = add("ReadStation", nullptr, QStyle::SP_FileDialogInfoView);
   tbGross->addSeparator();
   tbCancelUpdate = add("btnCancelUpdate", "1105", QStyle::SP_MediaStop);
   tbGross->addSeparator();
@@ -257,6 +267,14 @@ void MainWindow::BuildControls() {
   lblStationsInfo->setWordWrap(true);
   lblStationsInfo->setMinimumHeight(48);
   lblStationsInfo->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // Readable from a step away: the operator's eyes are on the next station.
+  lblOutcome = Make<QLabel>(central, "lblOutcome");
+  lblOutcome->setWordWrap(true);
+  QFont large = lblOutcome->font();
+  large.setBold(true);
+  large.setPointSizeF(large.pointSizeF() * 1.6);
+  lblOutcome->setFont(large);
+  lblOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   fraPortSettings = Make<QGroupBox>(central, "fraPortSettings");
   lblPort = Make<QLabel>(fraPortSettings, "lblPort");
@@ -323,6 +341,7 @@ void MainWindow::BuildControls() {
   buttons->addWidget(btnCancel);
   auto* layout = new QVBoxLayout(central);
   layout->addLayout(top);
+  layout->addWidget(lblOutcome);
   layout->addWidget(fraPortSettings);
   layout->addLayout(file);
   layout->addWidget(lblWarning);
@@ -351,6 +370,7 @@ void MainWindow::ConnectCommands() {
   connect(mnuCommandInitComm, &QAction::triggered, this, run(mnuCommandInitComm_Click));
   connect(mnuCommandStartUpdate, &QAction::triggered, this, run(mnuCommandStartUpdate_Click));
   connect(mnuCommandSetTime, &QAction::triggered, this, run(mnuCommandSetTime_Click));
+  connect(mnuCommandReadStation, &QAction::triggered, this, run(ReadStation_Click));
   connect(mnuCommandStop, &QAction::triggered, this, run(mnuCommandStop_Click));
   connect(mnuGerman, &QAction::triggered, this,
           [this] { ChangeLanguage(*ctx_, *this, kLangGerman); });
@@ -496,6 +516,7 @@ QAction* MainWindow::ActionOf(Control control) const {
       {Control::mnuCommandSetTime, mnuCommandSetTime},
       {Control::mnuCommandStartUpdate, mnuCommandStartUpdate},
       {Control::mnuCommandStop, mnuCommandStop},
+      {Control::mnuCommandReadStation, mnuCommandReadStation},
       {Control::mnuFileOpen, mnuFileOpen},
       {Control::mnuGerman, mnuGerman},
       {Control::mnuEnglish, mnuEnglish},
@@ -503,6 +524,7 @@ QAction* MainWindow::ActionOf(Control control) const {
       {Control::tbStart, tbStartBoot},
       {Control::tbSelectPort, tbInitComm},
       {Control::tbSetTime, tbTime},
+      {Control::tbReadStation, tbReadStation},
       {Control::tbCancel, tbCancelUpdate},
       {Control::tbExit, tbExit},
   };
@@ -663,6 +685,8 @@ void MainWindow::RefreshCaptions() {
   lblVersion->setText(Ml(kMsgWindowTitle) + "\nv" + Q(VersionNumber()) + " (" +
                       BuildDateText() + ")");
   StatusPanel->setText(Ml(1126));
+  tbReadStation->setToolTip(Q(NamedText(*ctx_, "window.readStation")));
+  ShowOutcome();
   ctx_->texts.RemoteText = GetMlString(*ctx_, kMsgRemote, "remote");
   ctx_->texts.DirectText = GetMlString(*ctx_, kMsgDirect, "direkt");
   Master->setItemText(0, Q(ctx_->texts.DirectText));
@@ -676,6 +700,11 @@ void MainWindow::CommandMenuCaptions() {
   mnuCommandStop->setText("&" + tbCancelUpdate->toolTip());
   mnuCommandSetTime->setText("&" + tbTime->toolTip());
   mnuCommandInitComm->setText("&" + tbInitComm->toolTip());
+  mnuCommandReadStation->setText(Q(NamedText(*ctx_, "window.readStation.menu")));
+}
+
+void MainWindow::ShowOutcome() {
+  lblOutcome->setText(Q(outcome_.Text(ctx_->settings.InitLang, DecimalSeparator())));
 }
 
 // Labels and buttons with a caption are read by their caption; these show a
@@ -699,6 +728,7 @@ void MainWindow::NameControlsForScreenReaders() {
   ProgressBar->setAccessibleName(kProgressName.pick(lang));
   labProgress->setAccessibleName(kProgressTextName.pick(lang));
   lblStationsInfo->setAccessibleName(kStationName.pick(lang));
+  lblOutcome->setAccessibleName(kOutcomeName.pick(lang));
 }
 
 void MainWindow::PlainBox(const std::string& prompt, int style, const std::string& title) {

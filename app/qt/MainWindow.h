@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/Startup.h"
+#include "app/qt/RunOutcome.h"
 #include "config/IniAccess.h"
 #include "core/Context.h"
 #include "core/View.h"
@@ -120,12 +121,15 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   QString Ml(int id, const char* fallback = "") const;
   QWidget* WidgetOf(Control control) const;
   QAction* ActionOf(Control control) const;
+  // The last run's outcome, in the window's language.
+  void ShowOutcome();
 
   std::string programFolder_;
   std::unique_ptr<QtSerialComm> serial_;
   std::unique_ptr<QtTimer> Timer1, Timer2, Timer3, TimerEfi, TimerKeyWait;
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<MessageBoxHost> boxes_;
+  RunOutcomeEvents outcome_;
   std::unique_ptr<Context> ctx_;
   IniAccess ini_;
   std::optional<QDBusConnection> bus_;
@@ -141,7 +145,8 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   QAction *mnuFileOpen = nullptr, *mnuExit = nullptr;
   QMenu* mnuCommands = nullptr;
   QAction *mnuCommandInitComm = nullptr, *mnuCommandStartUpdate = nullptr,
-          *mnuCommandSetTime = nullptr, *mnuCommandStop = nullptr;
+          *mnuCommandSetTime = nullptr, *mnuCommandReadStation = nullptr,
+          *mnuCommandStop = nullptr;
   QMenu* mnuLanguage = nullptr;
   QAction *mnuEnglish = nullptr, *mnuFrench = nullptr, *mnuGerman = nullptr;
   QMenu* mnuHilfe = nullptr;
@@ -149,10 +154,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   // Toolbar tbGross, by key.
   QToolBar* tbGross = nullptr;
   QAction *tbInitComm = nullptr, *tbStartBoot = nullptr, *tbTime = nullptr,
-          *tbCancelUpdate = nullptr, *tbExit = nullptr;
+          *tbReadStation = nullptr, *tbCancelUpdate = nullptr, *tbExit = nullptr;
   // Controls.
   QLabel *PicBanner = nullptr, *lblVersion = nullptr, *lblWarning = nullptr;
   QLabel* lblStationsInfo = nullptr;
+  QLabel* lblOutcome = nullptr;  // what became of the last station, in large letters
   QGroupBox* fraPortSettings = nullptr;
   QLabel *lblPort = nullptr, *lblCOM = nullptr, *lblMode = nullptr;
   QLabel *lblBaudText = nullptr, *lblBaudrate = nullptr;

@@ -19,6 +19,7 @@ class RunLog : public RunEvents {
   void PhaseEntered(RunPhase phase) override { phases.push_back(phase); }
   void StationIdentified(const StationInfo& info) override { stations.push_back(info); }
   void FirmwareReported(const std::string& firmware) override { firmware_ = firmware; }
+  void StationClockRead(std::int64_t ms) override { clockReads.push_back(ms); }
   void BlockAcknowledged(std::int64_t bytes, std::int64_t of) override {
     acknowledged = bytes;
     total = of;
@@ -37,6 +38,7 @@ class RunLog : public RunEvents {
   std::vector<StationInfo> stations;
   std::vector<BoxEvent> boxes;
   std::vector<End> ends;
+  std::vector<std::int64_t> clockReads;  // station minus PC, ms
   std::int64_t acknowledged = 0;
   std::int64_t total = 0;
   int stalls = 0;

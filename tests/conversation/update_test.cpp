@@ -352,10 +352,12 @@ TEST(RunEvents, AnUpdateIsToldPhaseByPhaseAndEndsOnce) {
   EXPECT_EQ(runs.stalls, 0);
 }
 
-TEST(RunEvents, ReadingAStationWritesNothingAndLeavesItsSpeed) {
-  for (const std::uint32_t baud : {4800u, 38400u}) {
+TEST(RunEvents, ReadingAStationWritesNothingLeavesItsSpeedAndTellsItsClock) {
+  for (const auto& [baud, offsetMs] : {std::pair{4800u, -90'000}, std::pair{38400u, 2'500}}) {
     SCOPED_TRACE(baud);
-    Bench b(sim::StationAt(baud));
+    StationOptions station = sim::StationAt(baud);
+    station.clockOffsetMs = offsetMs;
+    Bench b(station);
     b.run(5000);  // the window's first mode exchange, and its speed switch
     const std::uint32_t found = b.station().baud();
     b.p.port.clearSent();
@@ -366,8 +368,12 @@ TEST(RunEvents, ReadingAStationWritesNothingAndLeavesItsSpeed) {
     EXPECT_EQ(runs.ends[0].outcome, RunOutcome::Ok);
     ASSERT_EQ(runs.stations.size(), 1u);
     EXPECT_EQ(runs.stations[0].firmware, b.station().firmware());
-    EXPECT_EQ(runs.phases, (std::vector<RunPhase>{RunPhase::Contact, RunPhase::Identify}));
-    EXPECT_EQ(b.framesSent(SET_BAUD) + b.framesSent(WRITE_BLOCK), 0);
+    EXPECT_EQ(runs.phases, (std::vector<RunPhase>{RunPhase::Contact, RunPhase::Identify,
+                                                  RunPhase::Clock}));
+    EXPECT_EQ(b.framesSent(SET_BAUD) + b.framesSent(WRITE_BLOCK) + b.framesSent(SET_TIME), 0);
+    // The reply's time on the line and the clock's 1/256 s steps.
+    ASSERT_EQ(runs.clockReads.size(), 1u);
+    EXPECT_LE(std::abs(runs.clockReads[0] - offsetMs), 60) << runs.clockReads[0];
     EXPECT_EQ(b.station().baud(), found);
     EXPECT_TRUE(b.p.view.boxes().empty()) << b.boxLog();
   }
