@@ -26,7 +26,7 @@ void Series::Start() {
 void Series::Stop() {
   running_ = false;
   poll_.setEnabled(false);
-  if (StationsRun() && ctx_->report.active) mnuCommandStop_Click(*ctx_);
+  if (step_ == Step::Update && ctx_->report.active) mnuCommandStop_Click(*ctx_);
 }
 
 void Series::Next(Step step, int afterMs) {
@@ -45,10 +45,12 @@ void Series::Tick() {
   switch (step_) {
     case Step::SetMode:
       lineAnswered_ = false;
+      polling_ = true;
       PollStation(*ctx_, PollWay::SetMode);
       break;
     case Step::Poll:
       answered_ = 0;
+      polling_ = true;
       // Every third question goes at the other speed: a station may be placed
       // at either, though mostly at the speed the last one was left at.
       PollStation(*ctx_, silentPolls_ % 3 == 2 ? PollWay::OtherSpeed : PollWay::SameSpeed);
@@ -60,12 +62,18 @@ void Series::Tick() {
 }
 
 void Series::RunEnded(RunOutcome outcome, int messageId) {
+  if (!polling_ && (!running_ || step_ != Step::Update)) {
+    front_.RunEnded(outcome, messageId);  // a run of the operator's own
+    return;
+  }
+  polling_ = false;
   switch (step_) {
     case Step::SetMode:
       // Nothing answered the mode frame, not even a master station: the box
       // said so, and there is no line to poll.
       if (!lineAnswered_) {
         running_ = false;
+        if (onGaveUp) onGaveUp();
         return;
       }
       break;
@@ -101,7 +109,7 @@ void Series::ReplyReceived(std::uint8_t code, const Bytes& data) {
 }
 
 void Series::RunBegun(RunKind kind) {
-  if (kind != RunKind::Poll) front_.RunBegun(kind);
+  if (!Polling()) front_.RunBegun(kind);
 }
 
 void Series::StationClockRead(std::int64_t stationMinusPcMs) {
@@ -109,11 +117,11 @@ void Series::StationClockRead(std::int64_t stationMinusPcMs) {
 }
 
 void Series::PhaseEntered(RunPhase phase) {
-  if (StationsRun()) front_.PhaseEntered(phase);
+  if (!Polling()) front_.PhaseEntered(phase);
 }
 
 void Series::StationIdentified(const StationInfo& info) {
-  if (!StationsRun()) return;
+  if (Polling()) return;
   answered_ = info.serial;  // the station the run met, should it have been swapped
   front_.StationIdentified(info);
 }

@@ -6,6 +6,7 @@
 // update, with all its checks and questions; after its run the series waits
 // for a station with another serial number. Stop ends the series at once.
 #include <cstdint>
+#include <functional>
 
 #include "core/RunEvents.h"
 
@@ -25,7 +26,9 @@ class Series : public RunEvents {
   };
 
   // `poll` is a timer of the series' own. `front` hears everything of the
-  // stations' runs, the boxes and stalls of the polls, and never a poll's end.
+  // stations' runs (and of every run while no series goes), the boxes and
+  // stalls of the polls, and never a poll's beginning, phases or end. A
+  // window makes the series its context's events once, for good.
   Series(Timer& poll, RunEvents& front);
   // The context whose Platform.events is this series; once, before Start.
   void Attach(Context& ctx);
@@ -34,6 +37,9 @@ class Series : public RunEvents {
   void Stop();
   bool running() const { return running_; }
   const Tally& tally() const { return tally_; }
+  // The series stopped by itself: nothing answered its mode frame (the box
+  // "Station not ready!" said so).
+  std::function<void()> onGaveUp;
 
   void RunBegun(RunKind kind) override;
   void PhaseEntered(RunPhase phase) override;
@@ -52,7 +58,8 @@ class Series : public RunEvents {
   enum class Step { SetMode, Poll, Update };
   void Next(Step step, int afterMs);
   void Tick();
-  bool StationsRun() const { return step_ == Step::Update; }
+  // A poll of the series' own is going: its events are not the front's.
+  bool Polling() const { return polling_; }
 
   Timer& poll_;
   RunEvents& front_;
@@ -60,6 +67,7 @@ class Series : public RunEvents {
   bool running_ = false;
   Step step_ = Step::SetMode;
   Step next_ = Step::SetMode;
+  bool polling_ = false;
   bool lineAnswered_ = false;
   int silentPolls_ = 0;  // unanswered in a row
   double answered_ = 0;  // the serial number the last poll heard
