@@ -22,6 +22,7 @@ enum Takes : unsigned {
   kJson = 64,
   kLog = 128,
   kLang = 256,
+  kSeries = 512,
 };
 
 struct CommandRow {
@@ -34,8 +35,8 @@ constexpr CommandRow kCommands[] = {
     {"ports", Command::Ports, kJson | kLang},
     {"identify", Command::Identify, kPort | kRemote | kJson | kLang},
     {"update", Command::Update,
-     kPort | kManyPorts | kFolder | kRemote | kYes | kTrace | kJson | kLog | kLang},
-    {"time", Command::Time, kPort | kRemote | kYes | kJson | kLang},
+     kPort | kManyPorts | kFolder | kRemote | kYes | kTrace | kJson | kLog | kLang | kSeries},
+    {"time", Command::Time, kPort | kRemote | kYes | kJson | kLang | kSeries},
 };
 
 std::optional<int> WholeNumber(std::string_view text) {
@@ -71,6 +72,8 @@ std::optional<UsageError> TakeOption(Parser& p, const std::string& name, unsigne
     o.json = true;
   } else if (name == "--remote" && need(kRemote)) {
     o.remote = true;
+  } else if (name == "--series" && need(kSeries)) {
+    o.series = true;
   } else if (name == "--port" && need(kPort)) {
     const std::string* v = value();
     if (!v) return UsageError{"cli.usage.needsValue", {name}};

@@ -17,6 +17,8 @@ struct Options {
   std::vector<std::string> ports;  // as given: "COM3" or a device path
   std::string folder;
   bool remote = false;
+  // Station after station on each port until Ctrl-C.
+  bool series = false;
   std::set<int> yes;  // questions answered the other way
   std::string trace;
   std::string log;

@@ -24,6 +24,7 @@
 #include "update/Engine.h"
 #include "update/ModeSwitching.h"
 #include "update/ReplyHandlers.h"
+#include "update/Series.h"
 #include "update/UpdateRun.h"
 
 namespace qv::cli {
@@ -123,6 +124,12 @@ bool StationRun::MakePlatform() {
   clock_ = std::make_unique<QtClock>();
   view_ = std::make_unique<CliView>(job_.yes, SystemDecimalSeparator());
   view_->onProgress = [this](std::int32_t value) { Progress(value); };
+  if (job_.series) {
+    seriesTimer_ = std::make_unique<QtTimer>();
+    RunEvents& front = *this;
+    series_ = std::make_unique<Series>(
+        *seriesTimer_, front, job_.command == Command::Time ? mnuCommandSetTime_Click : nullptr);
+  }
   ctx_ = std::make_unique<Context>(Platform{.MSComm = serial_.get(),
                                             .Timer1 = timers_[0].get(),
                                             .Timer2 = timers_[1].get(),
@@ -132,7 +139,9 @@ bool StationRun::MakePlatform() {
                                             .clock = clock_.get(),
                                             .view = view_.get(),
                                             .replies = &StationReplies(),
-                                            .events = this});
+                                            .events = series_ ? static_cast<RunEvents*>(series_.get())
+                                                              : this});
+  if (series_) series_->Attach(*ctx_);
   Context& ctx = *ctx_;
   ctx.settings.InitLang = lang;
   ctx.settings.UpgradeFolder = job_.folder;
@@ -160,10 +169,15 @@ void StationRun::Start() {
   // start watchdog gives up before the speed search would try the other
   // one. Without settings to go by, the station is read first, which finds
   // its speed.
-  if (job_.command == Command::Update)
+  if (series_) {
+    stage_ = Stage::Series;
+    SetPhase("contact");
+    series_->Start();
+  } else if (job_.command == Command::Update) {
     Begin(Stage::Probe, IdentifyStation);
-  else
+  } else {
     StartCommand();
+  }
 }
 
 // Runs one engine command; a command that began no run (it had nothing to
@@ -288,11 +302,22 @@ void StationRun::ReplyReceived(std::uint8_t code, const Bytes& data) {
   sink_.Frame(job_.port, false, code, reply);
 }
 
+void StationRun::RunBegun(RunKind) {
+  if (stage_ == Stage::Series) stationInHand_ = true;  // the series passes on station runs alone
+}
+
 void StationRun::RunEnded(RunOutcome outcome, int messageId) {
   stall_->stop();
   runEnded_ = true;
   // The next step runs once the engine's event has returned.
   switch (stage_) {
+    case Stage::Series:
+      // A station finished: its line now, and the series goes on.
+      outcome_ = outcome;
+      messageId_ = messageId;
+      CloseResult({});
+      if (interrupted_) QTimer::singleShot(0, this, [this] { Restore(); });
+      return;
     case Stage::Probe:
       if (outcome == RunOutcome::Ok) {
         QTimer::singleShot(0, this, [this] { StartCommand(); });
@@ -374,7 +399,7 @@ void StationRun::Watch() {
     return;
   }
   const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
-  if (Now() - startedAt_ > limit) Finish(NamedText(job_.initLang, "cli.timedOut"));
+  if (!series_ && Now() - startedAt_ > limit) Finish(NamedText(job_.initLang, "cli.timedOut"));
 }
 
 // No further block and no key, as the window's Stop; a station that has the
@@ -382,24 +407,27 @@ void StationRun::Watch() {
 void StationRun::Interrupt() {
   interrupted_ = true;
   SetPhase("interrupted");
-  mnuCommandStop_Click(*ctx_);
+  if (!series_) {
+    mnuCommandStop_Click(*ctx_);
+    return;
+  }
+  // A station's run is stopped and tells its end; a poll is let end.
+  const bool station = stationInHand_;
+  series_->Stop();
+  if (!station) QTimer::singleShot(kPollReplyMs + 100, this, [this] { Restore(); });
 }
 
 std::string StationRun::Named(const std::string& text) const {
   return job_.mapFile.empty() ? text : NameByPath(text, job_.comNumber, job_.device);
 }
 
-void StationRun::Finish(const std::string& reason) {
-  if (done_) return;
-  done_ = true;
+// The station in hand's result: told, and kept for the summary and the record.
+void StationRun::CloseResult(const std::string& reason) {
   const std::int32_t lang = job_.initLang;
-  if (watch_) watch_->stop();
-  if (stall_) stall_->stop();
-  if (ctx_) {
-    // The run's own port and timers, before they go.
-    for (auto& timer : timers_) timer->setEnabled(false);
-    ClosePort(*ctx_);
-    result_.boxes = view_->boxes();
+  if (view_) {
+    const auto& boxes = view_->boxes();
+    result_.boxes.assign(boxes.begin() + static_cast<std::ptrdiff_t>(boxesFrom_), boxes.end());
+    boxesFrom_ = boxes.size();
   }
   result_.outcome = reason.empty() ? outcome_ : Outcome::Failed;
   result_.messageId = messageId_;
@@ -422,11 +450,41 @@ void StationRun::Finish(const std::string& reason) {
         result_.message = Named(FailureReason(result_.boxes, facts, lang));
       break;
   }
-  live_.ended = true;
   live_.phase = OutcomeName(result_.outcome);
   sink_.Live(index_, live_);
   Emit(ResultJson(result_));
+  results_.push_back(result_);
+  // The next station of a series starts afresh on the same port.
+  stationInHand_ = false;
+  result_ = StationResult{};
+  result_.port = job_.port;
+  result_.device = job_.device;
+  live_.serial.clear();
+  live_.bytes = live_.total = 0;
+  firstBlockAt_ = -1;
+  outcome_ = RunOutcome::Failed;
+  messageId_ = 0;
+}
+
+void StationRun::Finish(const std::string& reason) {
+  if (done_) return;
+  done_ = true;
+  if (watch_) watch_->stop();
+  if (stall_) stall_->stop();
+  if (seriesTimer_) seriesTimer_->setEnabled(false);
+  if (ctx_) {
+    // The run's own port and timers, before they go.
+    for (auto& timer : timers_) timer->setEnabled(false);
+    ClosePort(*ctx_);
+  }
+  // A series has told each finished station already; one it was at when it
+  // ended, or a failure of its own, is told now.
+  if (!series_ || stationInHand_ || !reason.empty()) CloseResult(reason);
+  live_.ended = true;
+  sink_.Live(index_, live_);
   ctx_.reset();
+  series_.reset();
+  seriesTimer_.reset();
   view_.reset();
   clock_.reset();
   for (auto& timer : timers_) timer.reset();

@@ -22,6 +22,10 @@ class QtTimer;
 class QtClock;
 }  // namespace qv
 
+namespace qv {
+class Series;
+}  // namespace qv
+
 namespace qv::cli {
 
 class CliView;
@@ -33,6 +37,7 @@ struct JobSpec {
   int comNumber = 1;   // the number the engine knows it by for this run
   std::string folder;
   bool remote = false;
+  bool series = false;
   std::set<int> yes;
   std::int32_t initLang = 1000;
   std::string mapFile;  // a device path's own port map; empty for a COM number
@@ -61,8 +66,9 @@ class StationRun : public QObject, private RunEvents {
   StationRun(int index, JobSpec job, Sink& sink);
   ~StationRun() override;
 
-  // Valid once finished() was emitted.
-  const StationResult& result() const { return result_; }
+  // Valid once finished() was emitted: the port's station, or in a series
+  // each station that finished on it, in order.
+  const std::vector<StationResult>& results() const { return results_; }
 
   // Starts the run; call it in the run's thread.
   void Start();
@@ -72,11 +78,13 @@ class StationRun : public QObject, private RunEvents {
 
  private:
   // What the engine is running for this station: the identification that
-  // finds the station's speed before an update, the command itself, then
-  // the station put back at the speed it was found at.
-  enum class Stage { Probe, Command, Restore };
+  // finds the station's speed before an update, the command itself, or a
+  // series of stations; then the station put back at the speed it was found
+  // at.
+  enum class Stage { Probe, Command, Series, Restore };
 
   // RunEvents
+  void RunBegun(RunKind kind) override;
   void PhaseEntered(RunPhase phase) override;
   void StationIdentified(const StationInfo& info) override;
   void FirmwareReported(const std::string& firmware) override;
@@ -98,6 +106,7 @@ class StationRun : public QObject, private RunEvents {
   void SetPhase(const std::string& phase);
   void Watch();
   void Interrupt();
+  void CloseResult(const std::string& reason);
   void Finish(const std::string& failure = {});
   std::string Named(const std::string& text) const;
   double Now() const;
@@ -106,12 +115,17 @@ class StationRun : public QObject, private RunEvents {
   JobSpec job_;
   Sink& sink_;
   StationResult result_;
+  std::vector<StationResult> results_;
   LiveStatus live_;
+  std::size_t boxesFrom_ = 0;  // the station in hand's first box
+  bool stationInHand_ = false;
 
   std::unique_ptr<QtSerialComm> serial_;
   std::unique_ptr<QtTimer> timers_[5];
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<CliView> view_;
+  std::unique_ptr<QtTimer> seriesTimer_;
+  std::unique_ptr<Series> series_;
   std::unique_ptr<Context> ctx_;
   QTimer* watch_ = nullptr;
   // Started when the engine reports a stall; any later word from it stops it.

@@ -236,7 +236,8 @@ std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& conso
   if (running > 0) QCoreApplication::exec();
   for (auto& thread : threads) thread->wait();
   std::vector<StationResult> results;
-  for (const auto& run : runs) results.push_back(run->result());
+  for (const auto& run : runs)
+    results.insert(results.end(), run->results().begin(), run->results().end());
   return results;
 }
 
@@ -273,6 +274,7 @@ int RunCommand(Options options, std::int32_t lang) {
   QTemporaryDir maps;
   for (std::size_t i = 0; i < jobs.size(); ++i) {
     jobs[i].initLang = lang;
+    jobs[i].series = options.series;
     if (!ComNumber(jobs[i].port))
       jobs[i].mapFile = maps.filePath(QString("ports-%1.conf").arg(i)).toStdString();
   }

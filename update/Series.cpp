@@ -5,7 +5,8 @@
 
 namespace qv {
 
-Series::Series(Timer& poll, RunEvents& front) : poll_(poll), front_(front) {
+Series::Series(Timer& poll, RunEvents& front, void (*command)(Context&))
+    : poll_(poll), front_(front), command_(command ? command : mnuCommandStartUpdate_Click) {
   poll_.OnTick = [this] { Tick(); };
 }
 
@@ -56,7 +57,7 @@ void Series::Tick() {
       PollStation(*ctx_, silentPolls_ % 3 == 2 ? PollWay::OtherSpeed : PollWay::SameSpeed);
       break;
     case Step::Update:
-      mnuCommandStartUpdate_Click(*ctx_);
+      command_(*ctx_);
       break;
   }
 }

@@ -29,7 +29,8 @@ class Series : public RunEvents {
   // stations' runs (and of every run while no series goes), the boxes and
   // stalls of the polls, and never a poll's beginning, phases or end. A
   // window makes the series its context's events once, for good.
-  Series(Timer& poll, RunEvents& front);
+  // `command` is each new station's run: the update, or the clock command.
+  Series(Timer& poll, RunEvents& front, void (*command)(Context&) = nullptr);
   // The context whose Platform.events is this series; once, before Start.
   void Attach(Context& ctx);
 
@@ -63,6 +64,7 @@ class Series : public RunEvents {
 
   Timer& poll_;
   RunEvents& front_;
+  void (*command_)(Context&);
   Context* ctx_ = nullptr;
   bool running_ = false;
   Step step_ = Step::SetMode;

@@ -51,12 +51,14 @@ class Rack {
   // station runs until the test ends it, however slow a busy machine makes
   // the loader (a minute without a byte from it ends the station all the
   // same), and leaves its report beside the terminal.
+  std::string StationCommand(const std::string& tty, const std::string& options) const {
+    return "echo $$ >" + tty + ".pid; exec " QV_BINARY_DIR "/qvstation --link " + tty +
+           " --report " + tty + ".report --dump-image " + tty + ".image --expect " + upgrade +
+           " --restart-ms 200 --init-ms 20 --idle-exit 60 " + options + " >/dev/null 2>&1";
+  }
   std::string Station(const std::string& name, const std::string& options = "") {
     const std::string tty = folder / name;
-    const std::string command =
-        "echo $$ >" + tty + ".pid; exec " QV_BINARY_DIR "/qvstation --link " + tty + " --report " +
-        tty + ".report --dump-image " + tty + ".image --expect " + upgrade +
-        " --restart-ms 200 --init-ms 20 --idle-exit 60 " + options + " >/dev/null 2>&1";
+    const std::string command = StationCommand(tty, options);
     stations_.push_back(
         {tty, std::async(std::launch::async, [command] { return RunShell(command); })});
     for (int i = 0; i < 6000 && !fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
@@ -305,6 +307,43 @@ TEST(QvBootCli, AnInterruptAfterTheKeyLeavesTheResultUnconfirmed) {
       << rack.err;
   EXPECT_NE(ReadFile(csv).find(",550,,"), std::string::npos) << ReadFile(csv);
   EXPECT_NE(ReadFile(csv).find(",unconfirmed,"), std::string::npos) << ReadFile(csv);
+}
+
+// A series on one port: the first station updated, taken away, a second put
+// in its place and updated, then Ctrl-C: a line each, and the summary.
+TEST(QvBootCli, ASeriesUpdatesStationAfterStationUntilInterrupted) {
+  Rack rack;
+  const std::string tty = rack.Station("s", "--serial 1001");
+  const std::string out = rack.folder / "out", pid = rack.folder / "cli.pid";
+  auto cli = std::async(std::launch::async, [&] {
+    return RunShell("echo $$ >" + pid + "; " + rack.Data() + "exec " QV_BINARY_DIR
+                    "/qvboot-cli update --series --port " + tty + " --folder " +
+                    (rack.folder / "up") + " --json --lang en >" + out + " 2>/dev/null");
+  });
+  const auto resultsReach = [&](std::size_t n) {
+    for (int i = 0; i < 1200; ++i) {
+      const std::string text = ReadFile(out);
+      std::size_t count = 0;
+      for (auto at = text.find("\"event\":\"result\""); at != std::string::npos;
+           at = text.find("\"event\":\"result\"", at + 1))
+        ++count;
+      if (count >= n) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  };
+  ASSERT_TRUE(resultsReach(1)) << ReadFile(out);
+  rack.EndStations();  // taken away
+  for (int i = 0; i < 500 && fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
+  rack.Station("s", "--serial 1002");
+  ASSERT_TRUE(resultsReach(2)) << ReadFile(out);
+  ::kill(std::stoi(ReadFile(pid)), SIGINT);
+  EXPECT_EQ(cli.get(), 0) << ReadFile(out);
+  const std::string json = ReadFile(out);
+  EXPECT_NE(json.find("\"serial\":\"1001\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"serial\":\"1002\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"ok\":2"), std::string::npos) << json;
+  EXPECT_EQ(Lines(rack.Record()).size(), 3u) << rack.Record();
 }
 
 TEST(QvBootCli, ExitCodesForADeclinedRunAndBadUsage) {
