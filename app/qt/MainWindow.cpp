@@ -5,11 +5,15 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDate>
+#include <QDateTime>
+#include <QDockWidget>
+#include <QFileDialog>
 #include <QDialog>
 #include <QFont>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -23,10 +27,13 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "app/qt/DlgInitCom.h"
@@ -37,7 +44,6 @@
 #include "app/qt/TaskbarProgress.h"
 #include "app/qt/TwipsGeometry.h"
 #include "app/qt/modHook.h"
-#include "core/TextRules.h"
 #include "core/TextRules.h"
 #include "platform/QtClock.h"
 #include "platform/QtPortDevices.h"
@@ -104,6 +110,8 @@ constexpr ReaderName kProgressTextName{"Fortschritt in Prozent", "Progress in pe
                                        "Progression en pour cent"};
 constexpr ReaderName kStationName{"Angeschlossene Station", "Connected station",
                                   "Station connectée"};
+constexpr ReaderName kSeriesName{"Zählung der Serie", "Tally of the series",
+                                 "Décompte de la série"};
 constexpr ReaderName kOutcomeName{"Ergebnis der letzten Station", "Outcome of the last station",
                                   "Résultat de la dernière station"};
 
@@ -115,6 +123,25 @@ QString BuildDateText() {
   if (!format.contains("yyyy")) format.replace("yy", "yyyy");
   return locale.toString(kBuildDate, format);
 }
+
+QString WithoutAccessKey(QString text) {
+  return text.remove('&');
+}
+
+// The controls a series holds disabled: every command that starts a run,
+// changes the line or changes the language.
+// clang-format off
+constexpr Control kHeldBySeries[] = {
+    Control::tbStart,           Control::tbSelectPort,       Control::tbSetTime,
+    Control::tbReadStation,     Control::Master,             Control::btnSelectPort,
+    Control::btnStart,          Control::btnSetBaud,         Control::mnuCommandInitComm,
+    Control::mnuCommandSetTime, Control::mnuCommandStartUpdate, Control::mnuCommandReadStation,
+    Control::mnuGerman,         Control::mnuEnglish,         Control::mnuFrench,
+    Control::mnuFileOpen};
+// clang-format on
+
+// The session table's columns: serial, hardware, firmware, battery, outcome, time.
+constexpr int kSessionColumns = 6;
 
 QString WithoutColon(QString text) {
   text = text.trimmed();
@@ -160,6 +187,10 @@ MainWindow::MainWindow(MainWindowOptions options)
   serial_ = std::make_unique<QtSerialComm>(
       options.ports ? *options.ports : SystemPortMap(),
       [this](std::string_view name) { return NamedText(*ctx_, name); });
+  record_ = std::make_unique<RunRecordEvents>([this] { return clock_->monotonicMs(); });
+  front_ = std::make_unique<RunEventsFanOut>(std::vector<RunEvents*>{&outcome_, record_.get()});
+  seriesTimer_ = std::make_unique<QtTimer>();
+  series_ = std::make_unique<Series>(*seriesTimer_, *front_);
   boxes_ = std::make_unique<MessageBoxHost>(this, [this] { return serial_->CommPort(); });
   ctx_ = std::make_unique<Context>(Platform{.MSComm = serial_.get(),
                                             .Timer1 = Timer1.get(),
@@ -170,8 +201,16 @@ MainWindow::MainWindow(MainWindowOptions options)
                                             .clock = clock_.get(),
                                             .view = this,
                                             .replies = &StationReplies(),
-                                            .events = &outcome_});
+                                            .events = series_.get()});
+  series_->Attach(*ctx_);
   outcome_.changed = [this] { ShowOutcome(); };
+  record_->ended = [this](RunKind kind, StationRecordRow& row) { RecordRun(kind, row); };
+  // The series' mode frame went unanswered: the line is free for the
+  // operator's commands again.
+  series_->onGaveUp = [this] {
+    set_ButtonsAktiv(*ctx_, true);
+    ShowSeries();
+  };
   ctx_->link.bNoSerialPort = options.bNoSerialPort;
   WireEngine(*ctx_);
 
@@ -207,6 +246,8 @@ void MainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
   mnuFile = AddMenu(bar, "mnuFile", "&File", 1000);
   mnuFileOpen = AddItem(mnuFile, "mnuFileOpen", "&Open", 1002);
+  mnuFileRecord = AddItem(mnuFile, "mnuFileRecord", "Open station &record");
+  mnuFileExport = AddItem(mnuFile, "mnuFileExport", "Export &session...");
   mnuFile->addSeparator()->setObjectName("dash2");
   mnuExit = AddItem(mnuFile, "mnuExit", "&Exit", 1018);
 
@@ -217,6 +258,8 @@ void MainWindow::BuildMenus() {
   mnuCommandSetTime = AddItem(mnuCommands, "mnuCommandSetTime", "&Set time");
   mnuCommandReadStation = AddItem(mnuCommands, "mnuCommandReadStation", "&Read station");
   mnuCommandStop = AddItem(mnuCommands, "mnuCommandStop", "&Cancel");
+  mnuCommands->addSeparator()->setObjectName("mnuSeriesDash");
+  mnuCommandSeries = AddItem(mnuCommands, "mnuCommandSeries", "Start s&eries");
 
   mnuLanguage = AddMenu(bar, "mnuLanguage", "&Language", 1013);
   mnuEnglish = AddItem(mnuLanguage, "mnuEnglish", "&English");
@@ -249,6 +292,9 @@ void MainWindow::BuildToolbar() {
   tbGross->addSeparator();
   tbCancelUpdate = add("btnCancelUpdate", "1105", QStyle::SP_MediaStop);
   tbGross->addSeparator();
+  // Its tooltip follows the series (ShowSeries): no tag.
+  tbSeries = add("Series", nullptr, QStyle::SP_MediaSeekForward);
+  tbGross->addSeparator();
   tbExit = add("Exit", "1110", QStyle::SP_DialogCloseButton);
 }
 
@@ -275,6 +321,8 @@ void MainWindow::BuildControls() {
   large.setPointSizeF(large.pointSizeF() * 1.6);
   lblOutcome->setFont(large);
   lblOutcome->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblSeries = Make<QLabel>(central, "lblSeries");
+  lblSeries->hide();
 
   fraPortSettings = Make<QGroupBox>(central, "fraPortSettings");
   lblPort = Make<QLabel>(fraPortSettings, "lblPort");
@@ -342,12 +390,27 @@ void MainWindow::BuildControls() {
   auto* layout = new QVBoxLayout(central);
   layout->addLayout(top);
   layout->addWidget(lblOutcome);
+  layout->addWidget(lblSeries);
   layout->addWidget(fraPortSettings);
   layout->addLayout(file);
   layout->addWidget(lblWarning);
   layout->addLayout(progress);
   layout->addStretch(1);
   layout->addLayout(buttons);
+
+  // The session's rows below the window, once there is one.
+  auto* dock = new QDockWidget(this);
+  dock->setObjectName("dockSession");
+  dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable);
+  tblSession = Make<QTableWidget>(dock, "tblSession");
+  tblSession->setColumnCount(kSessionColumns);
+  tblSession->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tblSession->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblSession->verticalHeader()->hide();
+  tblSession->horizontalHeader()->setStretchLastSection(true);
+  dock->setWidget(tblSession);
+  addDockWidget(Qt::BottomDockWidgetArea, dock);
+  dock->hide();
 
   StatusPanel = Make<QLabel>(statusBar(), "StatusPanel");
   statusBar()->setObjectName("sbStatusBar");
@@ -372,6 +435,9 @@ void MainWindow::ConnectCommands() {
   connect(mnuCommandSetTime, &QAction::triggered, this, run(mnuCommandSetTime_Click));
   connect(mnuCommandReadStation, &QAction::triggered, this, run(ReadStation_Click));
   connect(mnuCommandStop, &QAction::triggered, this, run(mnuCommandStop_Click));
+  connect(mnuCommandSeries, &QAction::triggered, this, &MainWindow::mnuCommandSeries_Click);
+  connect(mnuFileRecord, &QAction::triggered, this, &MainWindow::mnuFileRecord_Click);
+  connect(mnuFileExport, &QAction::triggered, this, &MainWindow::mnuFileExport_Click);
   connect(mnuGerman, &QAction::triggered, this,
           [this] { ChangeLanguage(*ctx_, *this, kLangGerman); });
   connect(mnuEnglish, &QAction::triggered, this,
@@ -404,11 +470,126 @@ void MainWindow::mnuShowHelp_Click() {
 
 void MainWindow::mnuFile_Click() {
   // Asked afresh each time: the folder may come or go while the program runs.
-  mnuFileOpen->setEnabled(!UpgradeFolderBesideProgram(ini_, programFolder_));
+  // A series holds the folder as it found it.
+  if (!series_->running())
+    mnuFileOpen->setEnabled(!UpgradeFolderBesideProgram(ini_, programFolder_));
+  mnuFileExport->setEnabled(!session_.empty());
+}
+
+void MainWindow::mnuCommandSeries_Click() {
+  if (series_->running()) {
+    series_->Stop();
+    // A stopped update has given the commands back; a poll on its way gives
+    // nothing back, and the series asks nothing more of the line.
+    if (!ctx_->report.active || ctx_->report.kind == RunKind::Poll) set_ButtonsAktiv(*ctx_, true);
+  } else {
+    series_->Start();
+    for (const Control control : kHeldBySeries) setEnabled(control, false);
+  }
+  ShowSeries();
+}
+
+bool MainWindow::HeldBySeries(Control control) {
+  return std::find(std::begin(kHeldBySeries), std::end(kHeldBySeries), control) !=
+         std::end(kHeldBySeries);
+}
+
+void MainWindow::ShowSeries() {
+  const bool running = series_->running();
+  const QString caption =
+      Q(NamedText(*ctx_, running ? "window.series.stop" : "window.series.start"));
+  mnuCommandSeries->setText(caption);
+  tbSeries->setToolTip(WithoutAccessKey(caption));
+  tbSeries->setIcon(
+      style()->standardIcon(running ? QStyle::SP_BrowserStop : QStyle::SP_MediaSeekForward));
+  if (QWidget* button = tbGross->widgetForAction(tbSeries))
+    button->setAccessibleName(tbSeries->toolTip());
+  const bool enabled = running || mnuCommandStartUpdate->isEnabled();
+  mnuCommandSeries->setEnabled(enabled);
+  tbSeries->setEnabled(enabled);
+  const Series::Tally& tally = series_->tally();
+  lblSeries->setText(
+      Q(FillPlaceholders(NamedText(*ctx_, "window.series.tally"),
+                         {std::to_string(tally.updated), std::to_string(tally.refused),
+                          std::to_string(tally.failed)})));
+  lblSeries->setVisible(running || tally.updated + tally.refused + tally.failed > 0);
+  // The launcher's one number: the stations this series has updated; told
+  // only when it changes, as the entry keeps it.
+  const int count = running ? tally.updated : -1;
+  if (ctx_->window.bTaskbarAvailable && TaskBarList && count != launcherCount_) {
+    launcherCount_ = count;
+    TaskBarList->SetCount(count);
+  }
+}
+
+// ---- the station record ----
+
+void MainWindow::RecordRun(RunKind kind, StationRecordRow& row) {
+  row.time = RecordTimeNow();
+  row.port = S(lblCOM->text());
+  if (kind == RunKind::Update && row.bytes > 0) {
+    row.file = ctx_->image.FoundFileName;
+    row.fileChecksum = StoredFileChecksum(row.file);
+  }
+  row.message = S(lblOutcome->text());
+  session_.push_back(row);
+
+  tblSession->insertRow(0);
+  const QString firmware =
+      Q(row.firmwareBefore) + (row.firmwareAfter.empty() ? "" : " → " + Q(row.firmwareAfter));
+  const QString time =
+      QDateTime::fromString(Q(row.time), Qt::ISODateWithMs).toLocalTime().toString("HH:mm:ss");
+  const QString cells[kSessionColumns] = {
+      Q(row.serial), Q(row.hardware), firmware, Q(row.battery), Q(OutcomeName(row.outcome)), time};
+  for (int column = 0; column < kSessionColumns; ++column) {
+    auto* item = new QTableWidgetItem(cells[column]);
+    item->setToolTip(Q(row.message));
+    tblSession->setItem(0, column, item);
+  }
+  if (auto* dock = findChild<QDockWidget*>("dockSession")) dock->show();
+
+  // The run is over whatever becomes of its row.
+  const std::string why = AppendStationRecord(StationRecordPath(ini_), row);
+  if (why.empty()) {
+    recordFailureSaid_ = false;
+  } else if (!recordFailureSaid_) {
+    recordFailureSaid_ = true;
+    StatusPanel->setText(Q(FillPlaceholders(NamedText(*ctx_, "window.record.notWritten"), {why})));
+  }
+  ShowSeries();
+}
+
+void MainWindow::mnuFileRecord_Click() {
+  const std::string path = StationRecordPath(ini_);
+  const auto notOpened = [this, path] {
+    AppBox(*ctx_, 0, vbInformation,
+           FillPlaceholders(NamedText(*ctx_, "window.record.notOpened"), {path}));
+  };
+  std::error_code error;
+  if (path.empty() || !std::filesystem::exists(path, error)) return notOpened();
+  OpenDocument(this, path, notOpened);
+}
+
+void MainWindow::mnuFileExport_Click() {
+  const QString path = QFileDialog::getSaveFileName(
+      this, WithoutAccessKey(mnuFileExport->text()).remove("..."), QString(), "CSV (*.csv)");
+  if (!path.isEmpty()) ExportSession(path);
+}
+
+// The same header and fields as the record, this session's rows only.
+void MainWindow::ExportSession(const QString& path) {
+  std::ofstream file(S(path), std::ios::binary | std::ios::trunc);
+  file << CsvLine({kStationRecordColumns.begin(), kStationRecordColumns.end()});
+  for (const StationRecordRow& row : session_) file << CsvLine(RecordFields(row));
+  file.flush();
+  if (!file)
+    StatusPanel->setText(
+        Q(FillPlaceholders(NamedText(*ctx_, "window.record.notWritten"), {S(path)})));
 }
 
 void MainWindow::tbGross_ButtonClick(QAction* button) {
   ResetClockState(*ctx_);
+  if (button == tbSeries) return mnuCommandSeries_Click();
   const std::string key = S(button->objectName());
   for (const ToolbarRoute& route : kToolbarRoutes) {
     if (key != route.key) continue;
@@ -426,6 +607,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   if (!loaded_ || unloaded_) return;
   unloaded_ = true;
+  if (series_->running()) series_->Stop();
   CloseMainWindow(*ctx_, ini_, *this);
 }
 
@@ -536,6 +718,12 @@ QAction* MainWindow::ActionOf(Control control) const {
 
 void MainWindow::setEnabled(Control control, bool enabled) {
   if (control == Control::Master && enabled && masterLocked_) return;
+  if (enabled && series_->running() && HeldBySeries(control)) return;
+  if (control == Control::mnuCommandStartUpdate && mnuCommandSeries && !series_->running()) {
+    // A series is a run of updates: it may start when Start may.
+    mnuCommandSeries->setEnabled(enabled);
+    tbSeries->setEnabled(enabled);
+  }
   if (QAction* action = ActionOf(control)) return action->setEnabled(enabled);
   if (QWidget* widget = WidgetOf(control)) widget->setEnabled(enabled);
 }
@@ -687,6 +875,9 @@ void MainWindow::RefreshCaptions() {
   StatusPanel->setText(Ml(1126));
   tbReadStation->setToolTip(Q(NamedText(*ctx_, "window.readStation")));
   ShowOutcome();
+  if (auto* dock = findChild<QDockWidget*>("dockSession"))
+    dock->setWindowTitle(Q(NamedText(*ctx_, "window.record.title")));
+  tblSession->setHorizontalHeaderLabels(Q(NamedText(*ctx_, "window.record.columns")).split('|'));
   ctx_->texts.RemoteText = GetMlString(*ctx_, kMsgRemote, "remote");
   ctx_->texts.DirectText = GetMlString(*ctx_, kMsgDirect, "direkt");
   Master->setItemText(0, Q(ctx_->texts.DirectText));
@@ -701,6 +892,9 @@ void MainWindow::CommandMenuCaptions() {
   mnuCommandSetTime->setText("&" + tbTime->toolTip());
   mnuCommandInitComm->setText("&" + tbInitComm->toolTip());
   mnuCommandReadStation->setText(Q(NamedText(*ctx_, "window.readStation.menu")));
+  mnuFileRecord->setText(Q(NamedText(*ctx_, "window.record.open")));
+  mnuFileExport->setText(Q(NamedText(*ctx_, "window.record.export")));
+  ShowSeries();
 }
 
 void MainWindow::ShowOutcome() {
@@ -729,6 +923,8 @@ void MainWindow::NameControlsForScreenReaders() {
   labProgress->setAccessibleName(kProgressTextName.pick(lang));
   lblStationsInfo->setAccessibleName(kStationName.pick(lang));
   lblOutcome->setAccessibleName(kOutcomeName.pick(lang));
+  lblSeries->setAccessibleName(kSeriesName.pick(lang));
+  tblSession->setAccessibleName(Q(NamedText(*ctx_, "window.record.title")));
 }
 
 void MainWindow::PlainBox(const std::string& prompt, int style, const std::string& title) {

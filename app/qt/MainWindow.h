@@ -8,13 +8,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Startup.h"
 #include "app/qt/RunOutcome.h"
+#include "app/qt/RunRecord.h"
 #include "config/IniAccess.h"
 #include "core/Context.h"
 #include "core/View.h"
 #include "serial/PortMap.h"
+#include "update/Series.h"
 
 class QAction;
 class QComboBox;
@@ -24,6 +27,7 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
+class QTableWidget;
 class QToolBar;
 
 namespace qv {
@@ -70,6 +74,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   void mnuShowHelp_Click();
   void mnuFile_Click();  // the File menu opens
   void tbGross_ButtonClick(QAction* button);
+  // Start series, or Stop series while one runs.
+  void mnuCommandSeries_Click();
+  void mnuFileRecord_Click();  // opens the station record
+  void mnuFileExport_Click();  // the session's rows into a file of the operator's choice
+  const Series& series() const { return *series_; }
 
   // View; the widget's own members of the same names stay usable.
   using QMainWindow::isEnabled;
@@ -123,6 +132,14 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   QAction* ActionOf(Control control) const;
   // The last run's outcome, in the window's language.
   void ShowOutcome();
+  // Controls a series keeps disabled while it runs, whatever a run's end
+  // enables: another command would break into the series.
+  static bool HeldBySeries(Control control);
+  // The series command's caption and state, the tally and the launcher's count.
+  void ShowSeries();
+  // The ended run's row: filled in, appended to the record, shown in the table.
+  void RecordRun(RunKind kind, StationRecordRow& row);
+  void ExportSession(const QString& path);
 
   std::string programFolder_;
   std::unique_ptr<QtSerialComm> serial_;
@@ -130,6 +147,13 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   std::unique_ptr<QtClock> clock_;
   std::unique_ptr<MessageBoxHost> boxes_;
   RunOutcomeEvents outcome_;
+  std::unique_ptr<RunRecordEvents> record_;
+  std::unique_ptr<RunEventsFanOut> front_;  // the outcome label, then the record
+  std::unique_ptr<QtTimer> seriesTimer_;
+  std::unique_ptr<Series> series_;
+  std::vector<StationRecordRow> session_;  // the rows of this session, oldest first
+  bool recordFailureSaid_ = false;
+  int launcherCount_ = -1;  // the count on the launcher entry; -1: none shown
   std::unique_ptr<Context> ctx_;
   IniAccess ini_;
   std::optional<QDBusConnection> bus_;
@@ -143,10 +167,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   // Menus.
   QMenu* mnuFile = nullptr;
   QAction *mnuFileOpen = nullptr, *mnuExit = nullptr;
+  QAction *mnuFileRecord = nullptr, *mnuFileExport = nullptr;
   QMenu* mnuCommands = nullptr;
   QAction *mnuCommandInitComm = nullptr, *mnuCommandStartUpdate = nullptr,
           *mnuCommandSetTime = nullptr, *mnuCommandReadStation = nullptr,
-          *mnuCommandStop = nullptr;
+          *mnuCommandStop = nullptr, *mnuCommandSeries = nullptr;
   QMenu* mnuLanguage = nullptr;
   QAction *mnuEnglish = nullptr, *mnuFrench = nullptr, *mnuGerman = nullptr;
   QMenu* mnuHilfe = nullptr;
@@ -154,11 +179,14 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   // Toolbar tbGross, by key.
   QToolBar* tbGross = nullptr;
   QAction *tbInitComm = nullptr, *tbStartBoot = nullptr, *tbTime = nullptr,
-          *tbReadStation = nullptr, *tbCancelUpdate = nullptr, *tbExit = nullptr;
+          *tbReadStation = nullptr, *tbCancelUpdate = nullptr, *tbExit = nullptr,
+          *tbSeries = nullptr;
   // Controls.
   QLabel *PicBanner = nullptr, *lblVersion = nullptr, *lblWarning = nullptr;
   QLabel* lblStationsInfo = nullptr;
-  QLabel* lblOutcome = nullptr;  // what became of the last station, in large letters
+  QLabel* lblOutcome = nullptr;        // what became of the last station, in large letters
+  QLabel* lblSeries = nullptr;         // the series' tally
+  QTableWidget* tblSession = nullptr;  // the session's record rows, newest first
   QGroupBox* fraPortSettings = nullptr;
   QLabel *lblPort = nullptr, *lblCOM = nullptr, *lblMode = nullptr;
   QLabel *lblBaudText = nullptr, *lblBaudrate = nullptr;

@@ -20,6 +20,11 @@ std::int32_t ITaskBarList3::SetProgressValue(const QWidget*, std::uint32_t ullCo
   return Send({{"progress", share}});
 }
 
+std::int32_t ITaskBarList3::SetCount(std::int64_t count) {
+  if (count < 0) return Send({{"count-visible", false}});
+  return Send({{"count", static_cast<qlonglong>(count)}, {"count-visible", true}});
+}
+
 std::int32_t ITaskBarList3::SetOverlayIcon(const QWidget*, const QString&) {
   return kResultNotImplemented;
 }

@@ -39,6 +39,9 @@ class ITaskBarList3 {
   // completed / total, kept between 0 and 1; a total of 0 shows nothing done.
   std::int32_t SetProgressValue(const QWidget* hwnd, std::uint32_t ullCompleted,
                                 std::uint32_t ullTotal);
+  // The launcher entry's count badge: a series' stations updated so far;
+  // a negative count hides the badge.
+  std::int32_t SetCount(std::int64_t count);
 
   // Overlay icon, thumbnail clip, thumbnail tooltip and thumbnail toolbar have
   // no counterpart on Linux desktops: the launcher entry has only a count,

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/qt/MainWindow.h"
+#include "config/StationRecord.h"
 #include "support/PtyLine.h"
 #include "support/QtApp.h"
 #include "support/TempFolder.h"
@@ -33,6 +34,9 @@ struct WindowBench {
     testing::WriteFile(IniPath(), text);
   }
   std::string Settings() const { return testing::ReadFile(IniPath()); }
+  std::string RecordPath() const {
+    return (std::filesystem::path(IniPath()).parent_path() / kStationRecordName).string();
+  }
 
   // A bus that is not connected keeps the launcher out, unless a test brings one.
   BenchWindow& Start(bool noSerialPort = false,

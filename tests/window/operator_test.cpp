@@ -6,14 +6,18 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableWidget>
 #include <array>
 #include <chrono>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "WindowBench.h"
+#include "config/StationRecord.h"
 #include "sim/qvstation/StationProcess.h"
 #include "sim/station/UpgradeImage.h"
+#include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 
 namespace qv::test {
@@ -27,15 +31,53 @@ struct StationRun {
   bool closedMidway;  // the operator closes QV-Boot during the transfer and starts it again
 };
 
-// Starts the window, picks direct mode once the station answers (it hangs on
-// the cable itself) and presses Start.
-BenchWindow& StartUpdate(WindowBench& bench) {
+// An upgrade folder with the image for hardware 8115, the window's folder,
+// and qvstation expecting it on a pseudo-terminal mapped to COM1.
+struct StationOnLine {
+  StationOnLine(WindowBench& bench, std::size_t size, const std::vector<std::string>& faults)
+      : image(sim::MakeSyntheticImage(size, "560")) {
+    const std::string folder = upgrades / sim::HardwareFolderName(0x8115);
+    fs::create_directories(folder);
+    file = folder + "/QV_560.pupd";
+    EXPECT_TRUE(sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
+    EXPECT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
+    const std::string tty = upgrades / "tty";
+    std::vector<std::string> args{"--link",       tty,   "--expect",  file, "--dump-image", dump,
+                                  "--restart-ms", "200", "--init-ms", "20", "--strict"};
+    args.insert(args.end(), faults.begin(), faults.end());
+    station.emplace(QV_BINARY_DIR "/qvstation", args);
+    for (int i = 0; i < 300 && !fs::exists(tty); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(fs::exists(tty)) << "qvstation did not start";
+    bench.line.WriteMap("COM1 = " + tty + "\n");
+    bench.WriteSettings("[SETTINGS]\nInitDir=" + upgrades.path + "\n");
+  }
+  // The station stopped cleanly and holds the image.
+  void ExpectUpdated() {
+    EXPECT_EQ(station->Stop(), 0);
+    EXPECT_EQ(sim::ReadWholeFile(dump), image);
+  }
+
+  testing::TempFolder upgrades;
+  Bytes image;
+  std::string file, dump = upgrades / "image.bin";
+  std::optional<sim::StationProcess> station;
+};
+
+// Starts the window and picks direct mode once the station answers (it
+// hangs on the cable itself).
+BenchWindow& StartDirect(WindowBench& bench) {
   BenchWindow& window = bench.Start();
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.text(Control::Master).empty(); }, 15000))
       << "the station never answered the mode command";
   emit window.findChild<QComboBox*>("Master")->activated(0);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return window.text(Control::Master) == window.context().texts.DirectText; }, 10000));
+  return window;
+}
+
+BenchWindow& StartUpdate(WindowBench& bench) {
+  BenchWindow& window = StartDirect(bench);
   QTest::mouseClick(window.findChild<QPushButton*>("btnStart"), Qt::LeftButton);
   return window;
 }
@@ -46,23 +88,7 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
         StationRun{"closed midway", {}, true}}) {
     SCOPED_TRACE(run.name);
     WindowBench bench;
-    testing::TempFolder upgrades;
-    const Bytes image = sim::MakeSyntheticImage(run.closedMidway ? 8192 : 1024, "560");
-    const std::string folder = upgrades / sim::HardwareFolderName(0x8115);
-    fs::create_directories(folder);
-    const std::string file = folder + "/QV_560.pupd";
-    ASSERT_TRUE(sim::WriteWholeFile(file, sim::BuildUpgradeFile(image, 0x0102, 0x8115)));
-    ASSERT_TRUE(sim::WriteWholeFile(sim::KeyFilePath(file), BytesOf(sim::MakeKey(3))));
-    const std::string tty = upgrades / "tty", dump = upgrades / "image.bin";
-    std::vector<std::string> args{"--link",       tty,   "--expect",  file, "--dump-image", dump,
-                                  "--restart-ms", "200", "--init-ms", "20", "--strict"};
-    args.insert(args.end(), run.faults.begin(), run.faults.end());
-    sim::StationProcess station(QV_BINARY_DIR "/qvstation", args);
-    for (int i = 0; i < 300 && !fs::exists(tty); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(fs::exists(tty)) << "qvstation did not start";
-    bench.line.WriteMap("COM1 = " + tty + "\n");
-    bench.WriteSettings("[SETTINGS]\nInitDir=" + upgrades.path + "\n");
+    StationOnLine station(bench, run.closedMidway ? 8192 : 1024, run.faults);
 
     MessageBoxAnswerer boxes;
     for (int i = 0; i < 2; ++i) boxes.clickNext(QMessageBox::Ok);
@@ -99,17 +125,56 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown.size() == 5; }, 15000));
     EXPECT_TRUE(shown.back().startsWith("Station 100001: hardware 8115, boot 0102, firmware 560"))
         << shown.back().toStdString();
+    EXPECT_EQ(window.findChild<QTableWidget*>("tblSession")->rowCount(), 3);
     window.close();
     EXPECT_EQ(boxes.unexpected, 0);
     ASSERT_EQ(boxes.seen.size(), 3u) << "the double beep, the end of the update, same firmware";
     for (const int i : {0, 1, 2})
       EXPECT_TRUE(boxes.seen[i].text.startsWith(
           QString::fromStdString(GetMlString(1000, std::array{1226, 1239, 1231}[i], ""))));
-    EXPECT_NE(bench.Settings().find("InitDir=" + upgrades.path), std::string::npos);
+    EXPECT_NE(bench.Settings().find("InitDir=" + station.upgrades.path), std::string::npos);
     EXPECT_NE(bench.Settings().find("Port=COM1"), std::string::npos);
-    EXPECT_EQ(station.Stop(), 0);
-    EXPECT_EQ(sim::ReadWholeFile(dump), image);
+    // Each of the window's three runs has its row, newest first.
+    const auto rows = ReadStationRecord(bench.RecordPath());
+    ASSERT_GE(rows.size(), 3u);
+    EXPECT_EQ(
+        (std::vector{rows[0][14], rows[1][14], rows[2][14]}),
+        (std::vector<std::string>{"ok", "declined:" + std::to_string(kMsgSameFirmware), "ok"}));
+    EXPECT_EQ((std::vector{rows[2][1], rows[2][2], rows[2][5], rows[2][6], rows[2][7], rows[2][9]}),
+              (std::vector<std::string>{"COM1", "100001", "550", "560", station.file,
+                                        std::to_string(station.image.size())}));
+    station.ExpectUpdated();
   }
+}
+
+// A series with one station on the line: updated once, told in the tally and
+// the record; the commands stay held until Stop series gives them back.
+TEST(Operator, UpdatesAStationInASeries) {
+  WindowBench bench;
+  StationOnLine station(bench, 1024, {});
+  MessageBoxAnswerer boxes;
+  for (int i = 0; i < 2; ++i) boxes.clickNext(QMessageBox::Ok);
+  BenchWindow& window = StartDirect(bench);
+  auto* series = window.findChild<QAction*>("mnuCommandSeries");
+  series->trigger();
+  EXPECT_EQ(series->text(), "Stop s&eries");
+  const auto* tally = window.findChild<QLabel*>("lblSeries");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return tally->text().startsWith("Updated 1 "); }, 40000))
+      << tally->text().toStdString();
+  EXPECT_EQ(tally->text(), "Updated 1 · Refused 0 · Failed 0");
+  EXPECT_FALSE(window.isEnabled(Control::mnuCommandStartUpdate)) << "held past the run's end";
+  const auto rows = ReadStationRecord(bench.RecordPath());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ((std::vector{rows[0][2], rows[0][6], rows[0][14]}),
+            (std::vector<std::string>{"100001", "560", "ok"}));
+  series->trigger();
+  EXPECT_FALSE(window.series().running());
+  EXPECT_EQ(series->text(), "Start s&eries");
+  EXPECT_TRUE(window.isEnabled(Control::mnuCommandStartUpdate));
+  window.close();
+  EXPECT_EQ(boxes.seen.size(), 2u);
+  EXPECT_EQ(boxes.unexpected, 0);
+  station.ExpectUpdated();
 }
 
 }  // namespace
