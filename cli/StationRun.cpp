@@ -26,6 +26,7 @@
 #include "update/ReplyHandlers.h"
 #include "update/Series.h"
 #include "update/UpdateRun.h"
+#include "update/UpgradeFile.h"
 
 namespace qv::cli {
 
@@ -49,18 +50,6 @@ char SystemDecimalSeparator() {
 
 std::string TwoDigits(int value) {
   return (value < 10 ? "0" : "") + std::to_string(value);
-}
-
-// The last two bytes of the upgrade file: the checksum its trailer carries.
-std::string StoredChecksum(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file || file.tellg() < 2) return {};
-  file.seekg(-2, std::ios::end);
-  char bytes[2] = {};
-  file.read(bytes, 2);
-  return LongToHex(static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                              static_cast<unsigned char>(bytes[1])),
-                   2);
 }
 
 const char* PhaseName(RunPhase phase) {
@@ -290,7 +279,7 @@ void StationRun::FrameSent(const Bytes& frame) {
   if (code == WRITE_BLOCK && firstBlockAt_ < 0) {
     firstBlockAt_ = Now();
     result_.file = ctx_->image.FoundFileName;
-    result_.fileChecksum = StoredChecksum(result_.file);
+    result_.fileChecksum = StoredFileChecksum(result_.file);
     live_.total = static_cast<std::int64_t>(ctx_->image.UpgradeData.size());
   }
 }

@@ -27,7 +27,9 @@ void Series::Start() {
 void Series::Stop() {
   running_ = false;
   poll_.setEnabled(false);
-  if (step_ == Step::Update && ctx_->report.active) mnuCommandStop_Click(*ctx_);
+  // A station's run is stopped and tells its end; a poll waiting for its
+  // reply is ended too, so that the next command meets no frame of it.
+  if (ctx_->report.active) mnuCommandStop_Click(*ctx_);
 }
 
 void Series::Next(Step step, int afterMs) {
@@ -68,6 +70,7 @@ void Series::RunEnded(RunOutcome outcome, int messageId) {
     return;
   }
   polling_ = false;
+  if (!running_) return;  // a poll Stop ended
   switch (step_) {
     case Step::SetMode:
       // Nothing answered the mode frame, not even a master station: the box

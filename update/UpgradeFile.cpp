@@ -1,5 +1,6 @@
 #include "update/UpgradeFile.h"
 
+#include <fstream>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "core/TextRules.h"
 #include "protocol/QvBoot.h"
 #include "protocol/ReceiveReply.h"
+#include "protocol/stdFunc.h"
 #include "texts/MlStringModule.h"
 #include "texts/NamedTexts.h"
 #include "update/UpgradeDisk.h"
@@ -209,6 +211,17 @@ void mnuFileOpen_Click(Context& ctx) {
   ctx.settings.InitDir = ctx.settings.UpgradeFolder;
   ctx.view.setText(Control::LabelFileLoad, GetMlString(ctx, kMsgFileLabel, "File:"));
   ShowFolderStatus(ctx);
+}
+
+std::string StoredFileChecksum(const std::string& path) {
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  if (!file || file.tellg() < 2) return {};
+  file.seekg(-2, std::ios::end);
+  char bytes[2] = {};
+  file.read(bytes, 2);
+  return LongToHex(static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                              static_cast<unsigned char>(bytes[1])),
+                   2);
 }
 
 }  // namespace qv

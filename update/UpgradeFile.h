@@ -45,4 +45,8 @@ void ShowFolderStatus(Context& ctx);
 std::string WalkUpFromUpgradeFiles(
     std::string folder, const std::function<bool(const std::string&)>& holdsUpgradeFiles);
 
+// The checksum an upgrade file's trailer carries in its last two bytes, as
+// four hex digits; empty when the file cannot be read.
+std::string StoredFileChecksum(const std::string& path);
+
 }  // namespace qv

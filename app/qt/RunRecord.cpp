@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <algorithm>
-#include <fstream>
 
 #include "protocol/Identification.h"
 #include "protocol/ReceiveReply.h"
@@ -85,17 +84,6 @@ void RunRecordEvents::RunEnded(RunOutcome outcome, int messageId) {
   row_.outcome = outcome;
   row_.messageId = messageId;
   if (ended) ended(kind_, row_);
-}
-
-std::string StoredFileChecksum(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file || file.tellg() < 2) return {};
-  file.seekg(-2, std::ios::end);
-  char bytes[2] = {};
-  file.read(bytes, 2);
-  return LongToHex(static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[0]) << 8 |
-                                              static_cast<unsigned char>(bytes[1])),
-                   2);
 }
 
 std::string RecordTimeNow() {

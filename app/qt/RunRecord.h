@@ -59,10 +59,6 @@ class RunRecordEvents : public RunEvents {
   std::int64_t transferFromMs_ = -1;
 };
 
-// The checksum an upgrade file's trailer carries in its last two bytes, as
-// four hex digits; empty when the file cannot be read.
-std::string StoredFileChecksum(const std::string& path);
-
 // The row's time: now, UTC, ISO 8601 with milliseconds.
 std::string RecordTimeNow();
 
