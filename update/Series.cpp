@@ -60,6 +60,9 @@ void Series::Tick() {
       break;
     case Step::Update:
       command_(*ctx_);
+      // A command with nothing to go on begins no run, and no end would
+      // carry the series on: it asks again instead.
+      if (!ctx_->report.active && running_ && !poll_.Enabled()) Next(Step::Poll, kSeriesPollMs);
       break;
   }
 }
