@@ -8,6 +8,7 @@
 
 #include "cli/CliTexts.h"
 #include "core/TextRules.h"
+#include "platform/QtClock.h"
 #include "core/View.h"
 #include "protocol/stdFunc.h"
 
@@ -135,7 +136,7 @@ void Console::Live(int index, const LiveStatus& status) {
 void Console::Frame(const std::string& port, bool out, std::uint8_t code, const Bytes& bytes) {
   if (!trace_) return;
   const std::lock_guard lock(mutex_);
-  std::fprintf(trace_, "%s %s %s %s %s\n", UtcNow().c_str(), port.c_str(), out ? ">" : "<",
+  std::fprintf(trace_, "%s %s %s %s %s\n", UtcTimestamp().c_str(), port.c_str(), out ? ">" : "<",
                CodeName(code).c_str(), BytesToHex(bytes, " ").c_str());
 }
 

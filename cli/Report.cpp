@@ -1,6 +1,5 @@
 #include "cli/Report.h"
 
-#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <algorithm>
@@ -9,6 +8,7 @@
 
 #include "cli/CliTexts.h"
 #include "cli/Questions.h"
+#include "platform/QtClock.h"
 
 namespace qv::cli {
 
@@ -129,7 +129,7 @@ std::string StatusLine(const LiveStatus& s, std::size_t width) {
 }
 
 QJsonObject EventJson(const std::string& event, const std::string& port) {
-  QJsonObject o{{"event", Q(event)}, {"time", Q(UtcNow())}};
+  QJsonObject o{{"event", Q(event)}, {"time", Q(UtcTimestamp())}};
   if (!port.empty()) o.insert("port", Q(port));
   return o;
 }
@@ -189,10 +189,6 @@ StationRecordRow RecordRow(const StationResult& r, const std::string& time) {
           r.boot,         r.firmwareBefore, r.firmwareAfter, r.file,
           r.fileChecksum, r.bytes,          r.seconds,       r.outcome,
           r.message,      r.battery,        r.messageId};
-}
-
-std::string UtcNow() {
-  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
 }  // namespace qv::cli

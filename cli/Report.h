@@ -83,7 +83,4 @@ std::string CsvRow(const StationResult& result, const std::string& time);
 // The station record's row, `time` when the run ended.
 StationRecordRow RecordRow(const StationResult& result, const std::string& time);
 
-// "2026-12-07T09:30:00.123Z"
-std::string UtcNow();
-
 }  // namespace qv::cli

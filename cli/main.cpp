@@ -20,6 +20,7 @@
 #include "config/Settings.h"
 #include "config/StationRecord.h"
 #include "core/TextRules.h"
+#include "platform/QtClock.h"
 #include "platform/QtPortDevices.h"
 #include "ports/SerialPorts.h"
 #include "texts/MlStringModule.h"
@@ -290,7 +291,7 @@ int RunCommand(Options options, std::int32_t lang) {
   const std::vector<StationResult> results = RunStations(jobs, console);
   console.EndLive();
   if (trace) std::fclose(trace);
-  const std::string now = UtcNow();
+  const std::string now = UtcTimestamp();
   if (!options.log.empty()) AppendLog(options.log, results, now);
   AppendStationRecords(results, now, console, lang);
   const int exitCode = ExitCode(results);

@@ -35,4 +35,8 @@ void QtClock::sleep(int milliseconds) {
 
 void QtClock::processEvents() { QCoreApplication::processEvents(); }
 
+std::string UtcTimestamp() {
+  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+}
+
 }  // namespace qv

@@ -1,5 +1,7 @@
 #pragma once
 // The PC's local clock and real pauses.
+#include <string>
+
 #include "core/Clock.h"
 
 namespace qv {
@@ -13,5 +15,8 @@ class QtClock : public Clock {
   void sleep(int milliseconds) override;
   void processEvents() override;
 };
+
+// Now, UTC, ISO 8601 with milliseconds: the time of a record row or a report line.
+std::string UtcTimestamp();
 
 }  // namespace qv

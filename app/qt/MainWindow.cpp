@@ -525,7 +525,7 @@ void MainWindow::ShowSeries() {
 // ---- the station record ----
 
 void MainWindow::RecordRun(RunKind kind, StationRecordRow& row) {
-  row.time = RecordTimeNow();
+  row.time = UtcTimestamp();
   row.port = S(lblCOM->text());
   if (kind == RunKind::Update && row.bytes > 0) {
     row.file = ctx_->image.FoundFileName;

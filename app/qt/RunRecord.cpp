@@ -1,6 +1,5 @@
 #include "app/qt/RunRecord.h"
 
-#include <QDateTime>
 #include <algorithm>
 
 #include "protocol/Identification.h"
@@ -84,10 +83,6 @@ void RunRecordEvents::RunEnded(RunOutcome outcome, int messageId) {
   row_.outcome = outcome;
   row_.messageId = messageId;
   if (ended) ended(kind_, row_);
-}
-
-std::string RecordTimeNow() {
-  return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
 }
 
 }  // namespace qv

@@ -59,7 +59,4 @@ class RunRecordEvents : public RunEvents {
   std::int64_t transferFromMs_ = -1;
 };
 
-// The row's time: now, UTC, ISO 8601 with milliseconds.
-std::string RecordTimeNow();
-
 }  // namespace qv
