@@ -13,6 +13,8 @@ namespace {
 // values the caller fills in, the same ones in every language.
 // clang-format off
 constexpr NamedRow kRows[] = {
+    {"cli.added", "Station angesteckt, wird übernommen", "station plugged in, taken on",
+     "station branchée, prise en charge"},
     {"cli.button.cancel", "Abbrechen", "Cancel", "Annuler"},
     {"cli.button.no", "Nein", "No", "Non"},
     {"cli.button.yes", "Ja", "Yes", "Oui"},
@@ -45,6 +47,9 @@ constexpr NamedRow kRows[] = {
      "  time --port P [--remote] [--series] [--yes 1208] [--json]\n"
      "                                  vergleicht die Uhr der Station mit der des PCs\n\n"
      "P ist COMn (über die Anschlusszuordnung) oder ein Gerätepfad. --series: Station um Station bis Strg-C.\n"
+     "--watch (update, time; statt oder neben --port): jede per USB angesteckte Station wird übernommen, jede\n"
+     "abgesteckte aufgegeben, bis Strg-C; die Stationen sind die Verweise in /dev/qv-boot, die die udev-Regel\n"
+     "des Pakets anlegt. --watch-in ORDNER: die Verweise in ORDNER statt dessen.\n"
      "Rückgabewerte: 0 alle ok, 1 eine Station ist gescheitert (auch an einem fehlenden Anschluss), 2 eine Frage vor dem ersten Schreiben bekam ihre Vorgabe, 3 falscher Aufruf oder ein Ordner ohne Update-Datei, 4 eine Station bekam den Schlüssel, ihre neue Firmware ist aber unbestätigt (prüfen mit identify).\n"
      "Fragen (mit ihrer Vorgabe beantwortet, mit --yes ID andersherum):",
      "usage: qvboot-cli COMMAND [options]\n\n"
@@ -57,6 +62,9 @@ constexpr NamedRow kRows[] = {
      "  time --port P [--remote] [--series] [--yes 1208] [--json]\n"
      "                                  compares the station's clock with the PC's\n\n"
      "P is COMn (through the port map) or a device path. --series: station after station until Ctrl-C.\n"
+     "--watch (update, time; instead of or beside --port): each station plugged in by USB is taken on, each\n"
+     "one unplugged given up, until Ctrl-C; the stations are the links in /dev/qv-boot that the package's\n"
+     "udev rule makes. --watch-in DIR: the links in DIR instead.\n"
      "Exit codes: 0 all ok, 1 a station failed (a missing port too), 2 a question asked before anything was written got its default, 3 bad usage or a folder without upgrade files, 4 a station got the key but its new firmware is unconfirmed (check it with identify).\n"
      "Questions (answered with their default, the other way with --yes ID):",
      "usage : qvboot-cli COMMANDE [options]\n\n"
@@ -69,6 +77,9 @@ constexpr NamedRow kRows[] = {
      "  time --port P [--remote] [--series] [--yes 1208] [--json]\n"
      "                                  compare l'horloge de la station à celle du PC\n\n"
      "P est COMn (selon la table des ports) ou le chemin d'un périphérique. --series : station après station jusqu'à Ctrl-C.\n"
+     "--watch (update, time ; à la place de --port ou en plus) : chaque station branchée en USB est prise en charge,\n"
+     "chaque station débranchée abandonnée, jusqu'à Ctrl-C ; les stations sont les liens de /dev/qv-boot créés par\n"
+     "la règle udev du paquet. --watch-in DOSSIER : les liens de DOSSIER à la place.\n"
      "Codes de sortie : 0 tout est ok, 1 une station a échoué (port absent compris), 2 une question posée avant toute écriture a reçu sa réponse par défaut, 3 appel incorrect ou dossier sans fichier de mise à jour, 4 une station a reçu la clé mais son nouveau firmware n'est pas confirmé (vérifiez avec identify).\n"
      "Questions (réponse par défaut, l'autre avec --yes ID) :"},
     {"cli.interrupted", "Abgebrochen. Starten Sie den Befehl erneut.",
@@ -153,7 +164,9 @@ constexpr NamedRow kRows[] = {
     {"cli.result.failed", "gescheitert", "failed", "échoué"},
     {"cli.result.ok", "ok", "ok", "ok"},
     {"cli.result.unconfirmed", "unbestätigt", "unconfirmed", "non confirmé"},
-    {"cli.stationFound", "Station %1, Hardware %2, Boot %3, Firmware %4",
+    {"cli.retired", "abgesteckt, wird nicht mehr beobachtet", "unplugged, no longer watched",
+     "débranchée, n'est plus surveillée"},
+        {"cli.stationFound", "Station %1, Hardware %2, Boot %3, Firmware %4",
      "station %1, hardware %2, boot %3, firmware %4",
      "station %1, matériel %2, boot %3, firmware %4"},
     {"cli.timedOut",
@@ -204,6 +217,10 @@ constexpr NamedRow kRows[] = {
     {"cli.usage.unknownQuestion", "Keine Frage dieses Befehls hat die Nummer '%1'.",
      "No question of this command has the id '%1'.",
      "Aucune question de cette commande ne porte le numéro '%1'."},
+    {"cli.watching",
+     "Warte auf Stationen in %1: jede angesteckte wird übernommen (Strg-C beendet).",
+     "Waiting for stations in %1: each one plugged in is taken on (Ctrl-C ends).",
+     "En attente de stations dans %1 : chacune branchée est prise en charge (Ctrl-C termine)."},
 };
 // clang-format on
 

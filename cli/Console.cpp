@@ -83,9 +83,27 @@ std::string ButtonText(int answer, std::int32_t initLang) {
   }
 }
 
-Console::Console(std::int32_t initLang, bool json, bool terminal, std::FILE* trace,
-                 std::size_t stations)
-    : initLang_(initLang), json_(json), terminal_(terminal), trace_(trace), live_(stations) {}
+Console::Console(std::int32_t initLang, bool json, bool terminal, std::FILE* trace)
+    : initLang_(initLang), json_(json), terminal_(terminal), trace_(trace) {}
+
+int Console::AddStation(const std::string& port) {
+  const std::lock_guard lock(mutex_);
+  LiveStatus status;
+  status.port = port;
+  live_.push_back(status);
+  dropped_.push_back(false);
+  return static_cast<int>(live_.size()) - 1;
+}
+
+void Console::DropStation(int index) {
+  const std::lock_guard lock(mutex_);
+  if (index >= 0 && static_cast<std::size_t>(index) < dropped_.size())
+    dropped_[static_cast<std::size_t>(index)] = true;
+}
+
+void Console::StationDone(const StationResult& result) {
+  if (onStationDone) onStationDone(result);
+}
 
 std::string Console::Human(const QJsonObject& e) const {
   const std::string event = S(e["event"]);
@@ -96,6 +114,9 @@ std::string Console::Human(const QJsonObject& e) const {
            (e["default"].toBool() ? ", " + T("cli.default") : std::string()) + ")";
   }
   if (event == "message") return S(e["text"]);
+  if (event == "watching") return FillPlaceholders(T("cli.watching"), {S(e["folder"])});
+  if (event == "added") return T("cli.added");
+  if (event == "retired") return T("cli.retired");
   if (event == "station")
     return FillPlaceholders(T("cli.stationFound"),
                             {S(e["serial"]), S(e["hardware"]), S(e["boot"]), S(e["firmware"])});
@@ -151,7 +172,8 @@ void Console::EndLive() {
   if (!terminal_) return;
   ClearLive();
   const std::size_t width = TerminalWidth() - 1;
-  for (const LiveStatus& s : live_) std::fprintf(stderr, "%s\n", StatusLine(s, width).c_str());
+  for (std::size_t i = 0; i < live_.size(); ++i)
+    if (!dropped_[i]) std::fprintf(stderr, "%s\n", StatusLine(live_[i], width).c_str());
   terminal_ = false;
 }
 
@@ -179,9 +201,12 @@ void Console::ClearLive() {
 void Console::DrawLive() {
   if (!terminal_) return;
   const std::size_t width = TerminalWidth() - 1;
-  for (const LiveStatus& s : live_)
-    std::fprintf(stderr, "%s\n", StatusLine(s, width).c_str());
-  drawn_ = static_cast<int>(live_.size());
+  drawn_ = 0;
+  for (std::size_t i = 0; i < live_.size(); ++i) {
+    if (dropped_[i]) continue;
+    std::fprintf(stderr, "%s\n", StatusLine(live_[i], width).c_str());
+    ++drawn_;
+  }
   std::fflush(stderr);
 }
 

@@ -3,6 +3,7 @@
 // words for people on standard error, the trace file. On a terminal one
 // line per station is redrawn in place; elsewhere lines carry their time.
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,11 +14,18 @@ namespace qv::cli {
 
 class Console : public Sink {
  public:
-  Console(std::int32_t initLang, bool json, bool terminal, std::FILE* trace, std::size_t stations);
+  Console(std::int32_t initLang, bool json, bool terminal, std::FILE* trace);
+
+  // A station line more, its index; one that is dropped is drawn no more.
+  int AddStation(const std::string& port);
+  void DropStation(int index);
 
   void Event(const QJsonObject& event) override;
   void Live(int index, const LiveStatus& status) override;
   void Frame(const std::string& port, bool out, std::uint8_t code, const Bytes& bytes) override;
+  void StationDone(const StationResult& result) override;
+  // Called for each station as its run ends, from the run's thread.
+  std::function<void(const StationResult&)> onStationDone;
 
   // Redraws the station lines (terminal only); called from the main thread.
   void Redraw();
@@ -39,6 +47,7 @@ class Console : public Sink {
   bool terminal_;
   std::FILE* trace_;
   std::vector<LiveStatus> live_;
+  std::vector<bool> dropped_;
   int drawn_ = 0;  // station lines on screen below the cursor's line
 };
 

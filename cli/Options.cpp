@@ -23,6 +23,7 @@ enum Takes : unsigned {
   kLog = 128,
   kLang = 256,
   kSeries = 512,
+  kWatch = 1024,
 };
 
 struct CommandRow {
@@ -35,8 +36,9 @@ constexpr CommandRow kCommands[] = {
     {"ports", Command::Ports, kJson | kLang},
     {"identify", Command::Identify, kPort | kRemote | kJson | kLang},
     {"update", Command::Update,
-     kPort | kManyPorts | kFolder | kRemote | kYes | kTrace | kJson | kLog | kLang | kSeries},
-    {"time", Command::Time, kPort | kRemote | kYes | kJson | kLang | kSeries},
+     kPort | kManyPorts | kFolder | kRemote | kYes | kTrace | kJson | kLog | kLang | kSeries |
+         kWatch},
+    {"time", Command::Time, kPort | kRemote | kYes | kJson | kLang | kSeries | kWatch},
 };
 
 std::optional<int> WholeNumber(std::string_view text) {
@@ -74,6 +76,12 @@ std::optional<UsageError> TakeOption(Parser& p, const std::string& name, unsigne
     o.remote = true;
   } else if (name == "--series" && need(kSeries)) {
     o.series = true;
+  } else if (name == "--watch" && need(kWatch)) {
+    if (o.watch.empty()) o.watch = kStationLinkFolder;
+  } else if (name == "--watch-in" && need(kWatch)) {
+    const std::string* v = value();
+    if (!v || v->empty()) return UsageError{"cli.usage.needsValue", {name}};
+    o.watch = *v;
   } else if (name == "--port" && need(kPort)) {
     const std::string* v = value();
     if (!v) return UsageError{"cli.usage.needsValue", {name}};
@@ -148,8 +156,12 @@ ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTes
     if (name == "--help" || name == "-h") return Help(args);
     if (auto error = TakeOption(p, name, row->takes, o)) return {std::nullopt, *error};
   }
-  if ((row->takes & kPort) && o.ports.empty()) return Fail("cli.usage.needsPort");
-  if (!(row->takes & kManyPorts) && o.ports.size() > 1) return Fail("cli.usage.onePort");
+  // A watch finds its ports itself, and a port watched is a series of its own.
+  if (!o.watch.empty()) o.series = true;
+  if ((row->takes & kPort) && o.ports.empty() && o.watch.empty())
+    return Fail("cli.usage.needsPort");
+  if (!(row->takes & kManyPorts) && o.ports.size() > 1 && o.watch.empty())
+    return Fail("cli.usage.onePort");
   if (row->takes & kFolder) {
     if (o.folder.empty()) return Fail("cli.usage.needsFolder");
     if (!exists(o.folder)) return Fail("cli.usage.noFolder", {o.folder});

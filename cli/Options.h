@@ -19,6 +19,9 @@ struct Options {
   bool remote = false;
   // Station after station on each port until Ctrl-C.
   bool series = false;
+  // Ports taken on as stations are plugged in and given up as they go: the
+  // links in this folder (empty: no watch).
+  std::string watch;
   std::set<int> yes;  // questions answered the other way
   std::string trace;
   std::string log;
@@ -38,6 +41,11 @@ struct ParseResult {
 };
 
 using FolderTest = std::function<bool(const std::string&)>;
+
+// Where the udev rule links each station plugged in by USB (vendor 10c4,
+// product 8b7e), by the USB socket it is in: the link stays while the
+// station restarts and comes back under another device name.
+inline constexpr const char* kStationLinkFolder = "/dev/qv-boot";
 
 // The arguments after the program name.
 ParseResult ParseArguments(const std::vector<std::string>& args, const FolderTest& exists);

@@ -78,6 +78,10 @@ void InterruptStations() {
   interruptRequested.store(true);
 }
 
+bool StationsInterrupted() {
+  return interruptRequested.load();
+}
+
 StationRun::StationRun(int index, JobSpec job, Sink& sink)
     : index_(index), job_(std::move(job)), sink_(sink) {
   result_.port = job_.port;
@@ -406,6 +410,12 @@ void StationRun::Interrupt() {
   if (!station) QTimer::singleShot(kPollReplyMs + 100, this, [this] { Restore(); });
 }
 
+void StationRun::Retire() {
+  if (done_ || stationInHand_ || !series_) return;
+  Emit(EventJson("retired", job_.port));
+  Finish();
+}
+
 std::string StationRun::Named(const std::string& text) const {
   return job_.mapFile.empty() ? text : NameByPath(text, job_.comNumber, job_.device);
 }
@@ -442,6 +452,7 @@ void StationRun::CloseResult(const std::string& reason) {
   live_.phase = OutcomeName(result_.outcome);
   sink_.Live(index_, live_);
   Emit(ResultJson(result_));
+  sink_.StationDone(result_);
   results_.push_back(result_);
   // The next station of a series starts afresh on the same port.
   stationInHand_ = false;

@@ -49,6 +49,7 @@ struct JobSpec {
 // (before the key: a new run is needed; after it: unconfirmed).
 // Safe to call from a signal handler.
 void InterruptStations();
+bool StationsInterrupted();
 
 class Sink {
  public:
@@ -56,6 +57,8 @@ class Sink {
   virtual void Event(const QJsonObject& event) = 0;
   virtual void Live(int index, const LiveStatus& status) = 0;
   virtual void Frame(const std::string& port, bool out, std::uint8_t code, const Bytes& bytes) = 0;
+  // A station's run is over: its result, as it will stand.
+  virtual void StationDone(const StationResult& result) = 0;
 };
 
 // The run reports from the engine's run events alone: what it says of the
@@ -72,6 +75,11 @@ class StationRun : public QObject, private RunEvents {
 
   // Starts the run; call it in the run's thread.
   void Start();
+  // The port's link has gone (a watched station unplugged): between
+  // stations the port is given up without a word to it; a station in hand is
+  // left to its run, which goes on through a restart or ends by itself.
+  // Call it in the run's thread.
+  void Retire();
 
  signals:
   void finished();

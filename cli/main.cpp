@@ -5,16 +5,16 @@
 #include <QCoreApplication>
 #include <QJsonArray>
 #include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 
 #include "cli/CliTexts.h"
 #include "cli/Console.h"
 #include "cli/Questions.h"
+#include "cli/Rack.h"
 #include "cli/StationRun.h"
 #include "config/IniAccess.h"
 #include "config/Settings.h"
@@ -110,11 +110,16 @@ std::string Canonical(const std::string& path) {
 // error when two name the same device. A port that is missing is no usage
 // error: its station fails with the serial layer's words on it, and the
 // others go ahead.
-std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<JobSpec>& jobs) {
+// A device path has a port map of its own for the run, so every device path
+// can go by the same number: any number of them, beside the COM numbers named.
+std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<JobSpec>& jobs,
+                                         int& pathNumber) {
   const PortMap map = SystemPortMap();
   std::set<int> taken;
   for (const std::string& port : options.ports)
     if (const auto n = ComNumber(port)) taken.insert(*n);
+  pathNumber = 1;
+  while (taken.contains(pathNumber)) ++pathNumber;
   std::set<std::string> devices;
   for (const std::string& port : options.ports) {
     JobSpec job;
@@ -123,12 +128,9 @@ std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<Job
       if (const auto entry = map.Find(*n)) job.device = entry->path;
       job.comNumber = *n;
     } else {
-      int number = 1;
-      while (taken.contains(number)) ++number;
-      if (number > 16) return UsageError{"cli.usage.tooManyPorts", {port}};
-      taken.insert(number);
+      if (pathNumber > 16) return UsageError{"cli.usage.tooManyPorts", {port}};
       job.device = port;
-      job.comNumber = number;
+      job.comNumber = pathNumber;
     }
     if (!job.device.empty() && !devices.insert(Canonical(job.device)).second)
       return UsageError{"cli.usage.portTwice", {port}};
@@ -156,31 +158,44 @@ void PrintStation(const StationResult& r, std::int32_t lang) {
   for (const auto& [label, value] : rows) std::printf("%s: %s\n", label.c_str(), value.c_str());
 }
 
-void AppendLog(const std::string& path, const std::vector<StationResult>& results,
-               const std::string& now) {
-  std::error_code ignored;
-  const bool fresh = !fs::exists(path, ignored) || fs::file_size(path, ignored) == 0;
-  std::ofstream log(path, std::ios::app);
-  if (fresh) log << CsvHeader();
-  for (const StationResult& r : results) log << CsvRow(r, now);
-}
+// Each station into the --log file and the station record beside the
+// settings file as its run ends, so that a long series keeps every station
+// it finished whatever ends it. A record that cannot be written changes no
+// result: it is said once, and the run goes on.
+class Records {
+ public:
+  Records(std::string log, Console& console, std::int32_t lang)
+      : log_(std::move(log)), console_(console), lang_(lang) {
+    IniAccess ini;
+    LocateSettingsFile(ini);
+    record_ = StationRecordPath(ini);
+  }
 
-// Every station into the station record beside the settings file. A record
-// that cannot be written changes no result: it is said once, and the run
-// goes on.
-void AppendStationRecords(const std::vector<StationResult>& results, const std::string& now,
-                          Console& console, std::int32_t lang) {
-  IniAccess ini;
-  LocateSettingsFile(ini);
-  const std::string path = StationRecordPath(ini);
-  for (const StationResult& r : results) {
-    if (const std::string failure = AppendStationRecord(path, RecordRow(r, now));
-        !failure.empty()) {
-      console.Say(FillPlaceholders(NamedText(lang, "cli.recordNotWritten"), {path, failure}));
-      return;
+  void Append(const StationResult& r) {
+    const std::lock_guard lock(mutex_);
+    const std::string now = UtcTimestamp();
+    if (!log_.empty()) {
+      std::error_code ignored;
+      const bool fresh = !fs::exists(log_, ignored) || fs::file_size(log_, ignored) == 0;
+      std::ofstream log(log_, std::ios::app);
+      if (fresh) log << CsvHeader();
+      log << CsvRow(r, now);
+    }
+    if (const std::string failure = AppendStationRecord(record_, RecordRow(r, now));
+        !failure.empty() && !recordFailed_) {
+      recordFailed_ = true;
+      console_.Say(FillPlaceholders(NamedText(lang_, "cli.recordNotWritten"), {record_, failure}));
     }
   }
-}
+
+ private:
+  std::mutex mutex_;
+  std::string log_;
+  std::string record_;
+  Console& console_;
+  std::int32_t lang_;
+  bool recordFailed_ = false;
+};
 
 const char* CommandName(Command command) {
   switch (command) {
@@ -213,35 +228,6 @@ void CatchInterrupts() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-// Every station in a thread of its own; returns once all have finished.
-std::vector<StationResult> RunStations(std::vector<JobSpec> jobs, Console& console) {
-  std::vector<std::unique_ptr<StationRun>> runs;
-  std::vector<std::unique_ptr<QThread>> threads;
-  int running = static_cast<int>(jobs.size());
-  QTimer redraw;
-  QObject::connect(&redraw, &QTimer::timeout, [&console] { console.Redraw(); });
-  redraw.start(200);
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    auto thread = std::make_unique<QThread>();
-    auto run = std::make_unique<StationRun>(static_cast<int>(i), jobs[i], console);
-    run->moveToThread(thread.get());
-    QObject::connect(thread.get(), &QThread::started, run.get(), &StationRun::Start);
-    QObject::connect(run.get(), &StationRun::finished, thread.get(), &QThread::quit);
-    QObject::connect(thread.get(), &QThread::finished, qApp, [&running] {
-      if (--running == 0) QCoreApplication::quit();
-    });
-    runs.push_back(std::move(run));
-    threads.push_back(std::move(thread));
-  }
-  for (auto& thread : threads) thread->start();
-  if (running > 0) QCoreApplication::exec();
-  for (auto& thread : threads) thread->wait();
-  std::vector<StationResult> results;
-  for (const auto& run : runs)
-    results.insert(results.end(), run->results().begin(), run->results().end());
-  return results;
-}
-
 bool HoldsUpgradeFile(const std::string& folder) {
   return !FirstFileEndingIn(folder, ".pupd").empty();
 }
@@ -268,7 +254,8 @@ int RunCommand(Options options, std::int32_t lang) {
     if (const auto error = ResolveFolder(options.folder)) return Usage(*error, lang);
   }
   std::vector<JobSpec> jobs;
-  if (const auto error = ResolvePortsOf(options, jobs)) return Usage(*error, lang);
+  int pathNumber = 1;
+  if (const auto error = ResolvePortsOf(options, jobs, pathNumber)) return Usage(*error, lang);
   std::FILE* trace = nullptr;
   if (!options.trace.empty() && !(trace = std::fopen(options.trace.c_str(), "a")))
     return Usage({"cli.usage.cannotWrite", {options.trace}}, lang);
@@ -279,21 +266,41 @@ int RunCommand(Options options, std::int32_t lang) {
     if (!ComNumber(jobs[i].port))
       jobs[i].mapFile = maps.filePath(QString("ports-%1.conf").arg(i)).toStdString();
   }
-  Console console(lang, options.json, isatty(STDERR_FILENO) != 0, trace, jobs.size());
+  Console console(lang, options.json, isatty(STDERR_FILENO) != 0, trace);
+  Records records(options.log, console, lang);
+  console.onStationDone = [&records](const StationResult& r) { records.Append(r); };
   QJsonObject start = EventJson("start", "");
   start.insert("command", CommandName(options.command));
   QJsonArray ports;
   for (const std::string& port : options.ports) ports.append(Q(port));
   start.insert("ports", ports);
+  if (!options.watch.empty()) start.insert("watch", Q(options.watch));
   console.Json(start);
 
   CatchInterrupts();
-  const std::vector<StationResult> results = RunStations(jobs, console);
+  Rack rack(console);
+  for (const JobSpec& job : jobs) rack.Add(job);
+  int watched = 0;
+  if (!options.watch.empty()) {
+    // A station plugged in goes by its link, which leads to it through its
+    // restart, with a port map of its own like any device path.
+    rack.Watch(options.watch, [&](const std::string& link) {
+      JobSpec job;
+      job.command = options.command;
+      job.port = job.device = link;
+      job.comNumber = pathNumber;
+      job.folder = options.folder;
+      job.remote = options.remote;
+      job.yes = options.yes;
+      job.initLang = lang;
+      job.series = true;
+      job.mapFile = maps.filePath(QString("watched-%1.conf").arg(watched++)).toStdString();
+      return job;
+    });
+  }
+  const std::vector<StationResult> results = rack.Run();
   console.EndLive();
   if (trace) std::fclose(trace);
-  const std::string now = UtcTimestamp();
-  if (!options.log.empty()) AppendLog(options.log, results, now);
-  AppendStationRecords(results, now, console, lang);
   const int exitCode = ExitCode(results);
   if (options.command == Command::Identify && !options.json && results.front().identified)
     PrintStation(results.front(), lang);

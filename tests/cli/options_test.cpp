@@ -49,6 +49,8 @@ TEST(CliOptions, UsageFaultsAreNamed) {
       {"time --port COM1 --yes 1231", "cli.usage.unknownQuestion"},
       {"time --port COM1 --trace t.txt", "cli.usage.unknownOption"},
       {"ports --port COM1", "cli.usage.unknownOption"},
+      {"identify --watch", "cli.usage.unknownOption"},
+      {"update --folder /up --watch-in", "cli.usage.needsValue"},
   };
   // clang-format on
   for (const auto& [line, error] : cases) {
@@ -80,6 +82,15 @@ TEST(CliOptions, AWholeUpdateLineIsTakenApart) {
   EXPECT_EQ(Parse("--help --lang de").options->lang, "de");
   EXPECT_EQ(Parse("time --port com16 --yes 1208").options->yes, std::set<int>{1208});
   EXPECT_EQ(Parse("ports --json").options->command, Command::Ports);
+  // A watch needs no port, takes the named ones too, and goes station after station.
+  const auto watch = Parse("update --folder /up --watch").options;
+  ASSERT_TRUE(watch);
+  EXPECT_EQ(watch->watch, kStationLinkFolder);
+  EXPECT_TRUE(watch->series);
+  const auto rack = Parse("time --port /dev/a --port /dev/b --watch-in /rack").options;
+  ASSERT_TRUE(rack);
+  EXPECT_EQ(rack->watch, "/rack");
+  EXPECT_EQ(rack->ports.size(), 2u);
 }
 
 TEST(CliQuestions, DefaultsSendNothingMoreExceptAfterTheKey) {

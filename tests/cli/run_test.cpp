@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <map>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -32,6 +33,21 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// Whether `file` comes to hold `what` n times within a minute.
+bool Reaches(const std::string& file, const std::string& what, std::size_t n) {
+  for (int i = 0; i < 1200; ++i) {
+    if (Count(ReadFile(file), what) >= n) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return false;
 }
 
 // An upgrade folder with one file (firmware 600 for hardware 8115) and the
@@ -180,24 +196,30 @@ TEST(QvBootCli, ThreeStationsAtOnceOneFailing) {
   EXPECT_EQ(results[gone]["message"].toString().toStdString(),
             gone + " does not exist. Check the path (ls -l /dev/serial/by-id shows the adapters).");
 
-  // One CSV row per station, after the header.
+  // One CSV row per station as it finished, after the header; the station
+  // record beside the settings has the same rows, with the battery and outcome code.
   const auto rows = Lines(ReadFile(csv));
+  const auto record = Lines(rack.Record());
   ASSERT_EQ(rows.size(), 7u);
+  ASSERT_EQ(record.size(), 7u) << rack.Record();
   EXPECT_EQ(rows[0] + "\n",
             "time,port,serial,hardware,boot,firmware_before,firmware_after,file,"
             "file_checksum,bytes,seconds,result,message\n");
-  EXPECT_NE(rows[1].find("," + a + ",1001,8115,0102,550,600," + rack.upgrade + ","),
+  const auto rowOf = [&](const std::vector<std::string>& lines, const std::string& port) {
+    const auto row = std::ranges::find_if(
+        lines, [&](const std::string& l) { return l.find("," + port + ",") != std::string::npos; });
+    return row == lines.end() ? std::string() : *row;
+  };
+  const std::string rowA = rowOf(rows, a), rowC = rowOf(rows, c);
+  EXPECT_NE(rowA.find("," + a + ",1001,8115,0102,550,600," + rack.upgrade + ","),
             std::string::npos)
-      << rows[1];
-  EXPECT_NE(rows[1].find(",1024,"), std::string::npos) << rows[1];
-  EXPECT_NE(rows[3].find("," + c + ",,,,,,,,0,"), std::string::npos) << rows[3];
-  EXPECT_NE(rows[3].find(",failed,"), std::string::npos) << rows[3];
-  EXPECT_NE(rows[1].find(",ok,"), std::string::npos) << rows[1];
-  // The station record beside the settings has the same rows, with the battery and outcome code.
-  const auto record = Lines(rack.Record());
-  ASSERT_EQ(record.size(), 7u) << rack.Record();
-  EXPECT_EQ(record[1], rows[1] + ",3.60,ok");
-  EXPECT_EQ(record[3], rows[3] + ",,failed:1205");
+      << rowA;
+  EXPECT_NE(rowA.find(",1024,"), std::string::npos) << rowA;
+  EXPECT_NE(rowA.find(",ok,"), std::string::npos) << rowA;
+  EXPECT_NE(rowC.find("," + c + ",,,,,,,,0,"), std::string::npos) << rowC;
+  EXPECT_NE(rowC.find(",failed,"), std::string::npos) << rowC;
+  EXPECT_EQ(rowOf(record, a), rowA + ",3.60,ok");
+  EXPECT_EQ(rowOf(record, c), rowC + ",,failed:1205");
 
   // The trace: time, port, direction, name, hex; 8 blocks to each good station.
   std::map<std::string, int> blocks;
@@ -320,18 +342,7 @@ TEST(QvBootCli, ASeriesUpdatesStationAfterStationUntilInterrupted) {
                     "/qvboot-cli update --series --port " + tty + " --folder " +
                     (rack.folder / "up") + " --json --lang en >" + out + " 2>/dev/null");
   });
-  const auto resultsReach = [&](std::size_t n) {
-    for (int i = 0; i < 1200; ++i) {
-      const std::string text = ReadFile(out);
-      std::size_t count = 0;
-      for (auto at = text.find("\"event\":\"result\""); at != std::string::npos;
-           at = text.find("\"event\":\"result\"", at + 1))
-        ++count;
-      if (count >= n) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return false;
-  };
+  const auto resultsReach = [&](std::size_t n) { return Reaches(out, "\"event\":\"result\"", n); };
   ASSERT_TRUE(resultsReach(1)) << ReadFile(out);
   rack.EndStations();  // taken away
   for (int i = 0; i < 500 && fs::exists(tty); ++i) std::this_thread::sleep_for(10ms);
@@ -344,6 +355,61 @@ TEST(QvBootCli, ASeriesUpdatesStationAfterStationUntilInterrupted) {
   EXPECT_NE(json.find("\"serial\":\"1002\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"ok\":2"), std::string::npos) << json;
   EXPECT_EQ(Lines(rack.Record()).size(), 3u) << rack.Record();
+}
+
+// A rack watched: each station is taken on as its link appears, kept while
+// its link is away for the restart, given up when it is unplugged; two more
+// plugged in at once, then Ctrl-C.
+TEST(QvBootCli, AWatchTakesStationsOnAsTheyArePluggedInAndGivesThemUpAsTheyGo) {
+  Rack rack;
+  const std::string links = rack.folder / "links", out = rack.folder / "out";
+  const std::string pid = rack.folder / "cli.pid";
+  fs::create_directories(links);
+  auto cli = std::async(std::launch::async, [&] {
+    return RunShell("echo $$ >" + pid + "; " + rack.Data() + "exec " QV_BINARY_DIR
+                    "/qvboot-cli update --watch-in " + links + " --folder " +
+                    (rack.folder / "up") + " --json --lang en >" + out + " 2>/dev/null");
+  });
+  const auto plug = [&](const std::string& name, const std::string& serial) {
+    rack.Station(name, "--serial " + serial + " --by-id " + links + "/" + name +
+                           " --restart-as " + (rack.folder / (name + "2")));
+  };
+  plug("a", "1001");
+  ASSERT_TRUE(Reaches(out, "\"event\":\"result\"", 1)) << ReadFile(out);
+  rack.EndStations();
+  ASSERT_TRUE(Reaches(out, "\"event\":\"retired\"", 1)) << ReadFile(out);
+  plug("b", "1002");
+  plug("c", "1003");
+  ASSERT_TRUE(Reaches(out, "\"event\":\"result\"", 3)) << ReadFile(out);
+  ::kill(std::stoi(ReadFile(pid)), SIGINT);
+  EXPECT_EQ(cli.get(), 0) << ReadFile(out);
+  const std::string json = ReadFile(out);
+  std::multimap<std::string, std::string> added, results;  // port → what
+  for (const std::string& line : Lines(json)) {
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+    const std::string port = o["port"].toString().toStdString();
+    if (o["event"] == "added") added.emplace(port, "");
+    if (o["event"] == "result")
+      results.emplace(port, (o["serial"].toString() + " " + o["result"].toString()).toStdString());
+  }
+  // Taken on once each: a restarting station's link coming back is no new station.
+  const std::multimap<std::string, std::string> expected{
+      {links + "/a", "1001 ok"}, {links + "/b", "1002 ok"}, {links + "/c", "1003 ok"}};
+  EXPECT_EQ(results, expected) << json;
+  EXPECT_EQ(added.size(), 3u) << json;
+  EXPECT_NE(json.find("\"ok\":3"), std::string::npos) << json;
+  EXPECT_EQ(Lines(rack.Record()).size(), 4u) << rack.Record();
+}
+
+// Device paths have no COM number to run out of: seventeen at once, each
+// missing, each failing on its own.
+TEST(QvBootCli, MoreThanSixteenDevicePathsInOneRun) {
+  Rack rack;
+  std::string ports;
+  for (int i = 0; i < 17; ++i) ports += " --port " + (rack.folder / ("gone" + std::to_string(i)));
+  EXPECT_EQ(rack.Cli("update" + ports + " --folder " + (rack.folder / "up") + " --json"), 1)
+      << rack.err;
+  EXPECT_EQ(Count(rack.out, "\"result\":\"failed\""), 17u) << rack.out;
 }
 
 TEST(QvBootCli, ExitCodesForADeclinedRunAndBadUsage) {
