@@ -122,6 +122,14 @@ bool StationRun::MakePlatform() {
     RunEvents& front = *this;
     series_ = std::make_unique<Series>(
         *seriesTimer_, front, job_.command == Command::Time ? mnuCommandSetTime_Click : nullptr);
+    // Nothing answered the mode frame, not even a master station: on a
+    // direct line that is the time before the first station is placed, so
+    // the series starts over until Ctrl-C (the box said what it found).
+    series_->onGaveUp = [this] {
+      QTimer::singleShot(kSeriesPollMs, this, [this] {
+        if (!done_ && !interrupted_) series_->Start();
+      });
+    };
   }
   ctx_ = std::make_unique<Context>(Platform{.MSComm = serial_.get(),
                                             .Timer1 = timers_[0].get(),
@@ -391,6 +399,15 @@ void StationRun::Watch() {
     Interrupt();
     return;
   }
+  if (restoreWhenIdleUntil_ >= 0) {
+    if (!ctx_->report.active) {
+      restoreWhenIdleUntil_ = -1;
+      Restore();
+    } else if (Now() > restoreWhenIdleUntil_) {
+      Finish();  // the poll never ended: the link is left as it is
+    }
+    return;
+  }
   const double limit = 120.0 + static_cast<double>(view_->progressMaximum()) / 200.0;
   if (!series_ && Now() - startedAt_ > limit) Finish(NamedText(job_.initLang, "cli.timedOut"));
 }
@@ -404,10 +421,11 @@ void StationRun::Interrupt() {
     mnuCommandStop_Click(*ctx_);
     return;
   }
-  // A station's run is stopped and tells its end; a poll is let end.
+  // A station's run is stopped and tells its end; a poll is let end (its
+  // watchdog may still be armed), and the link is put back after it.
   const bool station = stationInHand_;
   series_->Stop();
-  if (!station) QTimer::singleShot(kPollReplyMs + 100, this, [this] { Restore(); });
+  if (!station) restoreWhenIdleUntil_ = Now() + kModeReplyTimeoutMs / 1000.0 + 1.0;
 }
 
 void StationRun::Retire() {

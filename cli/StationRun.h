@@ -147,6 +147,7 @@ class StationRun : public QObject, private RunEvents {
   double startedAt_ = 0;
   double firstBlockAt_ = -1;
   double restoreUntil_ = -1;
+  double restoreWhenIdleUntil_ = -1;  // interrupted between stations: the poll ends first
   double progressReportedAt_ = -1;
   bool progressPending_ = false;
   bool done_ = false;

@@ -56,4 +56,8 @@ void NoteDamagedReply(Context& ctx) {
   ctx.report.replyAwaited = false;
 }
 
+void NoteReplyGivenUp(Context& ctx) {
+  ctx.report.replyAwaited = false;
+}
+
 }  // namespace qv

@@ -19,6 +19,10 @@ void NoteFrameSent(Context& ctx, const Bytes& frame);
 // A complete reply (or a NAK) came in, before its handler runs.
 void NoteReply(Context& ctx, std::uint8_t code);
 
+// The engine has stopped waiting for the reply (its watchdog gave up with a
+// message): nothing is awaited any more, even with the port left open.
+void NoteReplyGivenUp(Context& ctx);
+
 // A reply came in damaged: the station answered, and what follows is the
 // engine's to decide (a resend, or a message).
 void NoteDamagedReply(Context& ctx);

@@ -6,6 +6,7 @@
 #include "core/Errors.h"
 #include "protocol/Commands.h"
 #include "protocol/QvBoot.h"
+#include "protocol/RunNotes.h"
 #include "texts/MessageIds.h"
 #include "texts/MlStringModule.h"
 #include "update/CommandRun.h"
@@ -198,6 +199,9 @@ void Timer3_Timer(Context& ctx) {
   }
   ctx.link.ModeRetryCount = 0;
   ctx.view.setEnabled(Control::Master, true);
+  // The port stays open for the operator's next try; the run that waited
+  // for this reply ends with the box.
+  NoteReplyGivenUp(ctx);
   AppBox(ctx, kMsgStationNotReady, vbCritical, GetMlString(ctx, kMsgStationNotReady, "Station nicht bereit!"));
   // A run that waited for this reply is over: the controls come back.
   ctx.run.bIdentifyAfterMode = false;

@@ -379,6 +379,19 @@ TEST(RunEvents, ReadingAStationWritesNothingLeavesItsSpeedAndTellsItsClock) {
   }
 }
 
+// Nobody on the line: once the mode search has tried both speeds, the read
+// ends failed on "Station not ready!", with nothing left awaited.
+TEST(RunEvents, ReadingNoStationEndsFailedWhenTheModeSearchGivesUp) {
+  Bench b(sim::StationAt(4800), {.withStation = false});
+  b.run(15'000);  // the window's mode search gives up
+  ReadStation_Click(b.ctx);
+  b.run(20'000);
+  ASSERT_EQ(b.p.runs.ends.size(), 1u) << b.boxLog();
+  EXPECT_EQ(b.p.runs.ends[0].outcome, RunOutcome::Failed);
+  EXPECT_EQ(b.p.runs.ends[0].messageId, kMsgStationNotReady);
+  EXPECT_EQ(b.p.runs.stalls, 0);
+}
+
 TEST(RunEvents, ARunAtRestAwaitingAnUnwatchedReplyIsAStallNotAnEnd) {
   Bench b(sim::StationAt(4800), {.withStation = false});
   b.run(15'000);  // the window's mode search gives up
