@@ -228,6 +228,17 @@ void CatchInterrupts() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
+// Whether udev has the rule that links the stations in /dev/qv-boot, in one
+// of the folders it reads rules from.
+bool UdevRuleInstalled() {
+  std::error_code ignored;
+  for (const char* folder : {"/etc/udev/rules.d", "/run/udev/rules.d", "/usr/local/lib/udev/rules.d",
+                             "/usr/lib/udev/rules.d", "/lib/udev/rules.d"}) {
+    if (fs::exists(fs::path(folder) / "60-qv-boot.rules", ignored)) return true;
+  }
+  return false;
+}
+
 bool HoldsUpgradeFile(const std::string& folder) {
   return !FirstFileEndingIn(folder, ".pupd").empty();
 }
@@ -277,6 +288,9 @@ int RunCommand(Options options, std::int32_t lang) {
   if (!options.watch.empty()) start.insert("watch", Q(options.watch));
   console.Json(start);
 
+  if (options.watch == kStationLinkFolder && !UdevRuleInstalled())
+    console.Say(NamedText(lang, "cli.noUdevRule"));
+
   CatchInterrupts();
   Rack rack(console);
   for (const JobSpec& job : jobs) rack.Add(job);
@@ -304,7 +318,8 @@ int RunCommand(Options options, std::int32_t lang) {
   const int exitCode = ExitCode(results);
   if (options.command == Command::Identify && !options.json && results.front().identified)
     PrintStation(results.front(), lang);
-  if (options.command == Command::Update) console.Say(ResultTable(results, lang));
+  if (options.command == Command::Update && !results.empty())
+    console.Say(ResultTable(results, lang));
   QJsonObject summary = EventJson("summary", "");
   summary.insert("command", CommandName(options.command));
   summary.insert("exitCode", exitCode);
