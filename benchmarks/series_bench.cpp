@@ -36,7 +36,7 @@ void BM_SeriesRelayed4KiB(benchmark::State& state) {
       b.RunUntilEnds(static_cast<std::size_t>(i) + 2);
       totalStationS += static_cast<double>(b.p.scheduler.now() - placedMs) / 1000.0;
     }
-    if (b.series.tally().updated != kStations + 1) state.SkipWithError("a station was not updated");
+    if (b.series.tally().done != kStations + 1) state.SkipWithError("a station was not updated");
   }
   const double stations = static_cast<double>(kStations * state.iterations());
   state.counters["placed_to_start_mean_ms"] = totalStartMs / stations;

@@ -232,6 +232,14 @@ struct RunReport {
   int depth = 0;
 };
 
+// A question a series asks of its first station only: the answer given
+// there stands for every later station's, so that the operator is not asked
+// the same thing station after station.
+struct KeptAnswer {
+  int messageId = 0;  // 0: every box is shown
+  int answer = 0;     // 0: not asked yet in this series
+};
+
 // The main window's own flags.
 struct WindowState {
   bool bClosing = false;
@@ -264,6 +272,7 @@ class Context {
   LanguageTexts texts;
   WindowState window;
   RunReport report;
+  KeptAnswer kept;
 };
 
 }  // namespace qv

@@ -48,7 +48,8 @@ class RunEvents {
   virtual void PhaseEntered(RunPhase) {}
   // A full identification, before the update's checks.
   virtual void StationIdentified(const StationInfo&) {}
-  // A station answered a poll with its short identification.
+  // A station answered a poll with its short identification; a series tells
+  // it again as the run it starts on that station begins.
   virtual void StationAnswered(double /*serial*/) {}
   // The firmware the station reports after its restart.
   virtual void FirmwareReported(const std::string&) {}

@@ -38,9 +38,18 @@ int ShowBox(Context& ctx, int messageId, const std::string& prompt, int style,
             std::string& title) {
   // Events run while the box is open; the run is looked at only once the
   // event that opened it has returned.
-  ++ctx.report.depth;
-  const int answer = ctx.view.HookedMsgBox(messageId, prompt, style, title);
-  --ctx.report.depth;
+  // A kept answer is given without the box; the run is told of it all the
+  // same, as the box it stands for.
+  KeptAnswer& kept = ctx.kept;
+  const bool keeps = messageId != 0 && messageId == kept.messageId;
+  int answer = keeps ? kept.answer : 0;
+  if (answer == 0) {
+    ++ctx.report.depth;
+    answer = ctx.view.HookedMsgBox(messageId, prompt, style, title);
+    --ctx.report.depth;
+    // Kept unless the series ended while the box was open.
+    if (keeps && kept.messageId == messageId) kept.answer = answer;
+  }
   ctx.report.lastMessageId = messageId;
   ctx.report.lastBoxRefused = IsQuestion(style) && (answer == vbCancel || answer == vbNo);
   ctx.events.BoxShown({messageId, style, answer, answer == DefaultAnswer(style)});

@@ -19,7 +19,8 @@ void DiscardInput(Context& ctx);
 
 // A modal box that the run is told of (RunEvents::BoxShown): `messageId` is
 // the id of the text that leads the prompt, 0 for a text without one. Returns
-// the button pressed.
+// the button pressed; a question whose answer a series keeps (Context::kept)
+// is shown the first time only, and later gets that answer without a box.
 int ShowBox(Context& ctx, int messageId, const std::string& prompt, int style, std::string& title);
 
 // Boxes titled with the program title alone, and with the program title, a

@@ -5,8 +5,11 @@
 
 namespace qv {
 
-Series::Series(Timer& poll, RunEvents& front, void (*command)(Context&))
-    : poll_(poll), front_(front), command_(command ? command : mnuCommandStartUpdate_Click) {
+Series::Series(Timer& poll, RunEvents& front, Command command)
+    : poll_(poll),
+      front_(front),
+      defaultCommand_(command ? command : mnuCommandStartUpdate_Click),
+      command_(defaultCommand_) {
   poll_.OnTick = [this] { Tick(); };
 }
 
@@ -15,6 +18,14 @@ void Series::Attach(Context& ctx) {
 }
 
 void Series::Start() {
+  Start(defaultCommand_);
+}
+
+void Series::Start(Command command, int askedOnce) {
+  command_ = command;
+  askedOnce_ = askedOnce;
+  // A new series asks afresh.
+  ctx_->kept = {.messageId = askedOnce, .answer = 0};
   running_ = true;
   finished_ = 0;
   silentPolls_ = 0;
@@ -27,6 +38,8 @@ void Series::Start() {
 void Series::Stop() {
   running_ = false;
   poll_.setEnabled(false);
+  // The operator's own commands after the series ask every question.
+  ctx_->kept = {};
   // A station's run is stopped and tells its end; a poll waiting for its
   // reply is ended too, so that the next command meets no frame of it.
   if (ctx_->report.active) mnuCommandStop_Click(*ctx_);
@@ -80,6 +93,7 @@ void Series::RunEnded(RunOutcome outcome, int messageId) {
       // said so, and there is no line to poll.
       if (!lineAnswered_) {
         running_ = false;
+        ctx_->kept = {};
         if (onGaveUp) onGaveUp();
         return;
       }
@@ -93,8 +107,12 @@ void Series::RunEnded(RunOutcome outcome, int messageId) {
       break;
     case Step::Update:
       finished_ = answered_;
-      if (outcome == RunOutcome::Ok)
-        ++tally_.updated;
+      // The kept question is what the command asks when there is work to
+      // do (a clock that differs); a run that never met it had none.
+      if (outcome == RunOutcome::Ok && askedOnce_ != 0 && messageId != askedOnce_)
+        ++tally_.unchanged;
+      else if (outcome == RunOutcome::Ok)
+        ++tally_.done;
       else if (outcome == RunOutcome::Declined)
         ++tally_.refused;
       else
@@ -116,7 +134,11 @@ void Series::ReplyReceived(std::uint8_t code, const Bytes& data) {
 }
 
 void Series::RunBegun(RunKind kind) {
-  if (!Polling()) front_.RunBegun(kind);
+  if (Polling()) return;
+  front_.RunBegun(kind);
+  // The station's run is for the station the poll heard: told again, so
+  // that a run that never identifies it (the clock's) still knows which.
+  if (running_ && step_ == Step::Update && answered_ != 0) front_.StationAnswered(answered_);
 }
 
 void Series::StationClockRead(std::int64_t stationMinusPcMs) {

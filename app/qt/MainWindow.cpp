@@ -142,6 +142,7 @@ constexpr Control kHeldBySeries[] = {
 
 // The session table's columns: serial, hardware, firmware, battery, outcome, time.
 constexpr int kSessionColumns = 6;
+constexpr int kOutcomeColumn = 4;
 
 QString WithoutColon(QString text) {
   text = text.trimmed();
@@ -260,6 +261,7 @@ void MainWindow::BuildMenus() {
   mnuCommandStop = AddItem(mnuCommands, "mnuCommandStop", "&Cancel");
   mnuCommands->addSeparator()->setObjectName("mnuSeriesDash");
   mnuCommandSeries = AddItem(mnuCommands, "mnuCommandSeries", "Start s&eries");
+  mnuCommandClockSeries = AddItem(mnuCommands, "mnuCommandClockSeries", "Set &time in series");
 
   mnuLanguage = AddMenu(bar, "mnuLanguage", "&Language", 1013);
   mnuEnglish = AddItem(mnuLanguage, "mnuEnglish", "&English");
@@ -294,6 +296,7 @@ void MainWindow::BuildToolbar() {
   tbGross->addSeparator();
   // Its tooltip follows the series (ShowSeries): no tag.
   tbSeries = add("Series", nullptr, QStyle::SP_MediaSeekForward);
+  tbClockSeries = add("ClockSeries", nullptr, QStyle::SP_MediaSkipForward);
   tbGross->addSeparator();
   tbExit = add("Exit", "1110", QStyle::SP_DialogCloseButton);
 }
@@ -436,6 +439,8 @@ void MainWindow::ConnectCommands() {
   connect(mnuCommandReadStation, &QAction::triggered, this, run(ReadStation_Click));
   connect(mnuCommandStop, &QAction::triggered, this, run(mnuCommandStop_Click));
   connect(mnuCommandSeries, &QAction::triggered, this, &MainWindow::mnuCommandSeries_Click);
+  connect(mnuCommandClockSeries, &QAction::triggered, this,
+          &MainWindow::mnuCommandClockSeries_Click);
   connect(mnuFileRecord, &QAction::triggered, this, &MainWindow::mnuFileRecord_Click);
   connect(mnuFileExport, &QAction::triggered, this, &MainWindow::mnuFileExport_Click);
   connect(mnuGerman, &QAction::triggered, this,
@@ -477,15 +482,22 @@ void MainWindow::mnuFile_Click() {
 }
 
 void MainWindow::mnuCommandSeries_Click() {
-  if (series_->running()) {
-    series_->Stop();
-    // A stopped update has given the commands back; a poll on its way gives
-    // nothing back, and the series asks nothing more of the line.
-    if (!ctx_->report.active || ctx_->report.kind == RunKind::Poll) set_ButtonsAktiv(*ctx_, true);
-  } else {
-    series_->Start();
-    for (const Control control : kHeldBySeries) setEnabled(control, false);
-  }
+  if (!series_->running()) return StartSeries(mnuCommandStartUpdate_Click, 0);
+  series_->Stop();
+  // A stopped run has given the commands back; a poll on its way gives
+  // nothing back, and the series asks nothing more of the line.
+  if (!ctx_->report.active || ctx_->report.kind == RunKind::Poll) set_ButtonsAktiv(*ctx_, true);
+  ShowSeries();
+}
+
+void MainWindow::mnuCommandClockSeries_Click() {
+  if (series_->running()) return mnuCommandSeries_Click();
+  StartSeries(mnuCommandSetTime_Click, kMsgSetStationTime);
+}
+
+void MainWindow::StartSeries(Series::Command command, int askedOnce) {
+  series_->Start(command, askedOnce);
+  for (const Control control : kHeldBySeries) setEnabled(control, false);
   ShowSeries();
 }
 
@@ -507,15 +519,28 @@ void MainWindow::ShowSeries() {
   const bool enabled = running || mnuCommandStartUpdate->isEnabled();
   mnuCommandSeries->setEnabled(enabled);
   tbSeries->setEnabled(enabled);
+  // Stop series ends a clock series too; its own command waits meanwhile.
+  const QString clockCaption = Q(NamedText(*ctx_, "window.series.clockStart"));
+  mnuCommandClockSeries->setText(clockCaption);
+  tbClockSeries->setToolTip(WithoutAccessKey(clockCaption));
+  if (QWidget* button = tbGross->widgetForAction(tbClockSeries))
+    button->setAccessibleName(tbClockSeries->toolTip());
+  const bool clockEnabled = !running && mnuCommandSetTime->isEnabled();
+  mnuCommandClockSeries->setEnabled(clockEnabled);
+  tbClockSeries->setEnabled(clockEnabled);
+  // The tally of the running series, or of the last one.
   const Series::Tally& tally = series_->tally();
-  lblSeries->setText(
-      Q(FillPlaceholders(NamedText(*ctx_, "window.series.tally"),
-                         {std::to_string(tally.updated), std::to_string(tally.refused),
-                          std::to_string(tally.failed)})));
-  lblSeries->setVisible(running || tally.updated + tally.refused + tally.failed > 0);
-  // The launcher's one number: the stations this series has updated; told
-  // only when it changes, as the entry keeps it.
-  const int count = running ? tally.updated : -1;
+  const bool clock = series_->stationCommand() == mnuCommandSetTime_Click;
+  const std::string done = std::to_string(tally.done), refused = std::to_string(tally.refused),
+                    failed = std::to_string(tally.failed);
+  lblSeries->setText(Q(
+      clock ? FillPlaceholders(NamedText(*ctx_, "window.series.clockTally"),
+                               {done, std::to_string(tally.unchanged), refused, failed})
+            : FillPlaceholders(NamedText(*ctx_, "window.series.tally"), {done, refused, failed})));
+  lblSeries->setVisible(running || tally.done + tally.unchanged + tally.refused + tally.failed > 0);
+  // The launcher's one number: the stations this series has updated or
+  // whose clock it set; told only when it changes, as the entry keeps it.
+  const int count = running ? tally.done : -1;
   if (ctx_->window.bTaskbarAvailable && TaskBarList && count != launcherCount_) {
     launcherCount_ = count;
     TaskBarList->SetCount(count);
@@ -523,6 +548,16 @@ void MainWindow::ShowSeries() {
 }
 
 // ---- the station record ----
+
+void MainWindow::ShowSessionOutcomes() {
+  const std::int32_t lang = ctx_->settings.InitLang;
+  const int rows = static_cast<int>(session_.size());
+  for (int i = 0; i < rows && i < tblSession->rowCount(); ++i) {
+    const SessionRow& entry = session_[static_cast<std::size_t>(rows - 1 - i)];
+    if (QTableWidgetItem* item = tblSession->item(i, kOutcomeColumn))
+      item->setText(Q(OutcomeWords(lang, entry.kind, entry.row.outcome, entry.row.messageId)));
+  }
+}
 
 void MainWindow::RecordRun(RunKind kind, StationRecordRow& row) {
   row.time = UtcTimestamp();
@@ -532,7 +567,7 @@ void MainWindow::RecordRun(RunKind kind, StationRecordRow& row) {
     row.fileChecksum = StoredFileChecksum(row.file);
   }
   row.message = S(lblOutcome->text());
-  session_.push_back(row);
+  session_.push_back({kind, row});
 
   tblSession->insertRow(0);
   const QString firmware =
@@ -540,7 +575,12 @@ void MainWindow::RecordRun(RunKind kind, StationRecordRow& row) {
   const QString time =
       QDateTime::fromString(Q(row.time), Qt::ISODateWithMs).toLocalTime().toString("HH:mm:ss");
   const QString cells[kSessionColumns] = {
-      Q(row.serial), Q(row.hardware), firmware, Q(row.battery), Q(OutcomeName(row.outcome)), time};
+      Q(row.serial),
+      Q(row.hardware),
+      firmware,
+      Q(row.battery),
+      Q(OutcomeWords(ctx_->settings.InitLang, kind, row.outcome, row.messageId)),
+      time};
   for (int column = 0; column < kSessionColumns; ++column) {
     auto* item = new QTableWidgetItem(cells[column]);
     item->setToolTip(Q(row.message));
@@ -580,7 +620,7 @@ void MainWindow::mnuFileExport_Click() {
 void MainWindow::ExportSession(const QString& path) {
   std::ofstream file(S(path), std::ios::binary | std::ios::trunc);
   file << CsvLine({kStationRecordColumns.begin(), kStationRecordColumns.end()});
-  for (const StationRecordRow& row : session_) file << CsvLine(RecordFields(row));
+  for (const SessionRow& entry : session_) file << CsvLine(RecordFields(entry.row));
   file.flush();
   if (!file)
     StatusPanel->setText(
@@ -590,6 +630,7 @@ void MainWindow::ExportSession(const QString& path) {
 void MainWindow::tbGross_ButtonClick(QAction* button) {
   ResetClockState(*ctx_);
   if (button == tbSeries) return mnuCommandSeries_Click();
+  if (button == tbClockSeries) return mnuCommandClockSeries_Click();
   const std::string key = S(button->objectName());
   for (const ToolbarRoute& route : kToolbarRoutes) {
     if (key != route.key) continue;
@@ -723,6 +764,11 @@ void MainWindow::setEnabled(Control control, bool enabled) {
     // A series is a run of updates: it may start when Start may.
     mnuCommandSeries->setEnabled(enabled);
     tbSeries->setEnabled(enabled);
+  }
+  if (control == Control::mnuCommandSetTime && mnuCommandClockSeries && !series_->running()) {
+    // And a clock series when Set time may.
+    mnuCommandClockSeries->setEnabled(enabled);
+    tbClockSeries->setEnabled(enabled);
   }
   if (QAction* action = ActionOf(control)) return action->setEnabled(enabled);
   if (QWidget* widget = WidgetOf(control)) widget->setEnabled(enabled);
@@ -870,14 +916,15 @@ void MainWindow::RefreshCaptions() {
   lblPort->setText(Ml(1152) + ":");
   lblMode->setText(Ml(1148) + ":");
   lblBaudText->setText(Ml(1159) + ":");
-  lblVersion->setText(Ml(kMsgWindowTitle) + "\nv" + Q(VersionNumber()) + " (" +
-                      BuildDateText() + ")");
+  lblVersion->setText(Ml(kMsgWindowTitle) + "\nv" + Q(VersionNumber()) + " (" + BuildDateText() +
+                      ")");
   StatusPanel->setText(Ml(1126));
   tbReadStation->setToolTip(Q(NamedText(*ctx_, "window.readStation")));
   ShowOutcome();
   if (auto* dock = findChild<QDockWidget*>("dockSession"))
     dock->setWindowTitle(Q(NamedText(*ctx_, "window.record.title")));
   tblSession->setHorizontalHeaderLabels(Q(NamedText(*ctx_, "window.record.columns")).split('|'));
+  ShowSessionOutcomes();
   ctx_->texts.RemoteText = GetMlString(*ctx_, kMsgRemote, "remote");
   ctx_->texts.DirectText = GetMlString(*ctx_, kMsgDirect, "direkt");
   Master->setItemText(0, Q(ctx_->texts.DirectText));

@@ -74,8 +74,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   void mnuShowHelp_Click();
   void mnuFile_Click();  // the File menu opens
   void tbGross_ButtonClick(QAction* button);
-  // Start series, or Stop series while one runs.
+  // Start series, or Stop series while one runs (either series).
   void mnuCommandSeries_Click();
+  // A series of Set time: each station's clock read and set when it differs;
+  // whether to set it is asked of the first station only.
+  void mnuCommandClockSeries_Click();
   void mnuFileRecord_Click();  // opens the station record
   void mnuFileExport_Click();  // the session's rows into a file of the operator's choice
   const Series& series() const { return *series_; }
@@ -135,8 +138,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   // Controls a series keeps disabled while it runs, whatever a run's end
   // enables: another command would break into the series.
   static bool HeldBySeries(Control control);
-  // The series command's caption and state, the tally and the launcher's count.
+  void StartSeries(Series::Command command, int askedOnce);
+  // The series commands' captions and states, the tally and the launcher's count.
   void ShowSeries();
+  // The session table's outcome column, in the window's language.
+  void ShowSessionOutcomes();
   // The ended run's row: filled in, appended to the record, shown in the table.
   void RecordRun(RunKind kind, StationRecordRow& row);
   void ExportSession(const QString& path);
@@ -151,7 +157,11 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   std::unique_ptr<RunEventsFanOut> front_;  // the outcome label, then the record
   std::unique_ptr<QtTimer> seriesTimer_;
   std::unique_ptr<Series> series_;
-  std::vector<StationRecordRow> session_;  // the rows of this session, oldest first
+  struct SessionRow {
+    RunKind kind;
+    StationRecordRow row;
+  };
+  std::vector<SessionRow> session_;  // the rows of this session, oldest first
   bool recordFailureSaid_ = false;
   int launcherCount_ = -1;  // the count on the launcher entry; -1: none shown
   std::unique_ptr<Context> ctx_;
@@ -170,8 +180,8 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   QAction *mnuFileRecord = nullptr, *mnuFileExport = nullptr;
   QMenu* mnuCommands = nullptr;
   QAction *mnuCommandInitComm = nullptr, *mnuCommandStartUpdate = nullptr,
-          *mnuCommandSetTime = nullptr, *mnuCommandReadStation = nullptr,
-          *mnuCommandStop = nullptr, *mnuCommandSeries = nullptr;
+          *mnuCommandSetTime = nullptr, *mnuCommandReadStation = nullptr, *mnuCommandStop = nullptr,
+          *mnuCommandSeries = nullptr, *mnuCommandClockSeries = nullptr;
   QMenu* mnuLanguage = nullptr;
   QAction *mnuEnglish = nullptr, *mnuFrench = nullptr, *mnuGerman = nullptr;
   QMenu* mnuHilfe = nullptr;
@@ -180,7 +190,7 @@ class MainWindow : public QMainWindow, public View, public WindowShell {
   QToolBar* tbGross = nullptr;
   QAction *tbInitComm = nullptr, *tbStartBoot = nullptr, *tbTime = nullptr,
           *tbReadStation = nullptr, *tbCancelUpdate = nullptr, *tbExit = nullptr,
-          *tbSeries = nullptr;
+          *tbSeries = nullptr, *tbClockSeries = nullptr;
   // Controls.
   QLabel *PicBanner = nullptr, *lblVersion = nullptr, *lblWarning = nullptr;
   QLabel* lblStationsInfo = nullptr;

@@ -1,5 +1,6 @@
 #include "app/qt/RunOutcome.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -43,7 +44,37 @@ std::string SecondsText(std::int64_t ms, char decimalSeparator) {
   return std::to_string(tenths / 10) + decimalSeparator + std::to_string(tenths % 10);
 }
 
+// Why a run ended as it did, by its last box alone.
+std::string BoxReason(std::int32_t initLang, int messageId) {
+  for (const ReasonRow& row : kReasons) {
+    if (row.messageId == messageId) return NamedText(initLang, row.name);
+  }
+  if (messageId == 0) return NamedText(initLang, "window.outcome.reason.stopped");
+  return FillPlaceholders(NamedText(initLang, "window.outcome.reason.message"),
+                          {std::to_string(messageId)});
+}
+
 }  // namespace
+
+std::string OutcomeWords(std::int32_t initLang, RunKind kind, RunOutcome outcome, int messageId) {
+  const auto text = [initLang](std::string_view name) { return NamedText(initLang, name); };
+  const bool clock = kind == RunKind::Clock;
+  switch (outcome) {
+    case RunOutcome::Ok:
+      if (clock)
+        return text(messageId == kMsgSetStationTime ? "window.result.clockSet"
+                                                    : "window.result.clockRight");
+      return text(kind == RunKind::Identify ? "window.result.read" : "window.result.updated");
+    case RunOutcome::Unconfirmed:
+      return text("window.result.unconfirmed");
+    case RunOutcome::Declined:
+      if (clock && messageId == kMsgSetStationTime) return text("window.result.clockLeft");
+      return FillPlaceholders(text("window.result.refused"), {BoxReason(initLang, messageId)});
+    case RunOutcome::Failed:
+      break;
+  }
+  return FillPlaceholders(text("window.result.failed"), {BoxReason(initLang, messageId)});
+}
 
 void RunOutcomeEvents::RunBegun(RunKind kind) {
   current_ = Run{};
@@ -80,15 +111,12 @@ void RunOutcomeEvents::RunEnded(RunOutcome outcome, int messageId) {
 }
 
 std::string RunOutcomeEvents::Reason(std::int32_t initLang, const Run& run) const {
-  for (const ReasonRow& row : kReasons) {
-    if (row.messageId == run.messageId) return NamedText(initLang, row.name);
-  }
-  if (!run.firmwareAfter.empty())
+  const bool listed = std::ranges::any_of(
+      kReasons, [&run](const ReasonRow& row) { return row.messageId == run.messageId; });
+  if (!listed && !run.firmwareAfter.empty())
     return FillPlaceholders(NamedText(initLang, "window.outcome.reason.firmwareAfter"),
                             {run.firmwareAfter});
-  if (run.messageId == 0) return NamedText(initLang, "window.outcome.reason.stopped");
-  return FillPlaceholders(NamedText(initLang, "window.outcome.reason.message"),
-                          {std::to_string(run.messageId)});
+  return BoxReason(initLang, run.messageId);
 }
 
 std::string RunOutcomeEvents::Text(std::int32_t initLang, char decimalSeparator) const {

@@ -13,6 +13,10 @@
 
 namespace qv {
 
+// A run's outcome in a few words in the language `initLang`, for the
+// session table: what became of the station and, when it was not done, why.
+std::string OutcomeWords(std::int32_t initLang, RunKind kind, RunOutcome outcome, int messageId);
+
 class RunOutcomeEvents : public RunEvents {
  public:
   // Called whenever the text changes: a run ended, or a station answered

@@ -68,6 +68,12 @@ void RunRecordEvents::StationIdentified(const StationInfo& info) {
   row_.battery = VoltageText(info.voltage, '.');
 }
 
+// A series' station, told as its run begins: all a clock run learns of it.
+// A poll's answer before the run is forgotten as the run begins.
+void RunRecordEvents::StationAnswered(double serial) {
+  if (!identified_) row_.serial = PlainNumber(serial);
+}
+
 void RunRecordEvents::FirmwareReported(const std::string& firmware) {
   row_.firmwareAfter = firmware;
 }

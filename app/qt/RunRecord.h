@@ -47,6 +47,7 @@ class RunRecordEvents : public RunEvents {
   void RunBegun(RunKind kind) override;
   void PhaseEntered(RunPhase phase) override;
   void StationIdentified(const StationInfo& info) override;
+  void StationAnswered(double serial) override;
   void FirmwareReported(const std::string& firmware) override;
   void BlockAcknowledged(std::int64_t bytes, std::int64_t total) override;
   void RunEnded(RunOutcome outcome, int messageId) override;

@@ -4,6 +4,7 @@
 #include "protocol/stdFunc.h"
 #include "sim/virtual/SeriesBench.h"
 #include "texts/MessageIds.h"
+#include "update/ClockCommand.h"
 
 namespace qv::test {
 namespace {
@@ -35,7 +36,7 @@ TEST(Series, StationAfterStationEachOnceWithItsOutcome) {
   EXPECT_EQ(outcomes, (std::vector<O>{O::Ok, O::Declined, O::Declined, O::Failed, O::Ok}));
   EXPECT_EQ(b.p.runs.ends[1].messageId, kMsgLowVoltage);
   EXPECT_EQ(b.p.runs.ends[2].messageId, kMsgSameFirmware);
-  EXPECT_EQ(b.series.tally().updated, 2);
+  EXPECT_EQ(b.series.tally().done, 2);
   EXPECT_EQ(b.series.tally().refused, 2);
   EXPECT_EQ(b.series.tally().failed, 1);
   EXPECT_EQ(b.p.runs.stalls, 0);
@@ -54,6 +55,47 @@ TEST(Series, StationAfterStationEachOnceWithItsOutcome) {
   EXPECT_EQ(b.p.port.sent().size(), sent);
   EXPECT_FALSE(b.series.running());
   EXPECT_TRUE(b.station().breaches().empty());
+}
+
+// A clock series asks whether to set the clocks of its first station only;
+// every later station that needs it gets that answer, told as its box, and a
+// clock that agrees asks nothing of it. A new series asks again.
+TEST(Series, ClockSeriesAsksOnceAndTalliesWhatItDid) {
+  // the answer, SET_TIME frames, the tally: done, unchanged, refused
+  for (const auto& [answer, sets, tally] :
+       {std::tuple{vbYes, 2, std::array{2, 1, 0}}, std::tuple{vbNo, 0, std::array{0, 1, 2}}}) {
+    SCOPED_TRACE(answer);
+    sim::SeriesBench b;
+    b.p.view.openFor(0);
+    b.p.view.answer(answer);
+    const auto place = [&b](std::uint32_t serial, std::int64_t offsetMs) {
+      b.Place(serial, [offsetMs](auto& o) { o.clockOffsetMs = offsetMs; });
+    };
+    place(1, 90'000);
+    b.series.Start(mnuCommandSetTime_Click, kMsgSetStationTime);
+    ASSERT_TRUE(b.RunUntilEnds(1)) << b.boxLog();
+    place(2, -90'000);
+    ASSERT_TRUE(b.RunUntilEnds(2)) << b.boxLog();
+    place(3, 0);
+    ASSERT_TRUE(b.RunUntilEnds(3)) << b.boxLog();
+    EXPECT_EQ(b.boxesWith(kMsgSetStationTime), 1) << b.boxLog();
+    std::vector<int> told;
+    for (const BoxEvent& box : b.p.runs.boxes)
+      if (box.messageId == kMsgSetStationTime) told.push_back(box.answer);
+    EXPECT_EQ(told, std::vector<int>(2, answer));
+    EXPECT_EQ(b.framesSent(SET_TIME), sets);
+    const Series::Tally& t = b.series.tally();
+    EXPECT_EQ((std::array{t.done, t.unchanged, t.refused, t.failed}),
+              (std::array{tally[0], tally[1], tally[2], 0}));
+
+    b.series.Stop();
+    b.p.view.answer(vbYes);
+    place(4, 90'000);
+    b.series.Start(mnuCommandSetTime_Click, kMsgSetStationTime);
+    ASSERT_TRUE(b.RunUntilEnds(4)) << b.boxLog();
+    EXPECT_EQ(b.boxesWith(kMsgSetStationTime), 2) << b.boxLog();
+    EXPECT_EQ(b.p.runs.ends[3].outcome, RunOutcome::Ok);
+  }
 }
 
 }  // namespace

@@ -94,11 +94,16 @@ TEST(StringTable, TranslationsAreTheirOwnAndKeepBlanksAndAccessKeys) {
 TEST(StringTable, CaptionsThatShareAWindowOrMenuHaveDistinctAccessKeys) {
   for (const int lang : {kGerman, kFrench}) {
     const auto text = [lang](int id) { return QString::fromStdString(GetMlString(lang, id, "")); };
+    const auto named = [lang](const char* name) {
+      return QString::fromStdString(NamedText(lang, name));
+    };
     const std::vector<QString> groups[] = {
         {text(1000), text(1220), text(1013), "&?", text(1100), text(1105), text(1150),
          "&Baud 4800->38400"},
         {text(1002), text(1018)},
-        {"&" + text(1101), "&" + text(1100), "&" + text(1102), "&" + text(1105)}};
+        {"&" + text(1101), "&" + text(1100), "&" + text(1102), "&" + text(1105),
+         named("window.readStation.menu"), named("window.series.stop"),
+         named("window.series.clockStart")}};
     for (const auto& captions : groups) {
       std::map<QChar, QString> taken;
       for (const QString& caption : captions) {

@@ -147,34 +147,55 @@ TEST(Operator, UpdatesAStationThroughTheMainWindow) {
   }
 }
 
-// A series with one station on the line: updated once, told in the tally and
-// the record; the commands stay held until Stop series gives them back.
-TEST(Operator, UpdatesAStationInASeries) {
-  WindowBench bench;
-  StationOnLine station(bench, 1024, {});
-  MessageBoxAnswerer boxes;
-  for (int i = 0; i < 2; ++i) boxes.clickNext(QMessageBox::Ok);
-  BenchWindow& window = StartDirect(bench);
-  auto* series = window.findChild<QAction*>("mnuCommandSeries");
-  series->trigger();
-  EXPECT_EQ(series->text(), "Stop s&eries");
-  const auto* tally = window.findChild<QLabel*>("lblSeries");
-  EXPECT_TRUE(QTest::qWaitFor([&] { return tally->text().startsWith("Updated 1 "); }, 40000))
-      << tally->text().toStdString();
-  EXPECT_EQ(tally->text(), "Updated 1 · Refused 0 · Failed 0");
-  EXPECT_FALSE(window.isEnabled(Control::mnuCommandStartUpdate)) << "held past the run's end";
-  const auto rows = ReadStationRecord(bench.RecordPath());
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ((std::vector{rows[0][2], rows[0][6], rows[0][14]}),
-            (std::vector<std::string>{"100001", "560", "ok"}));
-  series->trigger();
-  EXPECT_FALSE(window.series().running());
-  EXPECT_EQ(series->text(), "Start s&eries");
-  EXPECT_TRUE(window.isEnabled(Control::mnuCommandStartUpdate));
-  window.close();
-  EXPECT_EQ(boxes.seen.size(), 2u);
-  EXPECT_EQ(boxes.unexpected, 0);
-  station.ExpectUpdated();
+// A series with one station on the line: updated, or its clock set, once;
+// told in the tally, the session table (in words) and the record (in codes);
+// the commands stay held until Stop series gives them back.
+TEST(Operator, SeriesOfUpdatesAndOfClocks) {
+  using B = QMessageBox;
+  // clang-format off
+  const struct {
+    const char* command;
+    std::vector<std::string> faults;
+    std::vector<B::StandardButton> answers;
+    QString tally, word, german;  // the session table's word in English and in German
+    std::string firmwareAfter;
+  } runs[] = {
+      {"mnuCommandSeries", {}, {B::Ok, B::Ok}, "Updated 1 · Refused 0 · Failed 0", "Updated",
+       "Aktualisiert", "560"},
+      {"mnuCommandClockSeries", {"--clock-offset-ms", "90000"}, {B::Yes},
+       "Clock set 1 · Already right 0 · Left 0 · Failed 0", "Clock set", "Uhr gestellt", ""}};
+  // clang-format on
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.command);
+    WindowBench bench;
+    StationOnLine station(bench, 1024, run.faults);
+    MessageBoxAnswerer boxes;
+    for (const B::StandardButton answer : run.answers) boxes.clickNext(answer);
+    BenchWindow& window = StartDirect(bench);
+    window.findChild<QAction*>(run.command)->trigger();
+    auto* series = window.findChild<QAction*>("mnuCommandSeries");
+    EXPECT_EQ(series->text(), "Stop s&eries");
+    const auto* tally = window.findChild<QLabel*>("lblSeries");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tally->text() == run.tally; }, 40000))
+        << tally->text().toStdString();
+    EXPECT_FALSE(window.isEnabled(Control::mnuCommandStartUpdate)) << "held past the run's end";
+    const QTableWidgetItem* word = window.findChild<QTableWidget*>("tblSession")->item(0, 4);
+    EXPECT_EQ(word->text(), run.word);
+    const auto rows = ReadStationRecord(bench.RecordPath());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ((std::vector{rows[0][2], rows[0][6], rows[0][14]}),
+              (std::vector<std::string>{"100001", run.firmwareAfter, "ok"}));
+    series->trigger();
+    EXPECT_FALSE(window.series().running());
+    EXPECT_EQ(series->text(), "Start s&eries");
+    EXPECT_TRUE(window.isEnabled(Control::mnuCommandStartUpdate));
+    window.findChild<QAction*>("mnuGerman")->trigger();
+    EXPECT_EQ(word->text(), run.german);
+    window.close();
+    EXPECT_EQ(boxes.seen.size(), run.answers.size());
+    EXPECT_EQ(boxes.unexpected, 0);
+    if (run.faults.empty()) station.ExpectUpdated();
+  }
 }
 
 }  // namespace
