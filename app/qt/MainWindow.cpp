@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 #include <QLabel>
+#include <QSaveFile>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
@@ -33,7 +34,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <utility>
 
 #include "app/qt/DlgInitCom.h"
@@ -617,14 +617,19 @@ void MainWindow::mnuFileExport_Click() {
 }
 
 // The same header and fields as the record, this session's rows only.
+// Written whole or not at all: a file chosen to be replaced keeps its old
+// contents when the new ones cannot be written.
 void MainWindow::ExportSession(const QString& path) {
-  std::ofstream file(S(path), std::ios::binary | std::ios::trunc);
-  file << CsvLine({kStationRecordColumns.begin(), kStationRecordColumns.end()});
-  for (const SessionRow& entry : session_) file << CsvLine(RecordFields(entry.row));
-  file.flush();
-  if (!file)
-    StatusPanel->setText(
-        Q(FillPlaceholders(NamedText(*ctx_, "window.record.notWritten"), {S(path)})));
+  std::string text = CsvLine({kStationRecordColumns.begin(), kStationRecordColumns.end()});
+  for (const SessionRow& entry : session_) text += CsvLine(RecordFields(entry.row));
+  QSaveFile file(path);
+  const bool written = file.open(QIODevice::WriteOnly) &&
+                       file.write(text.data(), static_cast<qint64>(text.size())) ==
+                           static_cast<qint64>(text.size()) &&
+                       file.commit();
+  if (!written)
+    StatusPanel->setText(Q(FillPlaceholders(NamedText(*ctx_, "window.record.notExported"),
+                                            {S(path), S(file.errorString())})));
 }
 
 void MainWindow::tbGross_ButtonClick(QAction* button) {

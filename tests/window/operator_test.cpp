@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <array>
 #include <chrono>
 #include <optional>
@@ -196,6 +199,38 @@ TEST(Operator, SeriesOfUpdatesAndOfClocks) {
     EXPECT_EQ(boxes.unexpected, 0);
     if (run.faults.empty()) station.ExpectUpdated();
   }
+}
+
+// A record that cannot be written is said in the status bar and the run
+// stands; the session's rows go out as CSV through File > Export session.
+TEST(Operator, ExportsTheSessionAndSaysWhenTheRecordCannotBeWritten) {
+  WindowBench bench;
+  StationOnLine station(bench, 1024, {});
+  BenchWindow& window = StartDirect(bench);
+  std::filesystem::create_directories(bench.RecordPath());  // a folder where the file belongs
+  window.findChild<QAction*>("mnuCommandReadStation")->trigger();
+  const auto* table = window.findChild<QTableWidget*>("tblSession");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table->rowCount() == 1; }, 20000));
+  EXPECT_TRUE(window.findChild<QLabel*>("StatusPanel")
+                  ->text()
+                  .startsWith("The station record could not be written: "))
+      << window.findChild<QLabel*>("StatusPanel")->text().toStdString();
+  EXPECT_EQ(table->item(0, 0)->text(), "100001");
+
+  const std::string exported = bench.home.path + "/session.csv";
+  QTimer chooser;
+  QObject::connect(&chooser, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+      dialog->selectFile(QString::fromStdString(exported));
+      static_cast<QDialog*>(dialog)->accept();  // the dialog takes the name typed in
+    }
+  });
+  chooser.start(10);
+  window.findChild<QAction*>("mnuFileExport")->trigger();
+  const auto rows = ReadStationRecord(exported);
+  ASSERT_EQ(rows.size(), 1u) << testing::ReadFile(exported);
+  EXPECT_EQ((std::vector{rows[0][2], rows[0][14]}), (std::vector<std::string>{"100001", "ok"}));
+  window.close();
 }
 
 }  // namespace
