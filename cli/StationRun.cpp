@@ -257,6 +257,15 @@ void StationRun::StationIdentified(const StationInfo& info) {
   sink_.Live(index_, live_);
 }
 
+// A series names the station its run is for; a clock run never identifies
+// it otherwise.
+void StationRun::StationAnswered(double serial) {
+  if (!stationInHand_ || result_.identified) return;
+  result_.serial = PlainNumber(serial);
+  live_.serial = result_.serial;
+  sink_.Live(index_, live_);
+}
+
 void StationRun::FirmwareReported(const std::string& firmware) {
   result_.firmwareAfter = firmware;
 }

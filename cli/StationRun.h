@@ -95,6 +95,7 @@ class StationRun : public QObject, private RunEvents {
   void RunBegun(RunKind kind) override;
   void PhaseEntered(RunPhase phase) override;
   void StationIdentified(const StationInfo& info) override;
+  void StationAnswered(double serial) override;
   void FirmwareReported(const std::string& firmware) override;
   void BlockAcknowledged(std::int64_t bytes, std::int64_t total) override;
   void BoxShown(const BoxEvent& box) override;
