@@ -2,10 +2,13 @@
 // printed, nothing asserted. One station at 38400 and 4800, direct and
 // relayed, with the station's programming time per block at 0 and 4 ms
 // (throughput against the line's ceiling, the loader's turnaround from
-// qvstation's report); 1, 2, 4 and 8 stations at once; the fault matrix.
+// qvstation's report); 1, 2, 4 and 8 stations at once; a rack of 32 stations
+// at once against one alone; the fault matrix.
 //
 //   qvclibench [--size BYTES] [--slow-size BYTES] [--scale-size BYTES]
-//              [--matrix-size BYTES] [--only single|scale|matrix] [--bin DIR]
+//              [--rack-size BYTES] [--rack-stations N] [--matrix-size BYTES]
+//              [--only single|scale|rack|matrix] [--bin DIR]
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +39,8 @@ struct Settings {
   std::size_t size = 256 * 1024;      // one station at 38400
   std::size_t slowSize = 256 * 1024;  // one station at 4800
   std::size_t scaleSize = 64 * 1024;
+  std::size_t rackSize = 48 * 1024;
+  int rackStations = 32;
   std::size_t matrixSize = 8 * 1024;
   std::string only;
   std::string bin = QV_BINARY_DIR;
@@ -181,31 +186,172 @@ void Single(const Settings& settings) {
   }
 }
 
+// The whole machine's CPU time in clock ticks, busy and in all, from /proc/stat.
+struct CpuTicks {
+  double busy = 0, total = 0;
+};
+
+CpuTicks ReadCpuTicks() {
+  std::istringstream in(ReadText("/proc/stat"));
+  std::string cpu;
+  in >> cpu;
+  CpuTicks ticks;
+  double value = 0;
+  for (int field = 0; field < 8 && in >> value; ++field) {
+    ticks.total += value;
+    if (field != 3 && field != 4) ticks.busy += value;  // idle and iowait are not busy
+  }
+  return ticks;
+}
+
+std::string LoadAverage() {
+  const std::string text = ReadText("/proc/loadavg");
+  std::istringstream in(text);
+  std::string one, five, fifteen;
+  in >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+double ChildrenCpuSeconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_CHILDREN, &usage);
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// `count` stations at 38400 at once, each on a terminal of its own, all given
+// to one qvboot-cli update. A station counts only when the loader reported it
+// ok and the station holds the exact image; the others are named with why.
+struct AtOnce {
+  int count = 0;
+  int exitCode = -1;
+  double wallSeconds = 0;     // qvboot-cli from start to exit
+  double slowestSeconds = 0;  // the longest run of a good station as the loader timed it
+  double loaderCpuSeconds = 0;
+  double machineBusy = 0;  // share of all cores' time busy during the run
+  int good = 0;
+  double bytes = 0, transferRates = 0;  // of the good stations
+  std::vector<double> turnarounds;      // every block of the good stations, sorted
+  std::vector<std::string> failures;    // "port: why"
+};
+
+AtOnce RunAtOnce(const Settings& settings, int count, std::size_t size) {
+  Bench bench(settings, size);
+  std::vector<std::string> ttys;
+  std::string ports;
+  for (int i = 0; i < count; ++i) {
+    ttys.push_back(bench.Station("s" + std::to_string(i), "--serial " + std::to_string(5000 + i)));
+    ports += " --port " + ttys.back();
+  }
+  AtOnce at;
+  at.count = count;
+  const CpuTicks cpuBefore = ReadCpuTicks();
+  const double loaderBefore = ChildrenCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  const auto run = bench.Cli("update" + ports + " --folder " + bench.dir + "/up");
+  at.wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  at.loaderCpuSeconds = ChildrenCpuSeconds() - loaderBefore;
+  const CpuTicks cpuAfter = ReadCpuTicks();
+  if (cpuAfter.total > cpuBefore.total)
+    at.machineBusy = (cpuAfter.busy - cpuBefore.busy) / (cpuAfter.total - cpuBefore.total);
+  at.exitCode = run.exitCode;
+  for (const std::string& tty : ttys) {
+    const std::string report = bench.Report(tty);
+    const auto found = run.results.find(tty);
+    std::string why;
+    if (found == run.results.end())
+      why = "no result (qvboot-cli exit " + std::to_string(run.exitCode) + ")";
+    else if (found->second["result"] != "ok")
+      why = found->second["result"].toString().toStdString() + ": " +
+            found->second["message"].toString().toStdString();
+    else if (report.find("matches expected: yes") == std::string::npos)
+      why = "ok, but the station does not hold the exact image";
+    if (!why.empty()) {
+      at.failures.push_back(tty.substr(bench.dir.size() + 1) + ": " + why);
+      continue;
+    }
+    const QJsonObject& r = found->second;
+    ++at.good;
+    at.bytes += r["bytes"].toDouble();
+    at.transferRates += r["bytesPerSecond"].toDouble();
+    at.slowestSeconds = std::max(at.slowestSeconds, r["seconds"].toDouble());
+    const auto turns = Turnarounds(report);
+    at.turnarounds.insert(at.turnarounds.end(), turns.begin(), turns.end());
+  }
+  std::ranges::sort(at.turnarounds);
+  return at;
+}
+
+void PrintFailures(const AtOnce& at) {
+  for (const std::string& failure : at.failures) std::printf("  failed %s\n", failure.c_str());
+}
+
 void Scale(const Settings& settings) {
   std::printf("\nStations at once, 38400, %zu bytes each\n", settings.scaleSize);
   std::printf("%-9s %12s %10s %8s  %s\n", "stations", "total B/s", "vs one", "seconds", "results");
   double one = 0;
   for (const int count : {1, 2, 4, 8}) {
-    Bench bench(settings, settings.scaleSize);
-    std::string ports;
-    for (int i = 0; i < count; ++i)
-      ports += " --port " +
-               bench.Station("s" + std::to_string(i), "--serial " + std::to_string(5000 + i));
-    const auto run = bench.Cli("update" + ports + " --folder " + bench.dir + "/up");
-    double bytes = 0, seconds = 0;
-    int ok = 0;
-    for (const auto& [port, r] : run.results) {
-      bytes += r["bytes"].toDouble();
-      seconds = std::max(seconds, r["seconds"].toDouble());
-      ok += r["result"] == "ok";
-    }
-    const double total = seconds > 0 ? bytes / seconds : 0;
+    const AtOnce at = RunAtOnce(settings, count, settings.scaleSize);
+    const double total = at.slowestSeconds > 0 ? at.bytes / at.slowestSeconds : 0;
     if (count == 1) one = total;
     std::printf("%-9d %12.0f %9.2fx %8.2f  %d/%d ok\n", count, total, one > 0 ? total / one : 0,
-                seconds, ok, count);
+                at.slowestSeconds, at.good, count);
+    PrintFailures(at);
     std::fflush(stdout);
-    for (int i = 0; i < count; ++i) bench.Report(bench.dir + "/s" + std::to_string(i));
   }
+}
+
+// What an operator with a USB rack wants to know: whether 32 stations at once
+// cost the loader anything against one alone, read against the machine's cores
+// and load. Throughput is over the loader's whole run (identification, key,
+// restart and clock included), failed stations left out.
+void Rack(const Settings& settings) {
+  const int count = settings.rackStations;
+  const double ratioTarget = 31.0 / 32.0 * count;
+  constexpr double kTurnaroundTarget = 2.0;  // ms, p99
+  std::printf("\n%d stations at once against one alone, 38400, %zu bytes each\n", count,
+              settings.rackSize);
+  std::printf("cores %u, load before %s\n", std::thread::hardware_concurrency(),
+              LoadAverage().c_str());
+  std::printf("%-11s %-7s %8s %10s %12s %12s %10s %6s  %s\n", "", "good", "wall s", "total B/s",
+              "per station", "transfer B/s", "loader CPU", "busy", "exit");
+  const AtOnce one = RunAtOnce(settings, 1, settings.rackSize);
+  const AtOnce rack = RunAtOnce(settings, count, settings.rackSize);
+  const auto total = [](const AtOnce& at) { return at.bytes / at.wallSeconds; };
+  for (const AtOnce* at : {&one, &rack}) {
+    std::printf("%-11s %3d/%-3d %8.2f %10.0f %12.0f %12.0f %9.2fs %5.0f%%  %d\n",
+                at->count == 1 ? "one alone" : (std::to_string(count) + " at once").c_str(),
+                at->good, at->count, at->wallSeconds, total(*at),
+                at->good > 0 ? total(*at) / at->good : 0.0,
+                at->good > 0 ? at->transferRates / at->good : 0.0, at->loaderCpuSeconds,
+                100.0 * at->machineBusy, at->exitCode);
+    PrintFailures(*at);
+  }
+  std::printf("load after %s\n", LoadAverage().c_str());
+  if (one.good == 0) {
+    std::printf("ratio: none, the station alone failed\n");
+  } else {
+    const double ratio = total(rack) / total(one);
+    const bool complete = rack.failures.empty();
+    std::printf("ratio %.2fx (target >= %.1fx): %s\n", ratio, ratioTarget,
+                !complete ? ("not met, " + std::to_string(rack.failures.size()) + " of " +
+                             std::to_string(count) + " stations failed")
+                                .c_str()
+                : ratio >= ratioTarget ? "met"
+                                       : "not met");
+  }
+  const auto& turns = rack.turnarounds;
+  if (turns.empty()) {
+    std::printf("turnaround: no blocks from a good station\n");
+  } else {
+    const double p99 = Quantile(turns, 0.99);
+    std::printf(
+        "turnaround over %zu blocks of %d stations: p50 %.3f ms, p99 %.3f ms, max %.3f ms "
+        "(target p99 <= %.0f ms): %s\n",
+        turns.size(), rack.good, Quantile(turns, 0.5), p99, turns.back(), kTurnaroundTarget,
+        p99 <= kTurnaroundTarget ? "met" : "not met");
+  }
+  std::fflush(stdout);
 }
 
 struct Fault {
@@ -281,11 +427,14 @@ int main(int argc, char** argv) {
     if (name == "--slow-size") settings.slowSize = std::stoul(value);
     if (name == "--scale-size") settings.scaleSize = std::stoul(value);
     if (name == "--matrix-size") settings.matrixSize = std::stoul(value);
+    if (name == "--rack-size") settings.rackSize = std::stoul(value);
+    if (name == "--rack-stations") settings.rackStations = std::stoi(value);
     if (name == "--only") settings.only = value;
     if (name == "--bin") settings.bin = value;
   }
   if (settings.only.empty() || settings.only == "single") Single(settings);
   if (settings.only.empty() || settings.only == "scale") Scale(settings);
+  if (settings.only.empty() || settings.only == "rack") Rack(settings);
   if (settings.only.empty() || settings.only == "matrix") Matrix(settings);
   return 0;
 }
