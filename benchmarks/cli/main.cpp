@@ -91,11 +91,12 @@ class Bench {
   struct Run {
     int exitCode = -1;
     std::map<std::string, QJsonObject> results;  // by port
+    std::string firstError;                       // the first line it wrote on standard error
   };
 
   Run Cli(const std::string& args, int limitSeconds = 3000) const {
     const std::string command = "timeout " + std::to_string(limitSeconds) + " " + settings_.bin +
-                                "/qvboot-cli " + args + " --json --lang en 2>/dev/null";
+                                "/qvboot-cli " + args + " --json --lang en 2>" + dir + "/cli.err";
     Run run;
     FILE* out = ::popen(command.c_str(), "r");
     if (!out) return run;
@@ -104,6 +105,8 @@ class Bench {
     while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, out)) text.append(buffer, n);
     const int status = ::pclose(out);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::istringstream errors(ReadText(dir + "/cli.err"));
+    std::getline(errors, run.firstError);
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
       const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
@@ -232,7 +235,7 @@ struct AtOnce {
   int good = 0;
   double bytes = 0, transferRates = 0;  // of the good stations
   std::vector<double> turnarounds;      // every block of the good stations, sorted
-  std::vector<std::string> failures;    // "port: why"
+  std::vector<std::pair<std::string, std::string>> failures;  // station, why
 };
 
 AtOnce RunAtOnce(const Settings& settings, int count, std::size_t size) {
@@ -260,14 +263,14 @@ AtOnce RunAtOnce(const Settings& settings, int count, std::size_t size) {
     const auto found = run.results.find(tty);
     std::string why;
     if (found == run.results.end())
-      why = "no result (qvboot-cli exit " + std::to_string(run.exitCode) + ")";
+      why = "no result, qvboot-cli exit " + std::to_string(run.exitCode) + " (" + run.firstError + ")";
     else if (found->second["result"] != "ok")
       why = found->second["result"].toString().toStdString() + ": " +
             found->second["message"].toString().toStdString();
     else if (report.find("matches expected: yes") == std::string::npos)
       why = "ok, but the station does not hold the exact image";
     if (!why.empty()) {
-      at.failures.push_back(tty.substr(bench.dir.size() + 1) + ": " + why);
+      at.failures.emplace_back(tty.substr(bench.dir.size() + 1), why);
       continue;
     }
     const QJsonObject& r = found->second;
@@ -282,8 +285,12 @@ AtOnce RunAtOnce(const Settings& settings, int count, std::size_t size) {
   return at;
 }
 
+// Failed stations grouped by why, so a loader that refused them all is one line.
 void PrintFailures(const AtOnce& at) {
-  for (const std::string& failure : at.failures) std::printf("  failed %s\n", failure.c_str());
+  std::map<std::string, std::string> stationsByWhy;
+  for (const auto& [station, why] : at.failures) stationsByWhy[why] += " " + station;
+  for (const auto& [why, stations] : stationsByWhy)
+    std::printf("  failed: %s:%s\n", why.c_str(), stations.c_str());
 }
 
 void Scale(const Settings& settings) {
@@ -313,23 +320,24 @@ void Rack(const Settings& settings) {
               settings.rackSize);
   std::printf("cores %u, load before %s\n", std::thread::hardware_concurrency(),
               LoadAverage().c_str());
-  std::printf("%-11s %-7s %8s %10s %12s %12s %10s %6s  %s\n", "", "good", "wall s", "total B/s",
+  std::printf("%-11s %7s %8s %10s %12s %12s %10s %6s  %s\n", "", "good", "wall s", "total B/s",
               "per station", "transfer B/s", "loader CPU", "busy", "exit");
   const AtOnce one = RunAtOnce(settings, 1, settings.rackSize);
   const AtOnce rack = RunAtOnce(settings, count, settings.rackSize);
   const auto total = [](const AtOnce& at) { return at.bytes / at.wallSeconds; };
   for (const AtOnce* at : {&one, &rack}) {
-    std::printf("%-11s %3d/%-3d %8.2f %10.0f %12.0f %12.0f %9.2fs %5.0f%%  %d\n",
+    std::printf("%-11s %7s %8.2f %10.0f %12.0f %12.0f %9.2fs %5.0f%%  %d\n",
                 at->count == 1 ? "one alone" : (std::to_string(count) + " at once").c_str(),
-                at->good, at->count, at->wallSeconds, total(*at),
+                (std::to_string(at->good) + "/" + std::to_string(at->count)).c_str(), at->wallSeconds, total(*at),
                 at->good > 0 ? total(*at) / at->good : 0.0,
                 at->good > 0 ? at->transferRates / at->good : 0.0, at->loaderCpuSeconds,
                 100.0 * at->machineBusy, at->exitCode);
     PrintFailures(*at);
   }
   std::printf("load after %s\n", LoadAverage().c_str());
-  if (one.good == 0) {
-    std::printf("ratio: none, the station alone failed\n");
+  if (one.good == 0 || rack.good == 0) {
+    std::printf("ratio: none, %s\n", one.good == 0 ? "the station alone failed"
+                                                   : "no station of the rack ended good");
   } else {
     const double ratio = total(rack) / total(one);
     const bool complete = rack.failures.empty();
