@@ -95,7 +95,10 @@ class Bench {
   };
 
   Run Cli(const std::string& args, int limitSeconds = 3000) const {
-    const std::string command = "timeout " + std::to_string(limitSeconds) + " " + settings_.bin +
+    // Settings and the station record of its own: the operator's settings
+    // change no figure, and the bench's stations stay out of the operator's record.
+    const std::string command = "XDG_DATA_HOME=" + dir + "/data timeout " +
+                                std::to_string(limitSeconds) + " " + settings_.bin +
                                 "/qvboot-cli " + args + " --json --lang en 2>" + dir + "/cli.err";
     Run run;
     FILE* out = ::popen(command.c_str(), "r");
