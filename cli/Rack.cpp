@@ -15,13 +15,13 @@ namespace fs = std::filesystem;
 
 constexpr int kLookMs = 250;
 
-std::string Resolved(const std::string& path) {
+}  // namespace
+
+std::string ResolvedPath(const std::string& path) {
   std::error_code error;
   const fs::path resolved = fs::canonical(path, error);
   return error ? path : resolved.string();
 }
-
-}  // namespace
 
 std::vector<std::string> StationLinksIn(const std::string& folder) {
   std::vector<std::string> links;
@@ -45,13 +45,17 @@ Rack::~Rack() {
     if (station->thread) station->thread->wait();
 }
 
-void Rack::Add(const JobSpec& job) {
+Rack::Station& Rack::Take(const JobSpec& job) {
   auto station = std::make_unique<Station>();
   station->index = console_.AddStation(job.port);
   station->run = std::make_unique<StationRun>(station->index, job, console_);
-  if (job.device.size()) namedDevices_.insert(Resolved(job.device));
   stations_.push_back(std::move(station));
-  if (running_) Launch(*stations_.back());
+  return *stations_.back();
+}
+
+void Rack::Add(const JobSpec& job) {
+  if (!job.device.empty()) namedDevices_.insert(ResolvedPath(job.device));
+  Take(job);
 }
 
 void Rack::Watch(const std::string& folder, WatchedJob watched) {
@@ -93,16 +97,12 @@ void Rack::Look() {
   }
   const std::vector<std::string> links = StationLinksIn(folder_);
   for (const std::string& link : links) {
-    if (watched_.contains(link) || namedDevices_.contains(Resolved(link))) continue;
-    auto station = std::make_unique<Station>();
-    const JobSpec job = watchedJob_(link);
-    station->link = link;
-    station->index = console_.AddStation(job.port);
-    station->run = std::make_unique<StationRun>(station->index, job, console_);
-    watched_[link] = station.get();
+    if (watched_.contains(link) || namedDevices_.contains(ResolvedPath(link))) continue;
+    Station& station = Take(watchedJob_(link));
+    station.link = link;
+    watched_[link] = &station;
     console_.Event(EventJson("added", link));
-    stations_.push_back(std::move(station));
-    Launch(*stations_.back());
+    Launch(station);
   }
   // Asked again on every look while the link is away: the run gives its port
   // up only between stations. Once its run has ended, a link that comes back
@@ -125,7 +125,6 @@ void Rack::QuitWhenDone() {
 }
 
 std::vector<StationResult> Rack::Run() {
-  running_ = true;
   redraw_.start(200);
   if (!folder_.empty()) {
     QJsonObject watching = EventJson("watching", "");
@@ -138,7 +137,6 @@ std::vector<StationResult> Rack::Run() {
     if (!station->started) Launch(*station);
   if (live_ > 0 || look_.isActive()) QCoreApplication::exec();
   redraw_.stop();
-  running_ = false;
   std::vector<StationResult> results;
   for (const auto& station : stations_)
     results.insert(results.end(), station->results.begin(), station->results.end());

@@ -21,6 +21,9 @@ namespace qv::cli {
 
 class Console;
 
+// The path with every link followed, or as given when it leads nowhere.
+std::string ResolvedPath(const std::string& path);
+
 // What is linked in `folder` now and leads somewhere, as absolute paths in
 // name order; nothing for a folder that is not there (yet).
 std::vector<std::string> StationLinksIn(const std::string& folder);
@@ -34,6 +37,7 @@ class Rack : public QObject {
   explicit Rack(Console& console);
   ~Rack() override;
 
+  // A port named on the command line; before Run.
   void Add(const JobSpec& job);
   // Looks at `folder` about four times a second from the start of Run until
   // Ctrl-C. A link that leads to a port named on the command line is left to
@@ -55,6 +59,7 @@ class Rack : public QObject {
     std::vector<StationResult> results;
   };
 
+  Station& Take(const JobSpec& job);
   void Look();
   void Launch(Station& station);
   void Ended(Station* station);
@@ -68,7 +73,6 @@ class Rack : public QObject {
   WatchedJob watchedJob_;
   QTimer look_;
   QTimer redraw_;
-  bool running_ = false;
   int live_ = 0;  // runs not yet ended
 };
 

@@ -100,12 +100,6 @@ int Ports(const Options& options, std::int32_t lang) {
   return 0;
 }
 
-std::string Canonical(const std::string& path) {
-  std::error_code error;
-  const fs::path resolved = fs::canonical(path, error);
-  return error ? path : resolved.string();
-}
-
 // Each port's device path and the COM number it has for this run; a usage
 // error when two name the same device. A port that is missing is no usage
 // error: its station fails with the serial layer's words on it, and the
@@ -132,7 +126,7 @@ std::optional<UsageError> ResolvePortsOf(const Options& options, std::vector<Job
       job.device = port;
       job.comNumber = pathNumber;
     }
-    if (!job.device.empty() && !devices.insert(Canonical(job.device)).second)
+    if (!job.device.empty() && !devices.insert(ResolvedPath(job.device)).second)
       return UsageError{"cli.usage.portTwice", {port}};
     job.command = options.command;
     job.folder = options.folder;
